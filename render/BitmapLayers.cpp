@@ -1,0 +1,101 @@
+// The three text slabs: pixel-font bitmaps stretched over thin boxes of
+// sample space. A lit cell blends a faint colour (alpha 0.1) at every
+// sample that falls in it; the many samples of a ray add up to the glow.
+#include <cmath>
+#include <initializer_list>
+
+#include "render/Message.h"
+#include "render/Scene.h"
+
+// Clears a bitmap with float counters, bounds included, as every scene
+// loop counts; then lights the cells marked '#' in its rows of text.
+static void FillBitmap(int32_t* map, int columns, int rows, const char* const* text) {
+  for (float c = 0.0f; c <= (float)(columns - 1); c = c + 1.0f) {
+    for (float r = 0.0f; r <= (float)(rows - 1); r = r + 1.0f) {
+      map[(int)c * rows + (int)r] = 0;
+    }
+  }
+  for (int row = 0; row < rows; ++row) {
+    for (int column = 0; column < columns && text[row][column] != '\0'; ++column) {
+      if (text[row][column] == '#') map[column * rows + row] = 1;
+    }
+  }
+}
+
+void BuildBitmapLayers(BitmapLayers& layers) {
+  FillBitmap(layers.wordMap, kWordColumns, kWordRows, wordText);
+  FillBitmap(layers.stripMap, kStripColumns, kStripRows, stripText);
+  FillBitmap(layers.bannerMap, kBannerColumns, kBannerRows, bannerText);
+}
+
+GridPoint LayerCoordinates(BitmapLayer layer, float sx, float sy, float sz) {
+  GridPoint g;
+  switch (layer) {
+    case kWordLayer:
+      // 1.8 is the double nearest 1.8, not the float.
+      g.gx = (float)((double)sx * 1.8 + 12);
+      g.gy = (float)((double)sy / 1.5 + 2);
+      g.gz = sz;
+      break;
+    case kStripLayer:
+      g.gx = (float)((double)sx * 9 + 64);
+      g.gy = (float)(((double)sy + 3.5) * 9 + 5);
+      g.gz = (float)((double)sz * 10);
+      break;
+    case kBannerLayer:
+    default:
+      g.gx = (float)((double)sx * 15 + 106);
+      g.gy = (float)(((double)sy - 3.5) * 9 + 5);
+      g.gz = (float)(((double)sz - 2.5) * 10);
+      break;
+  }
+  return g;
+}
+
+void ShadeLayerCell(const BitmapLayers& layers, BitmapLayer layer, GridPoint g, Accumulator& acc) {
+  const int32_t* map;
+  int rows;
+  float xMax, yMax;  // last column and last row, both included
+  switch (layer) {
+    case kWordLayer: map = layers.wordMap, rows = kWordRows, xMax = 24, yMax = 4; break;
+    case kStripLayer: map = layers.stripMap, rows = kStripRows, xMax = 127, yMax = 10; break;
+    case kBannerLayer:
+    default: map = layers.bannerMap, rows = kBannerRows, xMax = 212, yMax = 9; break;
+  }
+  if (!(g.gx <= xMax) || !(g.gx > 0) || !(g.gy <= yMax) || !(g.gy > 0) || !(g.gz <= 2) ||
+      !(g.gz >= -1)) {
+    return;
+  }
+  if (map[(int)g.gx * rows + (int)g.gy] != 1) return;
+
+  const float a = 0.1f;
+  const float T = (float)(((double)g.gz + 1) * 255 / 3);  // depth tint, 0 to 255
+  // Diagonal bands; the sums of two floats are exact in double, and are
+  // positive here, so the remainder is never negative.
+  float red, green, blue;
+  switch (layer) {
+    case kWordLayer: {
+      const int b = (int)std::floor((double)g.gx + (double)g.gy) % 2;
+      red = (float)(150 * b), green = T, blue = (float)(200 * b);
+      break;
+    }
+    case kStripLayer: {
+      const int b = (int)std::floor(2 * (double)g.gx + 2 * (double)g.gy) % 2;
+      red = T, green = (float)(150 * b), blue = (float)(200 * b);
+      break;
+    }
+    case kBannerLayer:
+    default: {
+      const int b = (int)std::floor(2 * (double)g.gx + (double)g.gy) % 4;
+      red = (float)(150 * (double)b / 4), green = T, blue = (float)(200 * (double)b / 4);
+      break;
+    }
+  }
+  Blend(acc, a, red, green, blue);
+}
+
+void ShadeBitmapSample(const BitmapLayers& layers, float sx, float sy, float sz, Accumulator& acc) {
+  for (BitmapLayer layer : {kWordLayer, kStripLayer, kBannerLayer}) {
+    ShadeLayerCell(layers, layer, LayerCoordinates(layer, sx, sy, sz), acc);
+  }
+}

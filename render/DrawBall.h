@@ -1,0 +1,21 @@
+// The renderer's entry. DrawBall computes the image once, on its first call,
+// drawing each pixel through SetPixel as soon as it is known and keeping it in
+// the frame store; every later call replays the frame store.
+#pragma once
+
+#include "platform/Win32.h"
+
+constexpr int kImageWidth = 1025;   // columns 0 to 1024
+constexpr int kImageHeight = 769;   // rows 0 to 768
+
+// Draws the whole image into hdc: 788,225 SetPixel calls, column by column,
+// each column top to bottom. Nothing to report; the sink's results are ignored.
+void DrawBall(HDC hdc);
+
+// 0 until the render pass begins, then 1 for good. Written only by DrawBall.
+extern int bin;
+
+// The frame store: the packed COLORREF of pixel (x, y) held as a float
+// (exact, every colour is below 2^24), column-major. Written only by DrawBall;
+// others may read it once the first call has returned.
+extern float mmo[kImageWidth][kImageHeight];

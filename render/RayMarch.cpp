@@ -1,0 +1,69 @@
+// The camera and the ray march: one fixed rotation, a simple perspective
+// and 2001 samples along every ray, each folded into the pixel's colour.
+#include <cmath>
+
+#include "render/Scene.h"
+
+void BuildViewRotation(ViewRotation& rotation) {
+  const float A = -0.5f, B = -0.5f, C = 0.0f;
+  rotation.sinA = (float)std::sin((double)A);
+  rotation.sinB = (float)std::sin((double)B);
+  rotation.sinC = (float)std::sin((double)C);
+  rotation.cosA = (float)std::cos((double)A);
+  rotation.cosB = (float)std::cos((double)B);
+  rotation.cosC = (float)std::cos((double)C);
+}
+
+float ColumnCoordinate(float x) {
+  return (float)((double)x * 20 / 1024 - 10);
+}
+
+float RowCoordinate(float y) {
+  return (float)((double)y * 20 / 768 - 10);
+}
+
+SamplePoint ComputeSamplePoint(const ViewRotation& v, float x0, float y0, float t) {
+  const float z0 = (float)((double)t * 20 / 2000 - 10);
+  // About x, then y, then z; each step reads only the values before it.
+  const float y1 = (float)((double)y0 * v.cosA + (double)z0 * v.sinA);
+  const float z1 = (float)((double)z0 * v.cosA - (double)y0 * v.sinA);
+  const float x2 = (float)((double)x0 * v.cosB + (double)z1 * v.sinB);
+  const float z2 = (float)((double)z1 * v.cosB - (double)x0 * v.sinB);
+  const float x3 = (float)((double)x2 * v.cosC + (double)y1 * v.sinC);
+  const float y3 = (float)((double)y1 * v.cosC - (double)x2 * v.sinC);
+  // Perspective from the depth before rotation; only x and y are scaled.
+  const float p = (float)((50 - (double)z0) / 32.5);
+  SamplePoint s;
+  s.sx = (float)((double)x3 * p / 2);
+  s.sy = (float)((double)y3 * p / 2);
+  s.sz = z2;
+  return s;
+}
+
+void Blend(Accumulator& acc, float a, float cr, float cg, float cb) {
+  // 1 - a is formed in double: in float it would lose bits of a small a.
+  acc.R = (float)((1 - (double)a) * acc.R + (double)cr * a);
+  acc.G = (float)((1 - (double)a) * acc.G + (double)cg * a);
+  acc.B = (float)((1 - (double)a) * acc.B + (double)cb * a);
+}
+
+COLORREF PackColour(const Accumulator& acc) {
+  // Truncate to 16 bits, keep the low 8: within [0, 255] just the integer part.
+  const COLORREF red = (uint16_t)(int16_t)acc.R & 0xFF;
+  const COLORREF green = (uint16_t)(int16_t)acc.G & 0xFF;
+  const COLORREF blue = (uint16_t)(int16_t)acc.B & 0xFF;
+  return red | green << 8 | blue << 16;
+}
+
+COLORREF MarchPixel(const Scene& scene, float x, float y) {
+  const float x0 = ColumnCoordinate(x);
+  const float y0 = RowCoordinate(y);
+  Accumulator acc = {0.0f, 0.0f, 0.0f};
+  // Every sample of every ray, every layer at each: no early end, no skip.
+  for (float t = 0.0f; t <= 2000.0f; t = t + 1.0f) {
+    const SamplePoint s = ComputeSamplePoint(scene.rotation, x0, y0, t);
+    ShadeVoxelSample(scene.field, s.sx, s.sy, s.sz, acc);
+    ShadeBitmapSample(scene.layers, s.sx, s.sy, s.sz, acc);
+  }
+  return PackColour(acc);
+}

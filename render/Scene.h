@@ -1,0 +1,113 @@
+// Inside the renderer: the render pass's working data and its stages.
+//
+// Numbers: every scene quantity is a float. Each formula is evaluated in
+// double, operands widened and operations applied left to right as written,
+// and rounded to float once, when assigned. x^n is repeated multiplication.
+// This is what makes the image bit-identical on every build; never let a
+// float * float slip in.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Win32.h"
+
+constexpr int kSamplesPerRay = 2001;  // t = 0 to 2000
+constexpr int kGridSize = 50;
+constexpr int kGridCells = kGridSize * kGridSize * kGridSize;
+constexpr int kObjects = 201;
+
+// Bitmap shapes: columns x rows, stored column by column.
+constexpr int kWordColumns = 25, kWordRows = 5;
+constexpr int kStripColumns = 128, kStripRows = 11;
+constexpr int kBannerColumns = 213, kBannerRows = 10;
+
+// The voxel glow field: one object at most per cell, cell (i, j, k) at
+// element i * 2500 + j * 50 + k. radius 0 marks an empty cell; kind 1.0 is a
+// sphere glow, 0.0 a rounded-cube glow.
+struct VoxelField {
+  float radiusGrid[kGridCells];
+  float kindGrid[kGridCells];
+};
+
+// The three text slabs, 0 or 1 per cell, cell index column * rows + row.
+struct BitmapLayers {
+  int32_t wordMap[kWordColumns * kWordRows];
+  int32_t stripMap[kStripColumns * kStripRows];
+  int32_t bannerMap[kBannerColumns * kBannerRows];
+};
+
+struct ViewRotation {
+  float sinA, sinB, sinC;
+  float cosA, cosB, cosC;
+};
+
+// Everything one render pass builds, about 1 MB; the draw entry keeps it on
+// its stack and hands it to the stages.
+struct Scene {
+  VoxelField field;
+  BitmapLayers layers;
+  ViewRotation rotation;
+};
+
+// A pixel's colour accumulator, each channel within [0, 255].
+struct Accumulator {
+  float R, G, B;
+};
+
+struct SamplePoint {
+  float sx, sy, sz;
+};
+
+// The platform C runtime's rand(), reproduced exactly so that every build
+// scatters the same objects: state starts at 1, is advanced by
+// state * 214013 + 2531011 (mod 2^32), and each draw is bits 16 to 30.
+int32_t CrtRand(uint32_t& state);
+
+// Clears both grids and scatters the 201 objects, from the generator's
+// initial state: exactly 1005 draws.
+void BuildVoxelField(VoxelField& field);
+
+// Blends the glow of the object in the sample's cell, if any, into acc.
+void ShadeVoxelSample(const VoxelField& field, float sx, float sy, float sz, Accumulator& acc);
+
+// Clears the three bitmaps and lights the cells of the message.
+void BuildBitmapLayers(BitmapLayers& layers);
+
+// Applies the word, strip and banner layers, in that order, at one sample.
+void ShadeBitmapSample(const BitmapLayers& layers, float sx, float sy, float sz, Accumulator& acc);
+
+// The six sines and cosines of the fixed view rotation.
+void BuildViewRotation(ViewRotation& rotation);
+
+// The horizontal and vertical pixel coordinates before rotation:
+// x0 for column x (0 to 1024), y0 for row y (0 to 768).
+float ColumnCoordinate(float x);
+float RowCoordinate(float y);
+
+// Sample t (0 to 2000) of the ray through (x0, y0): rotation, then perspective.
+SamplePoint ComputeSamplePoint(const ViewRotation& rotation, float x0, float y0, float t);
+
+// Marches one pixel's 2001 samples through every layer and returns its
+// packed colour. The straightforward definition of the image.
+COLORREF MarchPixel(const Scene& scene, float x, float y);
+
+// acc = (1 - a) * acc + colour * a, channel by channel, red first.
+void Blend(Accumulator& acc, float a, float cr, float cg, float cb);
+
+// red | green << 8 | blue << 16 from the integer parts of the channels.
+COLORREF PackColour(const Accumulator& acc);
+
+// The text slabs one by one, for tests and for the fast march, which must
+// know where each slab lies. ShadeBitmapSample is these three in order.
+enum BitmapLayer { kWordLayer, kStripLayer, kBannerLayer };
+
+struct GridPoint {
+  float gx, gy, gz;
+};
+
+// The sample point in the layer's own units: columns, rows, depth -1 to 2.
+GridPoint LayerCoordinates(BitmapLayer layer, float sx, float sy, float sz);
+
+// Tests the grid point against the layer's box and, where its cell is lit,
+// blends the layer's colour into acc.
+void ShadeLayerCell(const BitmapLayers& layers, BitmapLayer layer, GridPoint g, Accumulator& acc);

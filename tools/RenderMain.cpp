@@ -1,0 +1,118 @@
+// orbelune-render: computes the image headless and writes it to a PNG file.
+// It draws through DrawBall into a memory device context, exactly as the
+// window program draws into its window.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/Win32.h"
+#include "render/DrawBall.h"
+#include "tools/FrameDigest.h"
+#include "tools/PngFile.h"
+#include "tools/Progress.h"
+
+static const char kUsage[] =
+    "usage: orbelune-render [-o FILE] [--digest]\n"
+    "\n"
+    "Computes Orbelune's image, 1025 x 769 pixels of 2001 samples each, and\n"
+    "writes it to a PNG file.\n"
+    "\n"
+    "  -o, --output FILE  write the PNG to FILE (default: orbelune.png)\n"
+    "      --digest       print the image's SHA-256 fingerprint (the frame's\n"
+    "                     colours as little-endian 32-bit COLORREFs, column by\n"
+    "                     column); writes no PNG unless -o is given too\n"
+    "  -h, --help         show this help\n";
+
+struct Options {
+  std::string output = "orbelune.png";
+  bool outputGiven = false;
+  bool digest = false;
+  bool help = false;
+};
+
+// Returns false, with a message on stderr, for a command line it cannot use.
+static bool ParseArguments(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      options.help = true;
+    } else if (arg == "--digest") {
+      options.digest = true;
+    } else if (arg == "-o" || arg == "--output") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        std::fprintf(stderr, "orbelune-render: %s needs a file name\n", arg.c_str());
+        return false;
+      }
+      options.output = argv[++i];
+      options.outputGiven = true;
+    } else if (arg.rfind("--output=", 0) == 0 && arg.size() > 9) {
+      options.output = arg.substr(9);
+      options.outputGiven = true;
+    } else {
+      std::fprintf(stderr, "orbelune-render: unknown argument '%s'\n", arg.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseArguments(argc, argv, options)) {
+    std::fprintf(stderr, "Try 'orbelune-render --help'.\n");
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  const bool writePng = options.outputGiven || !options.digest;
+  // Find out now, not after the long render, when the file cannot be written.
+  std::string error;
+  if (writePng && !CheckWritable(options.output, error)) {
+    std::fprintf(stderr, "orbelune-render: cannot write %s: %s\n", options.output.c_str(),
+                 error.c_str());
+    return 1;
+  }
+
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = kImageWidth;
+  info.bmiHeader.biHeight = -kImageHeight;  // top-down, as the PNG is
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC hdc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(hdc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (hdc == nullptr || bitmap == nullptr) {
+    std::fprintf(stderr, "orbelune-render: out of memory\n");
+    return 1;
+  }
+  HGDIOBJ previous = SelectObject(hdc, bitmap);
+
+  StartProgress(isatty(STDERR_FILENO) != 0);
+  DrawBall(hdc);
+  const double seconds = FinishProgress();
+  std::fprintf(stderr, "rendered %d x %d pixels in %.1f s\n", kImageWidth, kImageHeight, seconds);
+
+  int status = 0;
+  if (options.digest) std::printf("%s\n", FrameDigest().c_str());
+  if (writePng) {
+    if (WritePngFile(options.output, static_cast<const uint32_t*>(bits), kImageWidth, kImageHeight,
+                     error)) {
+      std::fprintf(stderr, "wrote %s\n", options.output.c_str());
+    } else {
+      std::fprintf(stderr, "orbelune-render: cannot write %s: %s\n", options.output.c_str(),
+                   error.c_str());
+      status = 1;
+    }
+  }
+  SelectObject(hdc, previous);
+  DeleteDC(hdc);
+  DeleteObject(bitmap);
+  return status;
+}
