@@ -20,8 +20,13 @@ struct HDC__ {
   PixelSurface surface;
   HBITMAP bitmap;     // selected bitmap of a memory context, else null
   void* owner;        // the window of a window context, else null
+  unsigned drawn;     // pixels set since the window last looked
 };
 
 // Writes the pixel where it lies on the context's surface; returns the
 // colour set or CLR_INVALID.
 COLORREF PutPixel(HDC hdc, int x, int y, COLORREF color);
+
+// Window contexts: tells the window layer that pixels were drawn, so that it
+// can show them at the display's pace while a long draw is still running.
+void WindowSurfaceDrawn(HDC hdc);

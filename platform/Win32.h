@@ -7,4 +7,5 @@
 #include <windows.h>
 #else
 #include "platform/Gdi.h"
+#include "platform/User.h"
 #endif

@@ -5,13 +5,19 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libbenchmark-dev libpng-dev libssl-dev
+  libgtest-dev libbenchmark-dev libpng-dev libssl-dev libsdl2-dev
+  g++-mingw-w64-i686-posix
+  wine wine32:i386
+  xvfb xdotool x11-utils imagemagick
 )
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
 
 missing=()
 for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
+  installed "$package" || missing+=("$package")
 done
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0
@@ -19,6 +25,11 @@ fi
 
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+# Wine runs the 32-bit Windows program through its i386 half.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386
+fi
 echo "Installing: ${missing[*]}"
 "${sudo[@]}" apt-get update -q
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
+  "${missing[@]}"

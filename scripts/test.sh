@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the release build, then the build
-# with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds everything and runs every test: the Windows executable (cross-built,
+# then checked as a file and run under Wine), the release build with the
+# end-to-end tests, then the build with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs=$(nproc)
+
+cmake --preset windows > /dev/null
+cmake --build --preset windows
 
 cmake --preset release > /dev/null
 cmake --build --preset release

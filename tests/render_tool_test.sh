@@ -3,6 +3,7 @@
 # render that must write a PNG of the right size and print the golden digest.
 set -u
 tool=$1
+keep=${2:-}  # where to keep the rendered frame, if anywhere
 golden=$(sed -n 's/.*kGoldenFrameDigest\[\] = "\([0-9a-f]*\)".*/\1/p' "$(dirname "$0")/GoldenDigest.h")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
@@ -34,9 +35,13 @@ digest=$("$tool" --digest -o "$dir/frame.png" 2> "$dir/err")
 check "a full render exits 0" test $? -eq 0
 check "the digest is the golden one" test "$digest" = "$golden"
 check "it says where the image went" grep -q "wrote $dir/frame.png" "$dir/err"
-header=$(head -c 24 "$dir/frame.png" | od -An -tx1 | tr -d ' \n')
-check "the PNG is 1025 x 769, 8-bit RGB" test "${header:0:32}${header:32:18}" = "89504e470d0a1a0a0000000d4948445200000401000003010802"
+# Signature, then IHDR: width 1025, height 769, 8 bits, colour type 2 (RGB).
+header=$(head -c 26 "$dir/frame.png" | od -An -tx1 | tr -d ' \n')
+check "the PNG is 1025 x 769, 8-bit RGB" \
+  test "$header" = "89504e470d0a1a0a0000000d4948445200000401000003010802"
 check "no temporary file remains" test "$(ls "$dir" | grep -c 'frame.png.')" -eq 0
+
+[ -n "$keep" ] && cp "$dir/frame.png" "$keep"
 
 echo "$((14 - failures)) passed, $failures failed"
 test "$failures" -eq 0

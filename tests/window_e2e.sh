@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The window program end to end, as a user sees it, on a virtual X display:
+#   window_e2e.sh wine   orbelune.exe EXPECTED.png [crt-rand.exe REFERENCE-PROGRAM]
+#   window_e2e.sh native orbelune     EXPECTED.png
+# Starts the program with arguments that must change nothing, waits for its
+# window, checks that the client area covers the 1024 x 768 screen, waits
+# until the screen shows the whole image and compares it pixel for pixel
+# with EXPECTED.png (the headless renderer's frame), checks that the timer's
+# replays leave it unchanged, then closes the window with Alt+F4 and expects
+# the process to end with exit code 0 within a few seconds.
+set -u
+mode=$1 program=$2 expected_png=$3
+timeout_render=${ORBELUNE_E2E_TIMEOUT:-1500}
+work=$(mktemp -d)
+failures=0 passes=0
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  [ "$mode" = wine ] && WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@"; then
+    echo "ok: $what"
+    passes=$((passes + 1))
+  else
+    echo "FAILED: $what"
+    failures=$((failures + 1))
+  fi
+}
+finish() {
+  echo "$passes passed, $failures failed"
+  [ "$failures" -eq 0 ]
+  exit
+}
+
+for tool in Xvfb xdotool import compare convert; do
+  command -v "$tool" > /dev/null || { echo "FAILED: $tool is not installed"; exit 1; }
+done
+
+# A display of our own, the size of the screen the window is made for; Xvfb
+# picks a free display number and tells it.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" > "$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+display=":$(head -1 "$work/display")"
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.2; done
+
+convert "$expected_png" -crop 1024x768+0+0 +repage "$work/expected.png"
+
+if [ "$mode" = wine ]; then
+  export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  wineboot -i > "$work/wineboot.log" 2>&1
+  if [ $# -ge 5 ]; then
+    # The platform C runtime's rand(), never seeded, against our generator.
+    wine "$4" 100000 2> /dev/null | tr -d '\r' > "$work/crt-rand.txt"
+    "$5" 100000 > "$work/our-rand.txt"
+    check "the C runtime's first 100,000 rand() draws match our generator" \
+      cmp -s "$work/crt-rand.txt" "$work/our-rand.txt"
+  fi
+  wine "$program" --fullscreen /s "some arguments" > "$work/program.log" 2>&1 &
+else
+  "$program" --fullscreen /s "some arguments" > "$work/program.log" 2>&1 &
+fi
+program_pid=$!
+pids+=($program_pid)
+
+window=""
+for _ in $(seq 300); do
+  window=$(xdotool search --onlyvisible --name '^Orbelune$' 2>/dev/null | head -1)
+  [ -n "$window" ] && break
+  sleep 0.2
+done
+check "the window appears" test -n "$window"
+[ -n "$window" ] || finish
+
+geometry=$(xdotool getwindowgeometry --shell "$window")
+eval "$geometry"
+check "the window is at (-2, -2), 1028 x 772 (got $X, $Y, $WIDTH x $HEIGHT)" \
+  test "$X,$Y,$WIDTH,$HEIGHT" = "-2,-2,1028,772"
+
+# The render pass draws column by column; the screen shows the whole image
+# once the pass is done. The client area is the whole screen.
+started=$(date +%s)
+same=""
+while [ $(($(date +%s) - started)) -lt "$timeout_render" ]; do
+  import -silent -window root "$work/screen.png" 2> /dev/null
+  differing=$(compare -metric AE "$work/screen.png" "$work/expected.png" null: 2>&1)
+  if [ "$differing" = 0 ]; then
+    same=yes
+    break
+  fi
+  kill -0 "$program_pid" 2> /dev/null || break
+  sleep 2
+done
+elapsed=$(($(date +%s) - started))
+check "the client area shows exactly the frame (after ${elapsed} s; $differing pixels differ)" \
+  test -n "$same"
+[ -n "$same" ] || { cp "$work/screen.png" "${TMPDIR:-/tmp}/orbelune-e2e-$mode-screen.png"; finish; }
+
+# More ticks: every one replays the frame store into the window.
+sleep 3
+import -silent -window root "$work/replayed.png"
+differing=$(compare -metric AE "$work/replayed.png" "$work/expected.png" null: 2>&1)
+check "after more timer ticks the image is unchanged ($differing pixels differ)" test "$differing" = 0
+
+xdotool windowfocus --sync "$window" 2> /dev/null
+xdotool key --window "$window" --clearmodifiers alt+F4
+status=timeout
+for _ in $(seq 50); do
+  if ! kill -0 "$program_pid" 2> /dev/null; then
+    wait "$program_pid"
+    status=$?
+    break
+  fi
+  sleep 0.2
+done
+check "Alt+F4 closes the window and the process exits with code 0 (got $status)" test "$status" = 0
+finish
