@@ -52,7 +52,7 @@ GridPoint LayerCoordinates(BitmapLayer layer, float sx, float sy, float sz) {
   return g;
 }
 
-void ShadeLayerCell(const BitmapLayers& layers, BitmapLayer layer, GridPoint g, Accumulator& acc) {
+bool LayerCellLit(const BitmapLayers& layers, BitmapLayer layer, GridPoint g) {
   const int32_t* map;
   int rows;
   float xMax, yMax;  // last column and last row, both included
@@ -62,16 +62,21 @@ void ShadeLayerCell(const BitmapLayers& layers, BitmapLayer layer, GridPoint g, 
     case kBannerLayer:
     default: map = layers.bannerMap, rows = kBannerRows, xMax = 212, yMax = 9; break;
   }
+  // In this order; the first test that fails ends the layer's work.
   if (!(g.gx <= xMax) || !(g.gx > 0) || !(g.gy <= yMax) || !(g.gy > 0) || !(g.gz <= 2) ||
       !(g.gz >= -1)) {
-    return;
+    return false;
   }
-  if (map[(int)g.gx * rows + (int)g.gy] != 1) return;
+  return map[(int)g.gx * rows + (int)g.gy] == 1;
+}
+
+void ShadeLayerCell(const BitmapLayers& layers, BitmapLayer layer, GridPoint g, Accumulator& acc) {
+  if (!LayerCellLit(layers, layer, g)) return;
 
   const float a = 0.1f;
   const float T = (float)(((double)g.gz + 1) * 255 / 3);  // depth tint, 0 to 255
-  // Diagonal bands; the sums of two floats are exact in double, and are
-  // positive here, so the remainder is never negative.
+  // Diagonal bands, summed in double; gx and gy are positive here, so the
+  // remainder is never negative.
   float red, green, blue;
   switch (layer) {
     case kWordLayer: {

@@ -19,3 +19,12 @@ extern int bin;
 // (exact, every colour is below 2^24), column-major. Written only by DrawBall;
 // others may read it once the first call has returned.
 extern float mmo[kImageWidth][kImageHeight];
+
+// How the render pass runs; set before the first DrawBall. Either way the
+// image is the same, bit for bit.
+// Worker threads for the render pass; 0 means one per core.
+extern int nRenderThreads;
+// true: march every sample of every pixel on the calling thread, as the
+// image is defined; false (the default): the fast march, skipping samples
+// that cannot contribute.
+extern bool bReferenceMarch;

@@ -1,25 +1,50 @@
 // The draw entry and the frame store: the first call computes the image,
 // drawing each pixel as soon as it is known; every later call replays it.
 #include "render/DrawBall.h"
+#include "render/MarchColumns.h"
 #include "render/Scene.h"
 
 int bin = 0;
 float mmo[kImageWidth][kImageHeight];
 
-// Computes every pixel column by column, draws it, then stores it.
+int nRenderThreads = 0;
+bool bReferenceMarch = false;
+
+// Draws one pixel, then stores it: the draw comes first, and the store does
+// not depend on it.
+static void DrawAndStore(HDC hdc, int x, int y, COLORREF c) {
+  const float f = (float)c;  // exact: c < 2^24
+  SetPixel(hdc, x, y, (COLORREF)(long long)f);
+  mmo[x][y] = f;
+}
+
+static void DrawColumn(HDC hdc, int x, const COLORREF* column) {
+  for (int y = 0; y < kImageHeight; ++y) DrawAndStore(hdc, x, y, column[y]);
+}
+
+// Every sample of every pixel, one after another: the image's definition.
+static void ReferencePass(HDC hdc, const Scene& scene) {
+  for (float x = 0.0f; x <= 1024.0f; x = x + 1.0f) {
+    for (float y = 0.0f; y <= 768.0f; y = y + 1.0f) {
+      DrawAndStore(hdc, (int)x, (int)y, MarchPixel(scene, x, y));
+    }
+  }
+}
+
+// Builds the scene, then computes every pixel column by column, drawing and
+// storing each column as it completes.
 static void RenderPass(HDC hdc) {
   Scene scene;  // about 1 MB, gone when the pass ends
   BuildVoxelField(scene.field);
   BuildBitmapLayers(scene.layers);
   BuildViewRotation(scene.rotation);
-  for (float x = 0.0f; x <= 1024.0f; x = x + 1.0f) {
-    for (float y = 0.0f; y <= 768.0f; y = y + 1.0f) {
-      const COLORREF c = MarchPixel(scene, x, y);
-      const float f = (float)c;  // exact: c < 2^24
-      SetPixel(hdc, (int)x, (int)y, (COLORREF)(long long)f);
-      mmo[(int)x][(int)y] = f;
-    }
+  if (bReferenceMarch) {
+    ReferencePass(hdc, scene);
+    return;
   }
+  SkipMaps maps;
+  BuildSkipMaps(scene, maps);
+  MarchColumns(scene, maps, RenderThreadCount(nRenderThreads), hdc, DrawColumn);
 }
 
 // Writes the stored colours back, in the order they were computed.

@@ -67,6 +67,10 @@ int32_t CrtRand(uint32_t& state);
 // initial state: exactly 1005 draws.
 void BuildVoxelField(VoxelField& field);
 
+// The grid element of the cell that holds the sample: the coordinates are
+// shifted by 25, rounded to float and truncated.
+int VoxelCellIndex(float sx, float sy, float sz);
+
 // Blends the glow of the object in the sample's cell, if any, into acc.
 void ShadeVoxelSample(const VoxelField& field, float sx, float sy, float sz, Accumulator& acc);
 
@@ -108,6 +112,9 @@ struct GridPoint {
 // The sample point in the layer's own units: columns, rows, depth -1 to 2.
 GridPoint LayerCoordinates(BitmapLayer layer, float sx, float sy, float sz);
 
-// Tests the grid point against the layer's box and, where its cell is lit,
-// blends the layer's colour into acc.
+// Whether the grid point lies in the layer's box on a lit cell: where the
+// layer blends.
+bool LayerCellLit(const BitmapLayers& layers, BitmapLayer layer, GridPoint g);
+
+// Where the grid point is on a lit cell, blends the layer's colour into acc.
 void ShadeLayerCell(const BitmapLayers& layers, BitmapLayer layer, GridPoint g, Accumulator& acc);

@@ -46,11 +46,15 @@ static float CellOffset(float s) {
   return (float)((double)s - std::floor((double)s) - 0.5);
 }
 
-void ShadeVoxelSample(const VoxelField& field, float sx, float sy, float sz, Accumulator& acc) {
+int VoxelCellIndex(float sx, float sy, float sz) {
   const float ux = (float)((double)sx + 25);
   const float uy = (float)((double)sy + 25);
   const float uz = (float)((double)sz + 25);
-  const int c = (int)ux * 2500 + (int)uy * 50 + (int)uz;
+  return (int)ux * 2500 + (int)uy * 50 + (int)uz;
+}
+
+void ShadeVoxelSample(const VoxelField& field, float sx, float sy, float sz, Accumulator& acc) {
+  const int c = VoxelCellIndex(sx, sy, sz);
   const float r = field.radiusGrid[c];
   if (!(r > 0.0f)) return;
   const float kind = field.kindGrid[c];

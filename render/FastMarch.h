@@ -1,0 +1,63 @@
+// Inside the renderer: the fast march. It gives every pixel the same colour
+// as MarchPixel, bit for bit, by evaluating the same samples that contribute
+// with the same functions, and skipping runs of samples that provably
+// cannot contribute.
+//
+// Most samples fall in empty space. For each scene layer a distance map
+// says how many cells away (Chebyshev distance) the nearest cell is that can
+// contribute: an occupied voxel cell, or a lit bitmap cell. A sample point
+// moves at most a bounded amount from one sample to the next, so a sample
+// d cells from anything that contributes is followed by a run of samples
+// that cannot reach it; the march jumps over that run.
+#pragma once
+
+#include <cstdint>
+
+#include "render/Scene.h"
+
+struct SkipMaps {
+  uint8_t voxel[kGridCells];  // cells to the nearest occupied cell, 0 inside one
+  uint8_t word[kWordColumns * kWordRows];  // cells to the nearest lit cell
+  uint8_t strip[kStripColumns * kStripRows];
+  uint8_t banner[kBannerColumns * kBannerRows];
+  // Which of a cell's neighbours contribute, one bit per neighbour in the
+  // order of kVoxelNeighbours and kBitmapNeighbours: a sample next to such a
+  // cell measures its way there exactly rather than in whole cells.
+  uint32_t voxelNear[kGridCells];
+  uint8_t wordNear[kWordColumns * kWordRows];
+  uint8_t stripNear[kStripColumns * kStripRows];
+  uint8_t bannerNear[kBannerColumns * kBannerRows];
+};
+
+struct CellOffset {
+  int8_t x, y, z;
+};
+extern const CellOffset kVoxelNeighbours[26];
+extern const CellOffset kBitmapNeighbours[8];  // z is 0
+
+// Chebyshev distances, capped at 255, from the built scene.
+void BuildSkipMaps(const Scene& scene, SkipMaps& maps);
+
+// How far a ray's sample point can move from one sample to the next, in
+// each layer's own units, with margins for rounding (see FastMarch.cpp).
+struct AxisSteps {
+  double x, y, z;
+};
+
+struct RayStep {
+  AxisSteps voxel;   // sample units (voxel cells)
+  AxisSteps word;    // columns, rows, depth of each slab
+  AxisSteps strip;
+  AxisSteps banner;
+};
+
+RayStep BoundRayStep(const ViewRotation& rotation, float x0, float y0);
+
+struct MarchCounts {
+  uint64_t evaluated = 0;  // samples shaded
+  uint64_t examined = 0;   // samples whose position was computed to decide a skip
+};
+
+// The fast equivalent of MarchPixel.
+COLORREF MarchPixelFast(const Scene& scene, const SkipMaps& maps, float x, float y,
+                        MarchCounts* counts = nullptr);

@@ -1,0 +1,54 @@
+// The fast render pass across threads: workers compute whole columns, the
+// calling thread draws them, strictly in column order, as they complete.
+// The image is the same on any number of threads: each pixel is computed
+// alone, by the same functions, and drawn in the same order.
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "render/FastMarch.h"
+#include "render/MarchColumns.h"
+
+static void MarchColumn(const Scene& scene, const SkipMaps& maps, int x, COLORREF* column) {
+  for (int y = 0; y < kColumnHeight; ++y) column[y] = MarchPixelFast(scene, maps, (float)x, (float)y);
+}
+
+int RenderThreadCount(int requested) {
+  if (requested > 0) return requested;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? (int)cores : 1;
+}
+
+void MarchColumns(const Scene& scene, const SkipMaps& maps, int threads, HDC hdc,
+                  void (*drawColumn)(HDC hdc, int x, const COLORREF* column)) {
+  if (threads <= 1) {
+    COLORREF column[kColumnHeight];
+    for (int x = 0; x < kColumnCount; ++x) {
+      MarchColumn(scene, maps, x, column);
+      drawColumn(hdc, x, column);
+    }
+    return;
+  }
+
+  std::vector<COLORREF> colours((size_t)kColumnCount * kColumnHeight);
+  std::unique_ptr<std::atomic<int>[]> done(new std::atomic<int>[kColumnCount]);
+  for (int x = 0; x < kColumnCount; ++x) done[x].store(0);
+  std::atomic<int> next{0};
+  std::vector<std::thread> workers;
+  for (int i = 0; i < threads; ++i) {
+    workers.emplace_back([&] {
+      for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
+        MarchColumn(scene, maps, x, &colours[(size_t)x * kColumnHeight]);
+        done[x].store(1, std::memory_order_release);
+        done[x].notify_one();
+      }
+    });
+  }
+  // Only this thread draws, so the window sees the columns arrive in order.
+  for (int x = 0; x < kColumnCount; ++x) {
+    done[x].wait(0, std::memory_order_acquire);
+    drawColumn(hdc, x, &colours[(size_t)x * kColumnHeight]);
+  }
+  for (std::thread& worker : workers) worker.join();
+}

@@ -1,0 +1,80 @@
+// Chebyshev distance maps over the voxel grid and the three bitmaps: how
+// many cells from each cell to the nearest one that can contribute.
+#include <algorithm>
+
+#include "render/FastMarch.h"
+
+// Two passes over a grid of up to three dimensions, forward then backward,
+// each taking the nearer of a cell's own distance and its already-visited
+// neighbours' plus one: exact for the Chebyshev (chessboard) distance.
+static void ChebyshevDistances(uint8_t* d, int nx, int ny, int nz) {
+  auto at = [&](int i, int j, int k) -> uint8_t& { return d[(i * ny + j) * nz + k]; };
+  auto relax = [&](int i, int j, int k, int sign) {
+    int best = at(i, j, k);
+    for (int di = -1; di <= 1; ++di) {
+      for (int dj = -1; dj <= 1; ++dj) {
+        for (int dk = -1; dk <= 1; ++dk) {
+          // Only neighbours that come earlier in this pass's order.
+          const int order = di != 0 ? di : (dj != 0 ? dj : dk);
+          if (order != -sign) continue;
+          const int a = i + di, b = j + dj, c = k + dk;
+          if (a < 0 || b < 0 || c < 0 || a >= nx || b >= ny || c >= nz) continue;
+          best = std::min(best, at(a, b, c) + 1);
+        }
+      }
+    }
+    at(i, j, k) = (uint8_t)std::min(best, 255);
+  };
+  for (int i = 0; i < nx; ++i)
+    for (int j = 0; j < ny; ++j)
+      for (int k = 0; k < nz; ++k) relax(i, j, k, +1);
+  for (int i = nx - 1; i >= 0; --i)
+    for (int j = ny - 1; j >= 0; --j)
+      for (int k = nz - 1; k >= 0; --k) relax(i, j, k, -1);
+}
+
+const CellOffset kVoxelNeighbours[26] = {
+    {-1, -1, -1}, {-1, -1, 0}, {-1, -1, 1}, {-1, 0, -1}, {-1, 0, 0}, {-1, 0, 1}, {-1, 1, -1},
+    {-1, 1, 0},   {-1, 1, 1},  {0, -1, -1}, {0, -1, 0},  {0, -1, 1}, {0, 0, -1},  {0, 0, 1},
+    {0, 1, -1},   {0, 1, 0},   {0, 1, 1},   {1, -1, -1}, {1, -1, 0}, {1, -1, 1},  {1, 0, -1},
+    {1, 0, 0},    {1, 0, 1},   {1, 1, -1},  {1, 1, 0},   {1, 1, 1}};
+const CellOffset kBitmapNeighbours[8] = {{-1, -1, 0}, {-1, 0, 0}, {-1, 1, 0}, {0, -1, 0},
+                                         {0, 1, 0},   {1, -1, 0}, {1, 0, 0},  {1, 1, 0}};
+
+static void BitmapDistances(const int32_t* map, uint8_t* d, uint8_t* near, int columns, int rows) {
+  for (int c = 0; c < columns * rows; ++c) d[c] = map[c] == 1 ? 0 : 255;
+  ChebyshevDistances(d, columns, rows, 1);
+  for (int column = 0; column < columns; ++column) {
+    for (int row = 0; row < rows; ++row) {
+      uint8_t bits = 0;
+      for (int n = 0; n < 8; ++n) {
+        const int c = column + kBitmapNeighbours[n].x, r = row + kBitmapNeighbours[n].y;
+        if (c >= 0 && r >= 0 && c < columns && r < rows && map[c * rows + r] == 1) bits |= 1 << n;
+      }
+      near[column * rows + row] = bits;
+    }
+  }
+}
+
+void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
+  for (int c = 0; c < kGridCells; ++c) maps.voxel[c] = scene.field.radiusGrid[c] > 0 ? 0 : 255;
+  ChebyshevDistances(maps.voxel, kGridSize, kGridSize, kGridSize);
+  for (int i = 0; i < kGridSize; ++i) {
+    for (int j = 0; j < kGridSize; ++j) {
+      for (int k = 0; k < kGridSize; ++k) {
+        uint32_t bits = 0;
+        for (int n = 0; n < 26; ++n) {
+          const int a = i + kVoxelNeighbours[n].x, b = j + kVoxelNeighbours[n].y,
+                    c = k + kVoxelNeighbours[n].z;
+          if (a < 0 || b < 0 || c < 0 || a >= kGridSize || b >= kGridSize || c >= kGridSize) continue;
+          if (maps.voxel[a * 2500 + b * 50 + c] == 0) bits |= 1u << n;
+        }
+        maps.voxelNear[i * 2500 + j * 50 + k] = bits;
+      }
+    }
+  }
+  BitmapDistances(scene.layers.wordMap, maps.word, maps.wordNear, kWordColumns, kWordRows);
+  BitmapDistances(scene.layers.stripMap, maps.strip, maps.stripNear, kStripColumns, kStripRows);
+  BitmapDistances(scene.layers.bannerMap, maps.banner, maps.bannerNear, kBannerColumns,
+                  kBannerRows);
+}
