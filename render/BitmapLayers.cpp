@@ -28,6 +28,15 @@ void BuildBitmapLayers(BitmapLayers& layers) {
   FillBitmap(layers.bannerMap, kBannerColumns, kBannerRows, bannerText);
 }
 
+float LayerDepth(BitmapLayer layer, float sz) {
+  switch (layer) {
+    case kWordLayer: return sz;
+    case kStripLayer: return (float)((double)sz * 10);
+    case kBannerLayer:
+    default: return (float)(((double)sz - 2.5) * 10);
+  }
+}
+
 GridPoint LayerCoordinates(BitmapLayer layer, float sx, float sy, float sz) {
   GridPoint g;
   switch (layer) {
@@ -35,20 +44,18 @@ GridPoint LayerCoordinates(BitmapLayer layer, float sx, float sy, float sz) {
       // 1.8 is the double nearest 1.8, not the float.
       g.gx = (float)((double)sx * 1.8 + 12);
       g.gy = (float)((double)sy / 1.5 + 2);
-      g.gz = sz;
       break;
     case kStripLayer:
       g.gx = (float)((double)sx * 9 + 64);
       g.gy = (float)(((double)sy + 3.5) * 9 + 5);
-      g.gz = (float)((double)sz * 10);
       break;
     case kBannerLayer:
     default:
       g.gx = (float)((double)sx * 15 + 106);
       g.gy = (float)(((double)sy - 3.5) * 9 + 5);
-      g.gz = (float)(((double)sz - 2.5) * 10);
       break;
   }
+  g.gz = LayerDepth(layer, sz);
   return g;
 }
 

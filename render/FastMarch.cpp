@@ -44,18 +44,20 @@ RayStep BoundRayStep(const ViewRotation& v, float x0, float y0) {
   const double dx = SlopeBound(x0 * cB - y0 * sA * sB, cA * sB) * kDepthStep + 2 * kPathError;
   const double dy = SlopeBound(y0 * cA, sA) * kDepthStep + 2 * kPathError;
   const double dz = std::fabs(cA * cB) * kDepthStep + 2 * kPathError;
+  // Inverses, so that the march multiplies. A product may come out an ulp
+  // larger than the quotient would; the margins absorb far more than that.
   RayStep step;
-  step.voxel = {dx, dy, dz};
-  step.word = {1.8 * dx, dy / 1.5, dz};
-  step.strip = {9 * dx, 9 * dy, 10 * dz};
-  step.banner = {15 * dx, 9 * dy, 10 * dz};
+  step.voxel = {1 / dx, 1 / dy, 1 / dz};
+  step.word = {1 / (1.8 * dx), 1 / (dy / 1.5), 1 / dz};
+  step.strip = {1 / (9 * dx), 1 / (9 * dy), 1 / (10 * dz)};
+  step.banner = {1 / (15 * dx), 1 / (9 * dy), 1 / (10 * dz)};
   return step;
 }
 
 // Samples that certainly stay out of a box the given per-axis gaps away
 // (a gap of 0: inside the box's range on that axis).
 static double StepsToBox(double gapX, double gapY, double gapZ, AxisSteps m, double margin) {
-  return std::max({(gapX - margin) / m.x, (gapY - margin) / m.y, (gapZ - margin) / m.z});
+  return std::max({(gapX - margin) * m.x, (gapY - margin) * m.y, (gapZ - margin) * m.z});
 }
 
 // The gap along one axis from a point at fraction f of its cell to the cell
@@ -69,7 +71,7 @@ static double NeighbourGap(int offset, double f) {
 // cell: one axis must cross distance - 1 whole cells and the rest of its own.
 static double StepsToFarCells(double distance, double fx, double fy, AxisSteps m, double margin) {
   const double partX = std::min(fx, 1 - fx), partY = std::min(fy, 1 - fy);
-  return std::min((distance - 1 + partX - margin) / m.x, (distance - 1 + partY - margin) / m.y);
+  return std::min((distance - 1 + partX - margin) * m.x, (distance - 1 + partY - margin) * m.y);
 }
 
 static int WholeSteps(double steps) {
@@ -99,7 +101,7 @@ static int VoxelSafeSteps(const SkipMaps& maps, int cell, float sx, float sy, fl
   const double far = std::max(distance, 2);
   const double partZ = std::min(fz, 1 - fz);
   steps = std::min({steps, StepsToFarCells(far, fx, fy, m, kVoxelMargin),
-                    (far - 1 + partZ - kVoxelMargin) / m.z});
+                    (far - 1 + partZ - kVoxelMargin) * m.z});
   return WholeSteps(steps);
 }
 
@@ -108,20 +110,16 @@ static int LayerSafeSteps(GridPoint g, const uint8_t* map, const uint8_t* near, 
                           int rows, AxisSteps m) {
   const double gz = g.gz;
   const double gapZ = gz < -1 ? -1 - gz : (gz > 2 ? gz - 2 : 0);
-  const double depthSteps = (gapZ - kLayerMargin) / m.z;
+  const double depthSteps = (gapZ - kLayerMargin) * m.z;
 
   const double column = std::floor((double)g.gx), row = std::floor((double)g.gy);
   if (column < 0 || row < 0 || column >= columns || row >= rows) {
-    // Off the bitmap: at least as far from a lit cell as from the edge, and
-    // as far as the edge cell is, less the way to it.
-    const double outX = column < 0 ? -column : std::max(0.0, column - (columns - 1));
-    const double outY = row < 0 ? -row : std::max(0.0, row - (rows - 1));
-    const double out = std::max(outX, outY);
-    const int c = (int)std::clamp(column, 0.0, (double)(columns - 1));
-    const int r = (int)std::clamp(row, 0.0, (double)(rows - 1));
-    const double distance = std::max(out, map[c * rows + r] - out);
-    const double cellSteps = StepsToFarCells(distance, 0, 0, m, kLayerMargin);
-    return WholeSteps(std::max(depthSteps, cellSteps));
+    // Off the bitmap: every lit cell lies within it, so a later sample must
+    // first cover the gaps to the bitmap's edges.
+    const double gx = g.gx, gy = g.gy;
+    const double gapX = gx < 0 ? -gx : std::max(0.0, gx - columns);
+    const double gapY = gy < 0 ? -gy : std::max(0.0, gy - rows);
+    return WholeSteps(StepsToBox(gapX, gapY, gapZ, m, kLayerMargin));
   }
   const int cell = (int)column * rows + (int)row;
   const double fx = g.gx - column, fy = g.gy - row;
@@ -140,38 +138,69 @@ static int LayerSafeSteps(GridPoint g, const uint8_t* map, const uint8_t* near, 
   return WholeSteps(steps);
 }
 
+// Samples that stay outside the depth -1 to 2 of a slab, from depth gz.
+static int DepthSafeSteps(float gz, AxisSteps m) {
+  const double gapZ = gz < -1 ? -1 - (double)gz : (double)gz - 2;
+  return WholeSteps((gapZ - kLayerMargin) * m.z);
+}
+
+struct LayerTables {
+  const uint8_t* map;
+  const uint8_t* near;
+  int columns, rows;
+};
+
 COLORREF MarchPixelFast(const Scene& scene, const SkipMaps& maps, float x, float y,
                         MarchCounts* counts) {
   const float x0 = ColumnCoordinate(x);
   const float y0 = RowCoordinate(y);
   const RayStep step = BoundRayStep(scene.rotation, x0, y0);
+  const BitmapLayer layers[3] = {kWordLayer, kStripLayer, kBannerLayer};
+  const LayerTables tables[3] = {{maps.word, maps.wordNear, kWordColumns, kWordRows},
+                                 {maps.strip, maps.stripNear, kStripColumns, kStripRows},
+                                 {maps.banner, maps.bannerNear, kBannerColumns, kBannerRows}};
+  const AxisSteps layerSteps[3] = {step.word, step.strip, step.banner};
   Accumulator acc = {0.0f, 0.0f, 0.0f};
   uint64_t evaluated = 0, examined = 0;
   for (int ti = 0; ti <= 2000;) {
-    const SamplePoint s = ComputeSamplePoint(scene.rotation, x0, y0, (float)ti);
+    const SamplePoint s =
+        ComputeSamplePointAt(scene.rotation, x0, y0, maps.depth[ti], maps.perspective[ti]);
     const int cell = VoxelCellIndex(s.sx, s.sy, s.sz);
-    const GridPoint word = LayerCoordinates(kWordLayer, s.sx, s.sy, s.sz);
-    const GridPoint strip = LayerCoordinates(kStripLayer, s.sx, s.sy, s.sz);
-    const GridPoint banner = LayerCoordinates(kBannerLayer, s.sx, s.sy, s.sz);
-    if (maps.voxel[cell] == 0 || LayerCellLit(scene.layers, kWordLayer, word) ||
-        LayerCellLit(scene.layers, kStripLayer, strip) ||
-        LayerCellLit(scene.layers, kBannerLayer, banner)) {
-      // Exactly what the straightforward march does at this sample.
-      ShadeVoxelSample(scene.field, s.sx, s.sy, s.sz, acc);
-      ShadeLayerCell(scene.layers, kWordLayer, word, acc);
-      ShadeLayerCell(scene.layers, kStripLayer, strip, acc);
-      ShadeLayerCell(scene.layers, kBannerLayer, banner, acc);
+    bool shades = maps.voxel[cell] == 0;
+    // A slab adds nothing outside its depth, so its grid point is needed
+    // only within it.
+    GridPoint g[3];
+    bool inDepth[3];
+    for (int l = 0; l < 3; ++l) {
+      const float gz = LayerDepth(layers[l], s.sz);
+      inDepth[l] = gz <= 2 && gz >= -1;
+      if (inDepth[l]) {
+        g[l] = LayerCoordinates(layers[l], s.sx, s.sy, s.sz);
+        shades = shades || LayerCellLit(scene.layers, layers[l], g[l]);
+      } else {
+        g[l].gz = gz;
+      }
+    }
+    if (shades) {
+      // Exactly what the straightforward march does at this sample: the
+      // voxel field, then each slab in order (one out of its depth adds
+      // nothing).
+      ShadeVoxelCell(scene.field, cell, s.sx, s.sy, s.sz, acc);
+      for (int l = 0; l < 3; ++l) {
+        if (inDepth[l]) ShadeLayerCell(scene.layers, layers[l], g[l], acc);
+      }
       ++evaluated;
       ++ti;
       continue;
     }
     ++examined;
-    const int skip = std::min(
-        {VoxelSafeSteps(maps, cell, s.sx, s.sy, s.sz, step.voxel),
-         LayerSafeSteps(word, maps.word, maps.wordNear, kWordColumns, kWordRows, step.word),
-         LayerSafeSteps(strip, maps.strip, maps.stripNear, kStripColumns, kStripRows, step.strip),
-         LayerSafeSteps(banner, maps.banner, maps.bannerNear, kBannerColumns, kBannerRows,
-                        step.banner)});
+    int skip = maps.voxel[cell] == 0 ? 0 : VoxelSafeSteps(maps, cell, s.sx, s.sy, s.sz, step.voxel);
+    for (int l = 0; l < 3 && skip > 0; ++l) {
+      const LayerTables& t = tables[l];
+      skip = std::min(skip, inDepth[l] ? LayerSafeSteps(g[l], t.map, t.near, t.columns, t.rows,
+                                                        layerSteps[l])
+                                       : DepthSafeSteps(g[l].gz, layerSteps[l]));
+    }
     ti += 1 + skip;
   }
   if (counts != nullptr) {

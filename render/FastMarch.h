@@ -27,6 +27,10 @@ struct SkipMaps {
   uint8_t wordNear[kWordColumns * kWordRows];
   uint8_t stripNear[kStripColumns * kStripRows];
   uint8_t bannerNear[kBannerColumns * kBannerRows];
+  // The depth z0 and perspective factor p of each sample index, the same on
+  // every ray.
+  float depth[kSamplesPerRay];
+  float perspective[kSamplesPerRay];
 };
 
 struct CellOffset {
@@ -40,6 +44,8 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps);
 
 // How far a ray's sample point can move from one sample to the next, in
 // each layer's own units, with margins for rounding (see FastMarch.cpp).
+// Samples per unit of movement along each axis: the inverse of the largest
+// movement from one sample to the next.
 struct AxisSteps {
   double x, y, z;
 };

@@ -74,6 +74,10 @@ int VoxelCellIndex(float sx, float sy, float sz);
 // Blends the glow of the object in the sample's cell, if any, into acc.
 void ShadeVoxelSample(const VoxelField& field, float sx, float sy, float sz, Accumulator& acc);
 
+// The same, for a sample whose cell c = VoxelCellIndex(sx, sy, sz) is known.
+void ShadeVoxelCell(const VoxelField& field, int c, float sx, float sy, float sz,
+                    Accumulator& acc);
+
 // Clears the three bitmaps and lights the cells of the message.
 void BuildBitmapLayers(BitmapLayers& layers);
 
@@ -90,6 +94,13 @@ float RowCoordinate(float y);
 
 // Sample t (0 to 2000) of the ray through (x0, y0): rotation, then perspective.
 SamplePoint ComputeSamplePoint(const ViewRotation& rotation, float x0, float y0, float t);
+
+// The parts of it that depend on t alone: the depth z0 before rotation, and
+// the perspective factor p from it. The same for every ray, so a march may
+// compute them once per sample index.
+float SampleDepth(float t);
+float PerspectiveFactor(float z0);
+SamplePoint ComputeSamplePointAt(const ViewRotation& rotation, float x0, float y0, float z0, float p);
 
 // Marches one pixel's 2001 samples through every layer and returns its
 // packed colour. The straightforward definition of the image.
@@ -111,6 +122,9 @@ struct GridPoint {
 
 // The sample point in the layer's own units: columns, rows, depth -1 to 2.
 GridPoint LayerCoordinates(BitmapLayer layer, float sx, float sy, float sz);
+
+// Its depth gz alone; outside -1 to 2 the layer adds nothing.
+float LayerDepth(BitmapLayer layer, float sz);
 
 // Whether the grid point lies in the layer's box on a lit cell: where the
 // layer blends.

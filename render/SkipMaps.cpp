@@ -73,6 +73,10 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
       }
     }
   }
+  for (int t = 0; t < kSamplesPerRay; ++t) {
+    maps.depth[t] = SampleDepth((float)t);
+    maps.perspective[t] = PerspectiveFactor(maps.depth[t]);
+  }
   BitmapDistances(scene.layers.wordMap, maps.word, maps.wordNear, kWordColumns, kWordRows);
   BitmapDistances(scene.layers.stripMap, maps.strip, maps.stripNear, kStripColumns, kStripRows);
   BitmapDistances(scene.layers.bannerMap, maps.banner, maps.bannerNear, kBannerColumns,

@@ -54,7 +54,11 @@ int VoxelCellIndex(float sx, float sy, float sz) {
 }
 
 void ShadeVoxelSample(const VoxelField& field, float sx, float sy, float sz, Accumulator& acc) {
-  const int c = VoxelCellIndex(sx, sy, sz);
+  ShadeVoxelCell(field, VoxelCellIndex(sx, sy, sz), sx, sy, sz, acc);
+}
+
+void ShadeVoxelCell(const VoxelField& field, int c, float sx, float sy, float sz,
+                    Accumulator& acc) {
   const float r = field.radiusGrid[c];
   if (!(r > 0.0f)) return;
   const float kind = field.kindGrid[c];

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,7 +16,7 @@
 #include "tools/Progress.h"
 
 static const char kUsage[] =
-    "usage: orbelune-render [-o FILE] [--digest]\n"
+    "usage: orbelune-render [-o FILE] [--digest] [--threads N] [--reference]\n"
     "\n"
     "Computes Orbelune's image, 1025 x 769 pixels of 2001 samples each, and\n"
     "writes it to a PNG file.\n"
@@ -24,6 +25,9 @@ static const char kUsage[] =
     "      --digest       print the image's SHA-256 fingerprint (the frame's\n"
     "                     colours as little-endian 32-bit COLORREFs, column by\n"
     "                     column); writes no PNG unless -o is given too\n"
+    "      --threads N    compute with N threads (default: one per core)\n"
+    "      --reference    march every sample of every pixel on one thread, the\n"
+    "                     slow way the image is defined (same image, minutes)\n"
     "  -h, --help         show this help\n";
 
 struct Options {
@@ -31,6 +35,8 @@ struct Options {
   bool outputGiven = false;
   bool digest = false;
   bool help = false;
+  int threads = 0;
+  bool reference = false;
 };
 
 // Returns false, with a message on stderr, for a command line it cannot use.
@@ -41,6 +47,17 @@ static bool ParseArguments(int argc, char** argv, Options& options) {
       options.help = true;
     } else if (arg == "--digest") {
       options.digest = true;
+    } else if (arg == "--reference") {
+      options.reference = true;
+    } else if (arg == "--threads") {
+      char* end = nullptr;
+      const long n = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : 0;
+      if (i + 1 >= argc || *end != '\0' || n < 1 || n > 256) {
+        std::fprintf(stderr, "orbelune-render: --threads needs a number from 1 to 256\n");
+        return false;
+      }
+      options.threads = (int)n;
+      ++i;
     } else if (arg == "-o" || arg == "--output") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
         std::fprintf(stderr, "orbelune-render: %s needs a file name\n", arg.c_str());
@@ -94,6 +111,8 @@ int main(int argc, char** argv) {
   }
   HGDIOBJ previous = SelectObject(hdc, bitmap);
 
+  nRenderThreads = options.threads;
+  bReferenceMarch = options.reference;
   StartProgress(isatty(STDERR_FILENO) != 0);
   DrawBall(hdc);
   const double seconds = FinishProgress();
