@@ -16,9 +16,6 @@
 #include <algorithm>
 #include <cmath>
 
-// Computed sample coordinates stray from the exact path by a handful of
-// float roundings of values below 17 (under 1e-6 each): 2e-5 is generous.
-constexpr double kPathError = 2e-5;
 // Gaps are shrunk by this much before dividing by the step: more than twice
 // the stray, in the voxel grid also the rounding of s + 25 (2e-6), in the
 // bitmaps the layer's scale (up to 15) times that plus the rounding of g.

@@ -42,6 +42,11 @@ extern const CellOffset kBitmapNeighbours[8];  // z is 0
 // Chebyshev distances, capped at 255, from the built scene.
 void BuildSkipMaps(const Scene& scene, SkipMaps& maps);
 
+// Computed sample coordinates stray from the exact polynomial path by a
+// handful of float roundings of values below 17 (under 1e-6 each): this is
+// generous, and the tests check it.
+constexpr double kPathError = 2e-5;
+
 // How far a ray's sample point can move from one sample to the next, in
 // each layer's own units, with margins for rounding (see FastMarch.cpp).
 // Samples per unit of movement along each axis: the inverse of the largest
@@ -60,8 +65,8 @@ struct RayStep {
 RayStep BoundRayStep(const ViewRotation& rotation, float x0, float y0);
 
 struct MarchCounts {
-  uint64_t evaluated = 0;  // samples shaded
-  uint64_t examined = 0;   // samples whose position was computed to decide a skip
+  uint64_t evaluated = 0;  // samples shaded: exactly those where a layer blends
+  uint64_t examined = 0;   // samples looked at only to decide how far to skip
 };
 
 // The fast equivalent of MarchPixel.

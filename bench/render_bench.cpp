@@ -1,0 +1,142 @@
+// The render pass, fast against straightforward, side by side in one run.
+//
+//   build/release/bench/render_bench
+//
+// The straightforward march takes minutes for the whole frame, so it is
+// timed on 9 columns spread across the image and scaled to 1025 columns;
+// the fast march is timed on the whole frame, scene build to last stored
+// pixel, with one thread and with all. A summary with the ratio, the counts
+// of samples evaluated and skipped, and the digests follows the table.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "render/FastMarch.h"
+#include "render/MarchColumns.h"
+#include "tests/GoldenDigest.h"
+#include "tools/FrameDigest.h"
+
+namespace {
+
+const int kReferenceColumns[] = {0, 128, 256, 384, 512, 640, 768, 896, 1024};
+constexpr int kReferenceColumnCount = sizeof kReferenceColumns / sizeof kReferenceColumns[0];
+
+std::unique_ptr<Scene> BuiltScene() {
+  auto scene = std::make_unique<Scene>();
+  BuildVoxelField(scene->field);
+  BuildBitmapLayers(scene->layers);
+  BuildViewRotation(scene->rotation);
+  return scene;
+}
+
+std::vector<COLORREF> frame(kColumnCount * kColumnHeight);
+std::vector<COLORREF> referenceColours;
+double referenceSecondsPerColumn = 0;
+double fastSeconds[2] = {0, 0};  // one thread, all threads
+double buildSeconds = 0, drawSeconds = 0;
+
+void StoreColumn(HDC, int x, const COLORREF* column) {
+  std::copy(column, column + kColumnHeight, frame.begin() + (size_t)x * kColumnHeight);
+}
+
+double Since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void ReferenceColumns(benchmark::State& state) {
+  const auto scene = BuiltScene();
+  for (auto _ : state) {
+    referenceColours.clear();
+    const auto start = std::chrono::steady_clock::now();
+    for (int x : kReferenceColumns) {
+      for (int y = 0; y < kColumnHeight; ++y) {
+        referenceColours.push_back(MarchPixel(*scene, (float)x, (float)y));
+      }
+    }
+    referenceSecondsPerColumn = Since(start) / kReferenceColumnCount;
+    state.SetIterationTime(Since(start));
+  }
+  state.counters["s/frame (scaled)"] = referenceSecondsPerColumn * kColumnCount;
+}
+
+void FastFrame(benchmark::State& state) {
+  const int threads = state.range(0) == 0 ? RenderThreadCount(0) : (int)state.range(0);
+  double best = 1e9;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    auto scene = BuiltScene();
+    auto maps = std::make_unique<SkipMaps>();
+    BuildSkipMaps(*scene, *maps);
+    const double built = Since(start);
+    MarchColumns(*scene, *maps, threads, nullptr, StoreColumn);
+    const double seconds = Since(start);
+    state.SetIterationTime(seconds);
+    if (seconds < best) best = seconds, buildSeconds = built;
+  }
+  fastSeconds[state.range(0) == 0 ? 1 : 0] = best;
+  state.counters["threads"] = threads;
+}
+
+BENCHMARK(ReferenceColumns)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(FastFrame)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+
+void PrintSummary() {
+  const auto scene = BuiltScene();
+  auto maps = std::make_unique<SkipMaps>();
+  BuildSkipMaps(*scene, *maps);
+  MarchCounts counts;
+  for (int x = 0; x < kColumnCount; ++x) {
+    for (int y = 0; y < kColumnHeight; ++y) MarchPixelFast(*scene, *maps, (float)x, (float)y, &counts);
+  }
+  // What storing and drawing costs: the frame store's float conversion and
+  // one write per pixel, as the draw entry does.
+  static float store[kColumnCount][kColumnHeight];
+  const auto start = std::chrono::steady_clock::now();
+  for (int x = 0; x < kColumnCount; ++x) {
+    for (int y = 0; y < kColumnHeight; ++y) store[x][y] = (float)frame[(size_t)x * kColumnHeight + y];
+  }
+  drawSeconds = Since(start);
+  benchmark::DoNotOptimize(store);
+
+  bool columnsAgree = true;
+  for (int i = 0; i < kReferenceColumnCount; ++i) {
+    for (int y = 0; y < kColumnHeight; ++y) {
+      columnsAgree = columnsAgree && referenceColours[(size_t)i * kColumnHeight + y] ==
+                                         frame[(size_t)kReferenceColumns[i] * kColumnHeight + y];
+    }
+  }
+  const double total = 1577238225.0;
+  const double reference = referenceSecondsPerColumn * kColumnCount;
+  std::printf("\n");
+  std::printf("straightforward march, 1 thread   %8.2f s  (9 columns timed, scaled to 1025)\n",
+              reference);
+  std::printf("fast march, 1 thread              %8.3f s  (%.0f times faster)\n", fastSeconds[0],
+              reference / fastSeconds[0]);
+  std::printf("fast march, %d threads             %8.3f s  (%.0f times faster)\n",
+              RenderThreadCount(0), fastSeconds[1], reference / fastSeconds[1]);
+  std::printf("  of which scene build and maps    %8.3f s\n", buildSeconds);
+  std::printf("  storing 788,225 pixels           %8.3f s\n", drawSeconds);
+  std::printf("samples evaluated %llu (%.2f%%), examined to skip %llu, skipped unseen %.0f\n",
+              (unsigned long long)counts.evaluated, 100 * counts.evaluated / total,
+              (unsigned long long)counts.examined, total - counts.evaluated - counts.examined);
+  std::printf("fast frame digest      %s\n",
+              ColoursDigest(frame.data(), frame.size()).c_str());
+  std::printf("golden (straightforward) %s\n", kGoldenFrameDigest);
+  std::printf("the 9 timed columns: %s\n", columnsAgree ? "identical in both marches" : "DIFFER");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (!referenceColours.empty() && fastSeconds[0] > 0 && fastSeconds[1] > 0) PrintSummary();
+  return 0;
+}

@@ -1,0 +1,186 @@
+// The fast march against the straightforward one: same colours, every
+// contributing sample taken, distance maps and movement bounds that hold.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "render/FastMarch.h"
+#include "render/MarchColumns.h"
+#include "tests/GoldenDigest.h"
+#include "tools/FrameDigest.h"
+
+namespace {
+
+struct Built {
+  Scene scene;
+  SkipMaps maps;
+};
+
+const Built& TheScene() {
+  static const Built* built = [] {
+    Built* b = new Built;
+    BuildVoxelField(b->scene.field);
+    BuildBitmapLayers(b->scene.layers);
+    BuildViewRotation(b->scene.rotation);
+    BuildSkipMaps(b->scene, b->maps);
+    return b;
+  }();
+  return *built;
+}
+
+// How many samples of the pixel blend into it, by the straightforward march.
+int ContributingSamples(const Scene& scene, int x, int y) {
+  const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
+  int count = 0;
+  for (int t = 0; t <= 2000; ++t) {
+    const SamplePoint s = ComputeSamplePoint(scene.rotation, x0, y0, (float)t);
+    bool blends = scene.field.radiusGrid[VoxelCellIndex(s.sx, s.sy, s.sz)] > 0;
+    for (BitmapLayer layer : {kWordLayer, kStripLayer, kBannerLayer}) {
+      blends = blends || LayerCellLit(scene.layers, layer, LayerCoordinates(layer, s.sx, s.sy, s.sz));
+    }
+    count += blends;
+  }
+  return count;
+}
+
+void ExpectSameAsReference(int x, int y) {
+  const Built& b = TheScene();
+  MarchCounts counts;
+  const COLORREF fast = MarchPixelFast(b.scene, b.maps, (float)x, (float)y, &counts);
+  ASSERT_EQ(fast, MarchPixel(b.scene, (float)x, (float)y)) << "pixel " << x << ", " << y;
+  ASSERT_EQ(counts.evaluated, (uint64_t)ContributingSamples(b.scene, x, y))
+      << "pixel " << x << ", " << y;
+}
+
+// Whole columns across the image: rays that cross spheres, cubes and all
+// three slabs, and rays that graze their faces.
+TEST(FastMarch, WholeColumnsMatchTheReferenceSampleForSample) {
+  for (int x : {0, 137, 300, 512, 641, 777, 1024}) {
+    for (int y = 0; y <= 768; ++y) ExpectSameAsReference(x, y);
+  }
+}
+
+// The pixels whose rays pass closest to a cell face or a slab face, where a
+// skip bound that is off by a little would first miss a sample.
+TEST(FastMarch, GrazingRaysMatchTheReference) {
+  const Built& b = TheScene();
+  struct Graze {
+    double distance;
+    int x, y;
+  };
+  std::vector<Graze> grazes;
+  for (int x = 3; x <= 1024; x += 61) {
+    for (int y = 0; y <= 768; ++y) {
+      const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
+      double nearest = 1;
+      for (int t = 0; t <= 2000; ++t) {
+        const SamplePoint s = ComputeSamplePoint(b.scene.rotation, x0, y0, (float)t);
+        const int cell = VoxelCellIndex(s.sx, s.sy, s.sz);
+        if (b.maps.voxel[cell] <= 1) {
+          for (float u : {s.sx, s.sy, s.sz}) nearest = std::min(nearest, (double)std::fabs(u - std::round(u)));
+        }
+        const float gz = LayerDepth(kWordLayer, s.sz);
+        nearest = std::min({nearest, std::fabs(gz + 1.0), std::fabs(gz - 2.0)});
+      }
+      grazes.push_back({nearest, x, y});
+    }
+  }
+  std::partial_sort(grazes.begin(), grazes.begin() + 200, grazes.end(),
+                    [](const Graze& a, const Graze& b) { return a.distance < b.distance; });
+  EXPECT_LT(grazes[199].distance, 1e-4);
+  for (int i = 0; i < 200; ++i) ExpectSameAsReference(grazes[i].x, grazes[i].y);
+}
+
+TEST(SkipMaps, DistancesAreChebyshevToTheNearestContributingCell) {
+  const Built& b = TheScene();
+  std::vector<int> occupied;
+  for (int c = 0; c < kGridCells; ++c) {
+    if (b.scene.field.radiusGrid[c] > 0) occupied.push_back(c);
+  }
+  for (int c = 0; c < kGridCells; c += 7) {
+    int best = 255;
+    for (int o : occupied) {
+      const int d = std::max({std::abs(c / 2500 - o / 2500), std::abs(c / 50 % 50 - o / 50 % 50),
+                              std::abs(c % 50 - o % 50)});
+      best = std::min(best, d);
+    }
+    ASSERT_EQ(b.maps.voxel[c], best) << "cell " << c;
+  }
+  const int rows = kWordRows;
+  for (int c = 0; c < kWordColumns * rows; ++c) {
+    int best = 255;
+    for (int o = 0; o < kWordColumns * rows; ++o) {
+      if (b.scene.layers.wordMap[o] != 1) continue;
+      best = std::min(best, std::max(std::abs(c / rows - o / rows), std::abs(c % rows - o % rows)));
+    }
+    ASSERT_EQ(b.maps.word[c], best) << "word cell " << c;
+  }
+}
+
+TEST(SkipMaps, NeighbourBitsMarkContributingNeighbours) {
+  const Built& b = TheScene();
+  for (int c = 2500 * 14; c < 2500 * 36; ++c) {
+    const int i = c / 2500, j = c / 50 % 50, k = c % 50;
+    if (j == 0 || k == 0 || j == 49 || k == 49) continue;
+    for (int n = 0; n < 26; ++n) {
+      const CellOffset o = kVoxelNeighbours[n];
+      const bool occupied = b.maps.voxel[(i + o.x) * 2500 + (j + o.y) * 50 + (k + o.z)] == 0;
+      ASSERT_EQ((b.maps.voxelNear[c] >> n & 1) != 0, occupied);
+    }
+  }
+}
+
+TEST(RayStep, SamplePointsStayNearTheExactPathAndWithinTheStepBound) {
+  const ViewRotation& v = TheScene().scene.rotation;
+  for (int x : {0, 1, 200, 512, 900, 1024}) {
+    for (int y : {0, 5, 384, 600, 768}) {
+      const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
+      const RayStep step = BoundRayStep(v, x0, y0);
+      SamplePoint last = ComputeSamplePoint(v, x0, y0, 0);
+      for (int t = 0; t <= 2000; ++t) {
+        const SamplePoint s = ComputeSamplePoint(v, x0, y0, (float)t);
+        const long double z0 = t / 100.0L - 10;
+        const long double half = (50 - z0) / 65;
+        const long double y1 = y0 * (long double)v.cosA + z0 * v.sinA;
+        const long double z1 = z0 * v.cosA - y0 * (long double)v.sinA;
+        const long double x2 = x0 * (long double)v.cosB + z1 * v.sinB;
+        const long double z2 = z1 * v.cosB - x0 * (long double)v.sinB;
+        ASSERT_LT(std::fabs((long double)s.sx - x2 * half), kPathError / 4) << x << " " << y << " " << t;
+        ASSERT_LT(std::fabs((long double)s.sy - y1 * half), kPathError / 4);
+        ASSERT_LT(std::fabs((long double)s.sz - z2), kPathError / 4);
+        // Consecutive samples move less than the bound, per axis.
+        ASSERT_LE(std::fabs(s.sx - last.sx) * step.voxel.x, 1.0);
+        ASSERT_LE(std::fabs(s.sy - last.sy) * step.voxel.y, 1.0);
+        ASSERT_LE(std::fabs(s.sz - last.sz) * step.voxel.z, 1.0);
+        last = s;
+      }
+    }
+  }
+}
+
+// Any number of threads gives the same columns, drawn in the same order.
+std::vector<COLORREF> drawn;
+std::vector<int> drawnColumns;
+
+void Collect(HDC, int x, const COLORREF* column) {
+  drawnColumns.push_back(x);
+  drawn.insert(drawn.end(), column, column + kColumnHeight);
+}
+
+TEST(MarchColumns, EveryThreadCountGivesTheGoldenImageInColumnOrder) {
+  const Built& b = TheScene();
+  std::vector<int> order(kColumnCount);
+  for (int x = 0; x < kColumnCount; ++x) order[x] = x;
+  for (int threads : {1, 3}) {
+    drawn.clear();
+    drawnColumns.clear();
+    MarchColumns(b.scene, b.maps, threads, nullptr, Collect);
+    EXPECT_EQ(drawnColumns, order) << threads << " threads";
+    EXPECT_EQ(ColoursDigest(drawn.data(), drawn.size()), kGoldenFrameDigest) << threads << " threads";
+  }
+}
+
+}  // namespace
