@@ -95,16 +95,16 @@ static int VoxelSafeSteps(const SkipMaps& maps, int cell, float sx, float sy, fl
     steps = kMaxSkip;
   }
   // Cells two or more away: one axis crosses a whole cell and its own part.
-  const double far = std::max(distance, 2);
+  const double farDistance = std::max(distance, 2);
   const double partZ = std::min(fz, 1 - fz);
-  steps = std::min({steps, StepsToFarCells(far, fx, fy, m, kVoxelMargin),
-                    (far - 1 + partZ - kVoxelMargin) * m.z});
+  steps = std::min({steps, StepsToFarCells(farDistance, fx, fy, m, kVoxelMargin),
+                    (farDistance - 1 + partZ - kVoxelMargin) * m.z});
   return WholeSteps(steps);
 }
 
 // For a sample that does not contribute to one text slab.
-static int LayerSafeSteps(GridPoint g, const uint8_t* map, const uint8_t* near, int columns,
-                          int rows, AxisSteps m) {
+static int LayerSafeSteps(GridPoint g, const uint8_t* map, const uint8_t* neighbourBits,
+                          int columns, int rows, AxisSteps m) {
   const double gz = g.gz;
   const double gapZ = gz < -1 ? -1 - gz : (gz > 2 ? gz - 2 : 0);
   const double depthSteps = (gapZ - kLayerMargin) * m.z;
@@ -124,14 +124,15 @@ static int LayerSafeSteps(GridPoint g, const uint8_t* map, const uint8_t* near, 
   if (distance == 0) return WholeSteps(depthSteps);  // a lit cell, out of depth
   double steps = kMaxSkip;
   if (distance == 1) {
-    for (uint8_t bits = near[cell]; bits != 0; bits &= bits - 1) {
+    for (uint8_t bits = neighbourBits[cell]; bits != 0; bits &= bits - 1) {
       const CellOffset o = kBitmapNeighbours[__builtin_ctz(bits)];
-      steps = std::min(steps, StepsToBox(NeighbourGap(o.x, fx), NeighbourGap(o.y, fy), gapZ, m,
-                                         kLayerMargin));
+      steps = std::min(
+          steps, StepsToBox(NeighbourGap(o.x, fx), NeighbourGap(o.y, fy), gapZ, m, kLayerMargin));
     }
   }
-  const double far = std::max(distance, 2);
-  steps = std::min(steps, std::max(StepsToFarCells(far, fx, fy, m, kLayerMargin), depthSteps));
+  const double farDistance = std::max(distance, 2);
+  steps =
+      std::min(steps, std::max(StepsToFarCells(farDistance, fx, fy, m, kLayerMargin), depthSteps));
   return WholeSteps(steps);
 }
 
@@ -143,7 +144,7 @@ static int DepthSafeSteps(float gz, AxisSteps m) {
 
 struct LayerTables {
   const uint8_t* map;
-  const uint8_t* near;
+  const uint8_t* neighbourBits;
   int columns, rows;
 };
 
@@ -194,8 +195,8 @@ COLORREF MarchPixelFast(const Scene& scene, const SkipMaps& maps, float x, float
     int skip = maps.voxel[cell] == 0 ? 0 : VoxelSafeSteps(maps, cell, s.sx, s.sy, s.sz, step.voxel);
     for (int l = 0; l < 3 && skip > 0; ++l) {
       const LayerTables& t = tables[l];
-      skip = std::min(skip, inDepth[l] ? LayerSafeSteps(g[l], t.map, t.near, t.columns, t.rows,
-                                                        layerSteps[l])
+      skip = std::min(skip, inDepth[l] ? LayerSafeSteps(g[l], t.map, t.neighbourBits, t.columns,
+                                                        t.rows, layerSteps[l])
                                        : DepthSafeSteps(g[l].gz, layerSteps[l]));
     }
     ti += 1 + skip;

@@ -35,13 +35,14 @@ static void ChebyshevDistances(uint8_t* d, int nx, int ny, int nz) {
 
 const CellOffset kVoxelNeighbours[26] = {
     {-1, -1, -1}, {-1, -1, 0}, {-1, -1, 1}, {-1, 0, -1}, {-1, 0, 0}, {-1, 0, 1}, {-1, 1, -1},
-    {-1, 1, 0},   {-1, 1, 1},  {0, -1, -1}, {0, -1, 0},  {0, -1, 1}, {0, 0, -1},  {0, 0, 1},
-    {0, 1, -1},   {0, 1, 0},   {0, 1, 1},   {1, -1, -1}, {1, -1, 0}, {1, -1, 1},  {1, 0, -1},
+    {-1, 1, 0},   {-1, 1, 1},  {0, -1, -1}, {0, -1, 0},  {0, -1, 1}, {0, 0, -1}, {0, 0, 1},
+    {0, 1, -1},   {0, 1, 0},   {0, 1, 1},   {1, -1, -1}, {1, -1, 0}, {1, -1, 1}, {1, 0, -1},
     {1, 0, 0},    {1, 0, 1},   {1, 1, -1},  {1, 1, 0},   {1, 1, 1}};
 const CellOffset kBitmapNeighbours[8] = {{-1, -1, 0}, {-1, 0, 0}, {-1, 1, 0}, {0, -1, 0},
                                          {0, 1, 0},   {1, -1, 0}, {1, 0, 0},  {1, 1, 0}};
 
-static void BitmapDistances(const int32_t* map, uint8_t* d, uint8_t* near, int columns, int rows) {
+static void BitmapDistances(const int32_t* map, uint8_t* d, uint8_t* neighbourBits, int columns,
+                            int rows) {
   for (int c = 0; c < columns * rows; ++c) d[c] = map[c] == 1 ? 0 : 255;
   ChebyshevDistances(d, columns, rows, 1);
   for (int column = 0; column < columns; ++column) {
@@ -51,7 +52,7 @@ static void BitmapDistances(const int32_t* map, uint8_t* d, uint8_t* near, int c
         const int c = column + kBitmapNeighbours[n].x, r = row + kBitmapNeighbours[n].y;
         if (c >= 0 && r >= 0 && c < columns && r < rows && map[c * rows + r] == 1) bits |= 1 << n;
       }
-      near[column * rows + row] = bits;
+      neighbourBits[column * rows + row] = bits;
     }
   }
 }
@@ -66,7 +67,8 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
         for (int n = 0; n < 26; ++n) {
           const int a = i + kVoxelNeighbours[n].x, b = j + kVoxelNeighbours[n].y,
                     c = k + kVoxelNeighbours[n].z;
-          if (a < 0 || b < 0 || c < 0 || a >= kGridSize || b >= kGridSize || c >= kGridSize) continue;
+          if (a < 0 || b < 0 || c < 0 || a >= kGridSize || b >= kGridSize || c >= kGridSize)
+            continue;
           if (maps.voxel[a * 2500 + b * 50 + c] == 0) bits |= 1u << n;
         }
         maps.voxelNear[i * 2500 + j * 50 + k] = bits;
