@@ -4,8 +4,6 @@
 
 #include <vector>
 
-#include "render/DrawBall.h"
-
 std::string ColoursDigest(const uint32_t* colours, size_t count) {
   std::vector<unsigned char> bytes(count * 4);
   for (size_t i = 0; i < count; ++i) {
@@ -24,13 +22,4 @@ std::string ColoursDigest(const uint32_t* colours, size_t count) {
     hex += kHex[hash[i] & 15];
   }
   return hex;
-}
-
-std::string FrameDigest() {
-  std::vector<uint32_t> colours;
-  colours.reserve((size_t)kImageWidth * kImageHeight);
-  for (int x = 0; x < kImageWidth; ++x) {
-    for (int y = 0; y < kImageHeight; ++y) colours.push_back((uint32_t)(long long)mmo[x][y]);
-  }
-  return ColoursDigest(colours.data(), colours.size());
 }
