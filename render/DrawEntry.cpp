@@ -1,5 +1,7 @@
 // The draw entry and the frame store: the first call computes the image,
 // drawing each pixel as soon as it is known; every later call replays it.
+#include <memory>
+
 #include "render/DrawBall.h"
 #include "render/MarchColumns.h"
 #include "render/Scene.h"
@@ -42,9 +44,11 @@ static void RenderPass(HDC hdc) {
     ReferencePass(hdc, scene);
     return;
   }
-  SkipMaps maps;
-  BuildSkipMaps(scene, maps);
-  MarchColumns(scene, maps, RenderThreadCount(nRenderThreads), hdc, DrawColumn);
+  // The fast march's own maps (about 650 KB) go on the heap: the stack
+  // already holds the scene, and the main thread has only 2 MB of it.
+  auto maps = std::make_unique<SkipMaps>();
+  BuildSkipMaps(scene, *maps);
+  MarchColumns(scene, *maps, RenderThreadCount(nRenderThreads), hdc, DrawColumn);
 }
 
 // Writes the stored colours back, in the order they were computed.

@@ -4,6 +4,7 @@
 // alone, by the same functions, and drawn in the same order.
 #include <atomic>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -35,18 +36,23 @@ void MarchColumns(const Scene& scene, const SkipMaps& maps, int threads, HDC hdc
   std::unique_ptr<std::atomic<int>[]> done(new std::atomic<int>[kColumnCount]);
   for (int x = 0; x < kColumnCount; ++x) done[x].store(0);
   std::atomic<int> next{0};
+  const auto work = [&] {
+    for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
+      MarchColumn(scene, maps, x, &colours[(size_t)x * kColumnHeight]);
+      done[x].store(1, std::memory_order_release);
+      done[x].notify_one();
+    }
+  };
   std::vector<std::thread> workers;
-  for (int i = 0; i < threads; ++i) {
-    workers.emplace_back([&] {
-      for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
-        MarchColumn(scene, maps, x, &colours[(size_t)x * kColumnHeight]);
-        done[x].store(1, std::memory_order_release);
-        done[x].notify_one();
-      }
-    });
+  try {
+    for (int i = 0; i < threads; ++i) workers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // Fewer threads than asked for: those started share the work. With
+    // none, the columns are computed below, on this thread.
   }
   // Only this thread draws, so the window sees the columns arrive in order.
   for (int x = 0; x < kColumnCount; ++x) {
+    if (workers.empty() && done[x].load() == 0) work();
     done[x].wait(0, std::memory_order_acquire);
     drawColumn(hdc, x, &colours[(size_t)x * kColumnHeight]);
   }
