@@ -123,7 +123,10 @@ int main(int argc, char** argv) {
   if (writePng) {
     if (WritePngFile(options.output, static_cast<const uint32_t*>(bits), kImageWidth, kImageHeight,
                      error)) {
-      std::fprintf(stderr, "wrote %s\n", options.output.c_str());
+      // Say where it went in full: the main-job script runs from elsewhere.
+      char* full = realpath(options.output.c_str(), nullptr);
+      std::fprintf(stderr, "wrote %s\n", full != nullptr ? full : options.output.c_str());
+      std::free(full);
     } else {
       std::fprintf(stderr, "orbelune-render: cannot write %s: %s\n", options.output.c_str(),
                    error.c_str());
