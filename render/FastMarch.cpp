@@ -34,9 +34,9 @@ static double SlopeBound(double a, double b) {
 }
 
 RayStep BoundRayStep(const ViewRotation& v, float x0, float y0) {
-  // Exactly, sx = (x0 cB - y0 sA sB + z0 cA sB) p / 2 and
-  // sy = (y0 cA + z0 sA) p / 2 with p / 2 = (50 - z0) / 65, and
-  // sz = z0 cA cB - y0 sA cB - x0 sB.
+  // Exactly, with the third angle 0 (so x3 = x2 and y3 = y1),
+  // sx = (x0 cB - y0 sA sB + z0 cA sB) p / 2 and sy = (y0 cA + z0 sA) p / 2
+  // with p / 2 = (50 - z0) / 65, and sz = z0 cA cB - y0 sA cB - x0 sB.
   const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB;
   const double dx = SlopeBound(x0 * cB - y0 * sA * sB, cA * sB) * kDepthStep + 2 * kPathError;
   const double dy = SlopeBound(y0 * cA, sA) * kDepthStep + 2 * kPathError;
