@@ -35,7 +35,7 @@ std::unique_ptr<Scene> BuiltScene() {
   return scene;
 }
 
-std::vector<COLORREF> frame(kColumnCount * kColumnHeight);
+std::vector<COLORREF> frame(kColumnCount* kColumnHeight);
 std::vector<COLORREF> referenceColours;
 double referenceSecondsPerColumn = 0;
 double fastSeconds[2] = {0, 0};  // one thread, all threads
@@ -113,8 +113,7 @@ void ReplayPass(benchmark::State& state) {
 
 BENCHMARK(ReplayPass)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReferenceColumns)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
-BENCHMARK(FastFrame)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)
-    ->MinTime(2.0);
+BENCHMARK(FastFrame)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void PrintSummary() {
   const auto scene = BuiltScene();
@@ -122,14 +121,16 @@ void PrintSummary() {
   BuildSkipMaps(*scene, *maps);
   MarchCounts counts;
   for (int x = 0; x < kColumnCount; ++x) {
-    for (int y = 0; y < kColumnHeight; ++y) MarchPixelFast(*scene, *maps, (float)x, (float)y, &counts);
+    for (int y = 0; y < kColumnHeight; ++y)
+      MarchPixelFast(*scene, *maps, (float)x, (float)y, &counts);
   }
   // What storing and drawing costs: the frame store's float conversion and
   // one write per pixel, as the draw entry does.
   static float store[kColumnCount][kColumnHeight];
   const auto start = std::chrono::steady_clock::now();
   for (int x = 0; x < kColumnCount; ++x) {
-    for (int y = 0; y < kColumnHeight; ++y) store[x][y] = (float)frame[(size_t)x * kColumnHeight + y];
+    for (int y = 0; y < kColumnHeight; ++y)
+      store[x][y] = (float)frame[(size_t)x * kColumnHeight + y];
   }
   drawSeconds = Since(start);
   benchmark::DoNotOptimize(store);
@@ -155,8 +156,7 @@ void PrintSummary() {
   std::printf("samples evaluated %llu (%.2f%%), examined to skip %llu, skipped unseen %.0f\n",
               (unsigned long long)counts.evaluated, 100 * counts.evaluated / total,
               (unsigned long long)counts.examined, total - counts.evaluated - counts.examined);
-  std::printf("fast frame digest      %s\n",
-              ColoursDigest(frame.data(), frame.size()).c_str());
+  std::printf("fast frame digest      %s\n", ColoursDigest(frame.data(), frame.size()).c_str());
   std::printf("golden (straightforward) %s\n", kGoldenFrameDigest);
   std::printf("the 9 timed columns: %s\n", columnsAgree ? "identical in both marches" : "DIFFER");
 }

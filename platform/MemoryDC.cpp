@@ -61,7 +61,8 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
   const long long height = header.biHeight < 0 ? -(long long)header.biHeight : header.biHeight;
   if (width <= 0 || height <= 0 || width > 32768 || height > 32768) return nullptr;
 
-  uint32_t* pixels = static_cast<uint32_t*>(std::calloc((size_t)(width * height), sizeof(uint32_t)));
+  uint32_t* pixels =
+      static_cast<uint32_t*>(std::calloc((size_t)(width * height), sizeof(uint32_t)));
   HBITMAP bitmap = pixels ? new (std::nothrow) HBITMAP__{} : nullptr;
   if (bitmap == nullptr) {
     std::free(pixels);

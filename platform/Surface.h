@@ -10,17 +10,17 @@
 #include "platform/Gdi.h"
 
 struct PixelSurface {
-  uint32_t* top;      // first pixel of row 0 (the top row), null for none
+  uint32_t* top;  // first pixel of row 0 (the top row), null for none
   int width;
   int height;
-  ptrdiff_t stride;   // pixels from one row to the next; negative bottom-up
+  ptrdiff_t stride;  // pixels from one row to the next; negative bottom-up
 };
 
 struct HDC__ {
   PixelSurface surface;
-  HBITMAP bitmap;     // selected bitmap of a memory context, else null
-  void* owner;        // the window of a window context, else null
-  unsigned drawn;     // pixels set since the window last looked
+  HBITMAP bitmap;  // selected bitmap of a memory context, else null
+  void* owner;     // the window of a window context, else null
+  unsigned drawn;  // pixels set since the window last looked
 };
 
 // Writes the pixel where it lies on the context's surface; returns the

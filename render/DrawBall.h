@@ -5,8 +5,8 @@
 
 #include "platform/Win32.h"
 
-constexpr int kImageWidth = 1025;   // columns 0 to 1024
-constexpr int kImageHeight = 769;   // rows 0 to 768
+constexpr int kImageWidth = 1025;  // columns 0 to 1024
+constexpr int kImageHeight = 769;  // rows 0 to 768
 
 // Draws the whole image into hdc: 788,225 SetPixel calls, column by column,
 // each column top to bottom. Nothing to report; the sink's results are ignored.

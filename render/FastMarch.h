@@ -16,7 +16,7 @@
 #include "render/Scene.h"
 
 struct SkipMaps {
-  uint8_t voxel[kGridCells];  // cells to the nearest occupied cell, 0 inside one
+  uint8_t voxel[kGridCells];               // cells to the nearest occupied cell, 0 inside one
   uint8_t word[kWordColumns * kWordRows];  // cells to the nearest lit cell
   uint8_t strip[kStripColumns * kStripRows];
   uint8_t banner[kBannerColumns * kBannerRows];
@@ -56,8 +56,8 @@ struct AxisSteps {
 };
 
 struct RayStep {
-  AxisSteps voxel;   // sample units (voxel cells)
-  AxisSteps word;    // columns, rows, depth of each slab
+  AxisSteps voxel;  // sample units (voxel cells)
+  AxisSteps word;   // columns, rows, depth of each slab
   AxisSteps strip;
   AxisSteps banner;
 };

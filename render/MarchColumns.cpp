@@ -2,6 +2,8 @@
 // calling thread draws them, strictly in column order, as they complete.
 // The image is the same on any number of threads: each pixel is computed
 // alone, by the same functions, and drawn in the same order.
+#include "render/MarchColumns.h"
+
 #include <atomic>
 #include <memory>
 #include <system_error>
@@ -9,10 +11,10 @@
 #include <vector>
 
 #include "render/FastMarch.h"
-#include "render/MarchColumns.h"
 
 static void MarchColumn(const Scene& scene, const SkipMaps& maps, int x, COLORREF* column) {
-  for (int y = 0; y < kColumnHeight; ++y) column[y] = MarchPixelFast(scene, maps, (float)x, (float)y);
+  for (int y = 0; y < kColumnHeight; ++y)
+    column[y] = MarchPixelFast(scene, maps, (float)x, (float)y);
 }
 
 int RenderThreadCount(int requested) {

@@ -75,8 +75,7 @@ int VoxelCellIndex(float sx, float sy, float sz);
 void ShadeVoxelSample(const VoxelField& field, float sx, float sy, float sz, Accumulator& acc);
 
 // The same, for a sample whose cell c = VoxelCellIndex(sx, sy, sz) is known.
-void ShadeVoxelCell(const VoxelField& field, int c, float sx, float sy, float sz,
-                    Accumulator& acc);
+void ShadeVoxelCell(const VoxelField& field, int c, float sx, float sy, float sz, Accumulator& acc);
 
 // Clears the three bitmaps and lights the cells of the message.
 void BuildBitmapLayers(BitmapLayers& layers);
@@ -100,7 +99,8 @@ SamplePoint ComputeSamplePoint(const ViewRotation& rotation, float x0, float y0,
 // compute them once per sample index.
 float SampleDepth(float t);
 float PerspectiveFactor(float z0);
-SamplePoint ComputeSamplePointAt(const ViewRotation& rotation, float x0, float y0, float z0, float p);
+SamplePoint ComputeSamplePointAt(const ViewRotation& rotation, float x0, float y0, float z0,
+                                 float p);
 
 // Marches one pixel's 2001 samples through every layer and returns its
 // packed colour. The straightforward definition of the image.

@@ -18,9 +18,7 @@ static const UINT kErrorBox = MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL;  // 0
 // Turns messages into calls; every other message gets the default handling.
 LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_CREATE:
-      SetTimer(hwnd, idTimer1, nTimerDelay, nullptr);
-      return 0;
+    case WM_CREATE: SetTimer(hwnd, idTimer1, nTimerDelay, nullptr); return 0;
     case WM_DESTROY:
       KillTimer(hwnd, idTimer1);
       PostQuitMessage(0);
@@ -32,17 +30,14 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
       EndPaint(hwnd, &ps);
       return 0;
     }
-    case WM_CLOSE:
-      DestroyWindow(hwnd);
-      return 0;
+    case WM_CLOSE: DestroyWindow(hwnd); return 0;
     case WM_TIMER:
       // Any timer redraws, whatever its identifier.
       hdcWindow = GetDC(hwnd);
       DrawBall(hdcWindow);
       ReleaseDC(hwnd, hdcWindow);
       return 0;
-    default:
-      return DefWindowProcA(hwnd, message, wParam, lParam);
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
   }
 }
 

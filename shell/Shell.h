@@ -5,8 +5,8 @@
 
 #include "platform/Win32.h"
 
-extern int nTimerDelay;      // redraw period in milliseconds
-extern const int idTimer1;   // the redraw timer's identifier
-extern HDC hdcWindow;        // the context being drawn into
+extern int nTimerDelay;     // redraw period in milliseconds
+extern const int idTimer1;  // the redraw timer's identifier
+extern HDC hdcWindow;       // the context being drawn into
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

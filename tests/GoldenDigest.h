@@ -4,4 +4,5 @@
 //   build/release/orbelune-render --digest
 #pragma once
 
-inline constexpr const char kGoldenFrameDigest[] = "977929bd6457bacd8c713dd1df6dc19a8bf25bb16a4446d248a6dd76b5995248";
+inline constexpr const char kGoldenFrameDigest[] =
+    "977929bd6457bacd8c713dd1df6dc19a8bf25bb16a4446d248a6dd76b5995248";

@@ -41,10 +41,9 @@ TEST(BuildBitmapLayers, CellsHoldTheMessage) {
   auto layers = std::make_unique<BitmapLayers>();
   std::memset(layers.get(), 0x55, sizeof *layers);  // the build must clear it
   BuildBitmapLayers(*layers);
-  const Shape shapes[] = {
-      {"word", layers->wordMap, wordText, kWordColumns, kWordRows},
-      {"strip", layers->stripMap, stripText, kStripColumns, kStripRows},
-      {"banner", layers->bannerMap, bannerText, kBannerColumns, kBannerRows}};
+  const Shape shapes[] = {{"word", layers->wordMap, wordText, kWordColumns, kWordRows},
+                          {"strip", layers->stripMap, stripText, kStripColumns, kStripRows},
+                          {"banner", layers->bannerMap, bannerText, kBannerColumns, kBannerRows}};
   int lit[3] = {0, 0, 0};
   for (int s = 0; s < 3; ++s) {
     const Shape& shape = shapes[s];
@@ -57,7 +56,8 @@ TEST(BuildBitmapLayers, CellsHoldTheMessage) {
     }
   }
   // The word is four rows high: row 4 of wordMap is dark.
-  for (int column = 0; column < kWordColumns; ++column) EXPECT_EQ(layers->wordMap[column * 5 + 4], 0);
+  for (int column = 0; column < kWordColumns; ++column)
+    EXPECT_EQ(layers->wordMap[column * 5 + 4], 0);
   EXPECT_EQ(lit[0], 38);
   EXPECT_EQ(lit[1], 127);
   EXPECT_EQ(lit[2], 272);

@@ -39,7 +39,8 @@ int ContributingSamples(const Scene& scene, int x, int y) {
     const SamplePoint s = ComputeSamplePoint(scene.rotation, x0, y0, (float)t);
     bool blends = scene.field.radiusGrid[VoxelCellIndex(s.sx, s.sy, s.sz)] > 0;
     for (BitmapLayer layer : {kWordLayer, kStripLayer, kBannerLayer}) {
-      blends = blends || LayerCellLit(scene.layers, layer, LayerCoordinates(layer, s.sx, s.sy, s.sz));
+      blends =
+          blends || LayerCellLit(scene.layers, layer, LayerCoordinates(layer, s.sx, s.sy, s.sz));
     }
     count += blends;
   }
@@ -80,7 +81,8 @@ TEST(FastMarch, GrazingRaysMatchTheReference) {
         const SamplePoint s = ComputeSamplePoint(b.scene.rotation, x0, y0, (float)t);
         const int cell = VoxelCellIndex(s.sx, s.sy, s.sz);
         if (b.maps.voxel[cell] <= 1) {
-          for (float u : {s.sx, s.sy, s.sz}) nearest = std::min(nearest, (double)std::fabs(u - std::round(u)));
+          for (float u : {s.sx, s.sy, s.sz})
+            nearest = std::min(nearest, (double)std::fabs(u - std::round(u)));
         }
         const float gz = LayerDepth(kWordLayer, s.sz);
         nearest = std::min({nearest, std::fabs(gz + 1.0), std::fabs(gz - 2.0)});
@@ -148,7 +150,8 @@ TEST(RayStep, SamplePointsStayNearTheExactPathAndWithinTheStepBound) {
         const long double z1 = z0 * v.cosA - y0 * (long double)v.sinA;
         const long double x2 = x0 * (long double)v.cosB + z1 * v.sinB;
         const long double z2 = z1 * v.cosB - x0 * (long double)v.sinB;
-        ASSERT_LT(std::fabs((long double)s.sx - x2 * half), kPathError / 4) << x << " " << y << " " << t;
+        ASSERT_LT(std::fabs((long double)s.sx - x2 * half), kPathError / 4)
+            << x << " " << y << " " << t;
         ASSERT_LT(std::fabs((long double)s.sy - y1 * half), kPathError / 4);
         ASSERT_LT(std::fabs((long double)s.sz - z2), kPathError / 4);
         // Consecutive samples move less than the bound, per axis.
@@ -179,7 +182,8 @@ TEST(MarchColumns, EveryThreadCountGivesTheGoldenImageInColumnOrder) {
     drawnColumns.clear();
     MarchColumns(b.scene, b.maps, threads, nullptr, Collect);
     EXPECT_EQ(drawnColumns, order) << threads << " threads";
-    EXPECT_EQ(ColoursDigest(drawn.data(), drawn.size()), kGoldenFrameDigest) << threads << " threads";
+    EXPECT_EQ(ColoursDigest(drawn.data(), drawn.size()), kGoldenFrameDigest)
+        << threads << " threads";
   }
 }
 

@@ -93,7 +93,8 @@ TEST(Camera, SamplePointsOfWholeColumnsAreBitExact) {
       }
     }
   }
-  EXPECT_EQ(ColoursDigest(bits.data(), bits.size()), "e7335eefebbe06a66e6ce672f068d4fca8c2dd9cbafe5ad4f5bdc268d5f0dd4d");
+  EXPECT_EQ(ColoursDigest(bits.data(), bits.size()),
+            "e7335eefebbe06a66e6ce672f068d4fca8c2dd9cbafe5ad4f5bdc268d5f0dd4d");
 }
 
 TEST(Blend, OneContributionIntoAFreshAccumulator) {
@@ -158,7 +159,8 @@ TEST(March, ColumnsThroughTheSceneAreBitExact) {
   for (int x : {300, 512, 700}) {
     for (int y = 0; y <= 768; y += 1) colours.push_back(MarchPixel(scene, (float)x, (float)y));
   }
-  EXPECT_EQ(ColoursDigest(colours.data(), colours.size()), "5807443c13c847534fbb8ea34eb49e0bd52d53b6af74d8c251bca0a3d1ced988");
+  EXPECT_EQ(ColoursDigest(colours.data(), colours.size()),
+            "5807443c13c847534fbb8ea34eb49e0bd52d53b6af74d8c251bca0a3d1ced988");
 }
 
 }  // namespace

@@ -67,21 +67,21 @@ bool FindEntry(const Image& image, uint32_t base, uint32_t directory, uint32_t i
 
 TEST(WindowsExecutable, IsA32BitX86GuiProgramWithA2MbStack) {
   const Image image = Load();
-  ASSERT_GT(image.bytes.size(), 4096u) << ORBELUNE_WINDOWS_EXE
-                                       << " is missing: build the windows preset first";
-  ASSERT_EQ(image.U16(0), 0x5A4Du);                 // "MZ"
-  ASSERT_EQ(image.U32(image.pe), 0x00004550u);      // "PE\0\0"
-  EXPECT_EQ(image.U16(image.pe + 4), 0x14Cu);       // i386
-  EXPECT_EQ(image.U16(image.optional), 0x10Bu);     // PE32
-  EXPECT_EQ(image.U16(image.optional + 68), 2u);    // Windows GUI
+  ASSERT_GT(image.bytes.size(), 4096u)
+      << ORBELUNE_WINDOWS_EXE << " is missing: build the windows preset first";
+  ASSERT_EQ(image.U16(0), 0x5A4Du);               // "MZ"
+  ASSERT_EQ(image.U32(image.pe), 0x00004550u);    // "PE\0\0"
+  EXPECT_EQ(image.U16(image.pe + 4), 0x14Cu);     // i386
+  EXPECT_EQ(image.U16(image.optional), 0x10Bu);   // PE32
+  EXPECT_EQ(image.U16(image.optional + 68), 2u);  // Windows GUI
   EXPECT_EQ(image.U32(image.optional + 72), 2097152u);
   EXPECT_EQ(image.U32(image.optional + 76), 4096u);
 }
 
 TEST(WindowsExecutable, CarriesTheApplicationManifest) {
   const Image image = Load();
-  ASSERT_GT(image.bytes.size(), 4096u) << ORBELUNE_WINDOWS_EXE
-                                       << " is missing: build the windows preset first";
+  ASSERT_GT(image.bytes.size(), 4096u)
+      << ORBELUNE_WINDOWS_EXE << " is missing: build the windows preset first";
   const uint32_t resources = image.U32(image.optional + 96 + 2 * 8);
   ASSERT_NE(resources, 0u) << "no resource directory";
   const uint32_t base = image.Offset(resources);

@@ -1,5 +1,7 @@
 // WinMain and WndProc against the recording build of the window layer, with
 // a DrawBall that only records the context it is given.
+#include "shell/Shell.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,7 +10,6 @@
 
 #include "platform/recording/Recording.h"
 #include "render/DrawBall.h"
-#include "shell/Shell.h"
 
 void DrawBall(HDC hdc) {
   char line[64];
@@ -63,27 +64,28 @@ TEST_F(Shell, ANormalRunRendersInTheFirstPaintAndReplaysOnEveryTick) {
   recordingScript.messages = {Message(WM_TIMER, 1), Message(WM_TIMER, 99), Message(WM_CLOSE)};
   const int result = WinMain(kInstance, nullptr, (LPSTR) "any arguments", 7);
   EXPECT_EQ(result, 0);
-  const Calls tick = {"TranslateMessage(0x113)", "DispatchMessageA(0x113)", "GetDC(0x1000)",
-                      "DrawBall(0x2002)", "ReleaseDC(0x1000, 0x2002)", "GetMessageA(null, 0, 0)"};
+  const Calls tick = {
+      "TranslateMessage(0x113)", "DispatchMessageA(0x113)",   "GetDC(0x1000)",
+      "DrawBall(0x2002)",        "ReleaseDC(0x1000, 0x2002)", "GetMessageA(null, 0, 0)"};
   Calls expected = Concat(SetUpCalls(), {
-      kCreate,
-      "SetTimer(0x1000, 1, 1, null)",
-      "ShowWindow(0x1000, 7)",
-      "UpdateWindow(0x1000)",
-      "BeginPaint(0x1000)",
-      "DrawBall(0x2001)",
-      "EndPaint(0x1000, 0x2001)",
-      "GetMessageA(null, 0, 0)",
-  });
+                                            kCreate,
+                                            "SetTimer(0x1000, 1, 1, null)",
+                                            "ShowWindow(0x1000, 7)",
+                                            "UpdateWindow(0x1000)",
+                                            "BeginPaint(0x1000)",
+                                            "DrawBall(0x2001)",
+                                            "EndPaint(0x1000, 0x2001)",
+                                            "GetMessageA(null, 0, 0)",
+                                        });
   expected = Concat(Concat(expected, tick), tick);
   expected = Concat(expected, {
-      "TranslateMessage(0x10)",
-      "DispatchMessageA(0x10)",
-      "DestroyWindow(0x1000)",
-      "KillTimer(0x1000, 1)",
-      "PostQuitMessage(0)",
-      "GetMessageA(null, 0, 0)",
-  });
+                                  "TranslateMessage(0x10)",
+                                  "DispatchMessageA(0x10)",
+                                  "DestroyWindow(0x1000)",
+                                  "KillTimer(0x1000, 1)",
+                                  "PostQuitMessage(0)",
+                                  "GetMessageA(null, 0, 0)",
+                              });
   EXPECT_EQ(userCalls, expected);
   EXPECT_EQ(hdcWindow, RecordedWindowDC());
 }
@@ -98,8 +100,9 @@ TEST_F(Shell, FailedRegistrationShowsOneMessageBoxAndReturns1) {
 TEST_F(Shell, FailedCreationShowsOneMessageBoxAndReturns1) {
   recordingScript.createFails = true;
   EXPECT_EQ(WinMain(kInstance, nullptr, nullptr, 10), 1);
-  EXPECT_EQ(userCalls, Concat(SetUpCalls(), {kCreate, "MessageBoxA(null, \"Window Creation "
-                                                      "Failed!\", \"Error!\", 0x1030)"}));
+  EXPECT_EQ(userCalls, Concat(SetUpCalls(), {kCreate,
+                                             "MessageBoxA(null, \"Window Creation "
+                                             "Failed!\", \"Error!\", 0x1030)"}));
 }
 
 TEST_F(Shell, TheLoopEndsOnTheQuitMessageWithItsCode) {
@@ -121,7 +124,8 @@ TEST_F(Shell, WndProcMessageTable) {
 
   userCalls.clear();
   EXPECT_EQ(WndProc(hwnd, WM_PAINT, 0, 0), 0);
-  EXPECT_EQ(userCalls, (Calls{"BeginPaint(0x1000)", "DrawBall(0x2001)", "EndPaint(0x1000, 0x2001)"}));
+  EXPECT_EQ(userCalls,
+            (Calls{"BeginPaint(0x1000)", "DrawBall(0x2001)", "EndPaint(0x1000, 0x2001)"}));
   EXPECT_EQ(hdcWindow, RecordedPaintDC());
 
   for (WPARAM id : {1, 0, 2, 12345}) {

@@ -1,7 +1,7 @@
 // Memory device contexts and the pixel sink behind them.
-#include <gtest/gtest.h>
-
 #include "platform/Surface.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -22,7 +22,8 @@ static void OnPngWarning(png_structp, png_const_charp) {}
 // stream fails.
 static bool EncodePng(FILE* file, const uint32_t* pixels, int width, int height,
                       std::string& error) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnPngError, OnPngWarning);
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnPngError, OnPngWarning);
   if (png == nullptr) {
     error = "out of memory";
     return false;

@@ -1,7 +1,7 @@
-#include "platform/recording/Recording.h"
-
 #include <cstdarg>
 #include <cstdio>
+
+#include "platform/recording/Recording.h"
 
 RecordingScript recordingScript;
 std::vector<std::string> userCalls;
@@ -68,7 +68,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
                      LPVOID param) {
   Log("CreateWindowExA(%#x, %s, %s, %#x, %d, %d, %d, %d, %s, %s, %s, %s)", exStyle,
       Text(className).c_str(), Text(windowName).c_str(), style, x, y, width, height,
-      Handle(parent).c_str(), Handle(menu).c_str(), Handle(instance).c_str(), Handle(param).c_str());
+      Handle(parent).c_str(), Handle(menu).c_str(), Handle(instance).c_str(),
+      Handle(param).c_str());
   if (recordingScript.createFails || registeredProc == nullptr) return nullptr;
   registeredProc(RecordedWindow(), WM_CREATE, 0, 0);
   return RecordedWindow();

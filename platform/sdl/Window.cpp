@@ -18,9 +18,9 @@
 
 namespace {
 
-constexpr int kEdge = 2;                  // width of the sunken client edge
-constexpr Uint64 kPresentInterval = 16;   // ms between shows: about 60 Hz
-constexpr UINT kTimerMinimum = 10;        // USER_TIMER_MINIMUM, as on Windows
+constexpr int kEdge = 2;                 // width of the sunken client edge
+constexpr Uint64 kPresentInterval = 16;  // ms between shows: about 60 Hz
+constexpr UINT kTimerMinimum = 10;       // USER_TIMER_MINIMUM, as on Windows
 
 struct WindowClass {
   std::string name;
@@ -41,13 +41,13 @@ struct HWND__ {
   WNDPROC proc;
   HBRUSH background;
   SDL_Window* sdl;
-  SDL_Surface* canvas;   // the whole window, edge included
-  HDC__ dc;              // draws into the client area of canvas
+  SDL_Surface* canvas;  // the whole window, edge included
+  HDC__ dc;             // draws into the client area of canvas
   int edge;
   bool visible;
   bool needsPaint;
   bool needsErase;
-  bool dirty;            // canvas differs from what is shown
+  bool dirty;  // canvas differs from what is shown
   Uint64 lastPresent;
 };
 
@@ -142,7 +142,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD, 
   SDL_Window* sdl = SDL_CreateWindow(windowName ? windowName : "", x, y, width, height,
                                      SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
   SDL_Surface* canvas =
-      sdl ? SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_XRGB8888) : nullptr;
+      sdl ? SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_XRGB8888)
+          : nullptr;
   if (canvas == nullptr) {
     if (sdl != nullptr) SDL_DestroyWindow(sdl);
     return nullptr;
@@ -227,8 +228,9 @@ int ReleaseDC(HWND hwnd, HDC hdc) {
 BOOL DestroyWindow(HWND hwnd) {
   if (!IsWindow(hwnd)) return FALSE;
   Send(hwnd, WM_DESTROY, 0, 0);
-  timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.hwnd == hwnd; }),
-               timers.end());
+  timers.erase(
+      std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.hwnd == hwnd; }),
+      timers.end());
   windows.erase(std::find(windows.begin(), windows.end(), hwnd));
   SDL_FreeSurface(hwnd->canvas);
   SDL_DestroyWindow(hwnd->sdl);
@@ -288,7 +290,8 @@ static void TranslateEvent(const SDL_Event& event) {
       if (hwnd == nullptr) break;
       const bool alt = (event.key.keysym.mod & KMOD_ALT) != 0;
       const bool down = event.type == SDL_KEYDOWN;
-      const UINT message = alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
+      const UINT message =
+          alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
       const WPARAM key = event.key.keysym.sym == SDLK_F4 ? VK_F4 : (WPARAM)event.key.keysym.sym;
       PostMessageToQueue(hwnd, message, key, alt ? 1 << 29 : 0);
       break;
@@ -297,8 +300,7 @@ static void TranslateEvent(const SDL_Event& event) {
       // An interrupt from the terminal: ask every window to close.
       for (HWND hwnd : windows) PostMessageToQueue(hwnd, WM_CLOSE, 0, 0);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -400,11 +402,8 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) Send(hwnd, WM_CLOSE, 0, 0);
       return 0;
-    case WM_CLOSE:
-      DestroyWindow(hwnd);
-      return 0;
-    default:
-      return 0;
+    case WM_CLOSE: DestroyWindow(hwnd); return 0;
+    default: return 0;
   }
 }
 
@@ -416,7 +415,8 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
   static int arrowCursor;
-  return instance == nullptr && name == IDC_ARROW ? reinterpret_cast<HCURSOR>(&arrowCursor) : nullptr;
+  return instance == nullptr && name == IDC_ARROW ? reinterpret_cast<HCURSOR>(&arrowCursor)
+                                                  : nullptr;
 }
 
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
