@@ -4,10 +4,11 @@
 set -u
 tool=$1
 keep=${2:-}  # where to keep the rendered frame, if anywhere
-golden=$(sed -n 's/.*kGoldenFrameDigest\[\] = "\([0-9a-f]*\)".*/\1/p' "$(dirname "$0")/GoldenDigest.h")
+golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/GoldenDigest.h")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 failures=0
+[ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in GoldenDigest.h"; exit 1; }
 check() {  # check DESCRIPTION CONDITION...
   local what=$1
   shift
