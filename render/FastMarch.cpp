@@ -83,16 +83,13 @@ static int VoxelSafeSteps(const SkipMaps& maps, int cell, float sx, float sy, fl
               uz = (float)((double)sz + 25);
   const double fx = ux - std::floor(ux), fy = uy - std::floor(uy), fz = uz - std::floor(uz);
   const int distance = maps.voxel[cell];
-  double steps;
+  double steps = kMaxSkip;
   if (distance == 1) {
-    steps = kMaxSkip;
     for (uint32_t bits = maps.voxelNear[cell]; bits != 0; bits &= bits - 1) {
       const CellOffset o = kVoxelNeighbours[__builtin_ctz(bits)];
       steps = std::min(steps, StepsToBox(NeighbourGap(o.x, fx), NeighbourGap(o.y, fy),
                                          NeighbourGap(o.z, fz), m, kVoxelMargin));
     }
-  } else {
-    steps = kMaxSkip;
   }
   // Cells two or more away: one axis crosses a whole cell and its own part.
   const double farDistance = std::max(distance, 2);
@@ -192,7 +189,8 @@ COLORREF MarchPixelFast(const Scene& scene, const SkipMaps& maps, float x, float
       continue;
     }
     ++examined;
-    int skip = maps.voxel[cell] == 0 ? 0 : VoxelSafeSteps(maps, cell, s.sx, s.sy, s.sz, step.voxel);
+    // Here no occupied cell holds the sample (that would have shaded it).
+    int skip = VoxelSafeSteps(maps, cell, s.sx, s.sy, s.sz, step.voxel);
     for (int l = 0; l < 3 && skip > 0; ++l) {
       const LayerTables& t = tables[l];
       skip = std::min(skip, inDepth[l] ? LayerSafeSteps(g[l], t.map, t.neighbourBits, t.columns,

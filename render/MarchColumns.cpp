@@ -23,38 +23,41 @@ int RenderThreadCount(int requested) {
   return cores > 0 ? (int)cores : 1;
 }
 
+// One column after another on the calling thread, each drawn when done.
+static void MarchColumnsInOrder(const Scene& scene, const SkipMaps& maps, HDC hdc,
+                                void (*drawColumn)(HDC hdc, int x, const COLORREF* column)) {
+  COLORREF column[kColumnHeight];
+  for (int x = 0; x < kColumnCount; ++x) {
+    MarchColumn(scene, maps, x, column);
+    drawColumn(hdc, x, column);
+  }
+}
+
 void MarchColumns(const Scene& scene, const SkipMaps& maps, int threads, HDC hdc,
                   void (*drawColumn)(HDC hdc, int x, const COLORREF* column)) {
-  if (threads <= 1) {
-    COLORREF column[kColumnHeight];
-    for (int x = 0; x < kColumnCount; ++x) {
-      MarchColumn(scene, maps, x, column);
-      drawColumn(hdc, x, column);
-    }
-    return;
-  }
+  if (threads <= 1) return MarchColumnsInOrder(scene, maps, hdc, drawColumn);
 
   std::vector<COLORREF> colours((size_t)kColumnCount * kColumnHeight);
   std::unique_ptr<std::atomic<int>[]> done(new std::atomic<int>[kColumnCount]);
   for (int x = 0; x < kColumnCount; ++x) done[x].store(0);
   std::atomic<int> next{0};
-  const auto work = [&] {
-    for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
-      MarchColumn(scene, maps, x, &colours[(size_t)x * kColumnHeight]);
-      done[x].store(1, std::memory_order_release);
-      done[x].notify_one();
-    }
-  };
   std::vector<std::thread> workers;
   try {
-    for (int i = 0; i < threads; ++i) workers.emplace_back(work);
+    for (int i = 0; i < threads; ++i) {
+      workers.emplace_back([&] {
+        for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
+          MarchColumn(scene, maps, x, &colours[(size_t)x * kColumnHeight]);
+          done[x].store(1, std::memory_order_release);
+          done[x].notify_one();
+        }
+      });
+    }
   } catch (const std::system_error&) {
-    // Fewer threads than asked for: those started share the work. With
-    // none, the columns are computed below, on this thread.
+    // Fewer threads than asked for: those started share the work.
   }
+  if (workers.empty()) return MarchColumnsInOrder(scene, maps, hdc, drawColumn);
   // Only this thread draws, so the window sees the columns arrive in order.
   for (int x = 0; x < kColumnCount; ++x) {
-    if (workers.empty() && done[x].load() == 0) work();
     done[x].wait(0, std::memory_order_acquire);
     drawColumn(hdc, x, &colours[(size_t)x * kColumnHeight]);
   }
