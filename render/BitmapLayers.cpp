@@ -78,32 +78,27 @@ bool LayerCellLit(const BitmapLayers& layers, BitmapLayer layer, GridPoint g) {
 }
 
 void ShadeLayerCell(const BitmapLayers& layers, BitmapLayer layer, GridPoint g, Accumulator& acc) {
-  if (!LayerCellLit(layers, layer, g)) return;
+  if (LayerCellLit(layers, layer, g)) Blend(acc, LayerColour(layer, g));
+}
 
+Contribution LayerColour(BitmapLayer layer, GridPoint g) {
   const float a = 0.1f;
   const float T = (float)(((double)g.gz + 1) * 255 / 3);  // depth tint, 0 to 255
-  // Diagonal bands, summed in double; gx and gy are positive here, so the
-  // remainder is never negative.
-  float red, green, blue;
   switch (layer) {
     case kWordLayer: {
       const int b = (int)std::floor((double)g.gx + (double)g.gy) % 2;
-      red = (float)(150 * b), green = T, blue = (float)(200 * b);
-      break;
+      return {a, (float)(150 * b), T, (float)(200 * b)};
     }
     case kStripLayer: {
       const int b = (int)std::floor(2 * (double)g.gx + 2 * (double)g.gy) % 2;
-      red = T, green = (float)(150 * b), blue = (float)(200 * b);
-      break;
+      return {a, T, (float)(150 * b), (float)(200 * b)};
     }
     case kBannerLayer:
     default: {
       const int b = (int)std::floor(2 * (double)g.gx + (double)g.gy) % 4;
-      red = (float)(150 * (double)b / 4), green = T, blue = (float)(200 * (double)b / 4);
-      break;
+      return {a, (float)(150 * (double)b / 4), T, (float)(200 * (double)b / 4)};
     }
   }
-  Blend(acc, a, red, green, blue);
 }
 
 void ShadeBitmapSample(const BitmapLayers& layers, float sx, float sy, float sz, Accumulator& acc) {

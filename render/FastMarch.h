@@ -15,6 +15,11 @@
 
 #include "render/Scene.h"
 
+struct SkipMaps;
+struct SampleRun;
+using RunShader = void (*)(const Scene& scene, const SkipMaps& maps, const SampleRun& run,
+                           int first, int last, Accumulator& acc);
+
 struct SkipMaps {
   uint8_t voxel[kGridCells];               // cells to the nearest occupied cell, 0 inside one
   uint8_t word[kWordColumns * kWordRows];  // cells to the nearest lit cell
@@ -28,9 +33,13 @@ struct SkipMaps {
   uint8_t stripNear[kStripColumns * kStripRows];
   uint8_t bannerNear[kBannerColumns * kBannerRows];
   // The depth z0 and perspective factor p of each sample index, the same on
-  // every ray.
-  float depth[kSamplesPerRay];
-  float perspective[kSamplesPerRay];
+  // every ray; three more past the last, repeating it, so that vector code
+  // may read four at a time.
+  float depth[kSamplesPerRay + 3];
+  float perspective[kSamplesPerRay + 3];
+  // How runs of samples that blend in the same layers are shaded: with
+  // AVX2 where the processor has it (see ShadeRun.h).
+  RunShader shadeRun;
 };
 
 struct CellOffset {
@@ -49,10 +58,16 @@ constexpr double kPathError = 2e-5;
 
 // How far a ray's sample point can move from one sample to the next, in
 // each layer's own units, with margins for rounding (see FastMarch.cpp).
-// Samples per unit of movement along each axis: the inverse of the largest
-// movement from one sample to the next.
+// Samples per unit of movement, upwards and downwards along one axis: the
+// inverses of the largest movement from one sample to the next in each
+// direction. A coordinate that only ever grows along the ray (sz does) can
+// still come down by its rounding, so no inverse is infinite.
+struct AxisStep {
+  double up, down;
+};
+
 struct AxisSteps {
-  double x, y, z;
+  AxisStep x, y, z;
 };
 
 struct RayStep {
@@ -66,7 +81,8 @@ RayStep BoundRayStep(const ViewRotation& rotation, float x0, float y0);
 
 struct MarchCounts {
   uint64_t evaluated = 0;  // samples shaded: exactly those where a layer blends
-  uint64_t examined = 0;   // samples looked at only to decide how far to skip
+  uint64_t examined = 0;   // samples looked at to decide what follows them
+  uint64_t runs = 0;       // runs of samples shaded together
 };
 
 // The fast equivalent of MarchPixel.

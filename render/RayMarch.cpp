@@ -51,13 +51,6 @@ SamplePoint ComputeSamplePoint(const ViewRotation& v, float x0, float y0, float 
   return ComputeSamplePointAt(v, x0, y0, z0, PerspectiveFactor(z0));
 }
 
-void Blend(Accumulator& acc, float a, float cr, float cg, float cb) {
-  // 1 - a is formed in double: in float it would lose bits of a small a.
-  acc.R = (float)((1 - (double)a) * acc.R + (double)cr * a);
-  acc.G = (float)((1 - (double)a) * acc.G + (double)cg * a);
-  acc.B = (float)((1 - (double)a) * acc.B + (double)cb * a);
-}
-
 COLORREF PackColour(const Accumulator& acc) {
   // Truncate to 16 bits, keep the low 8: within [0, 255] just the integer part.
   const COLORREF red = (uint16_t)(int16_t)acc.R & 0xFF;

@@ -71,6 +71,14 @@ void BuildVoxelField(VoxelField& field);
 // shifted by 25, rounded to float and truncated.
 int VoxelCellIndex(float sx, float sy, float sz);
 
+// What one layer adds at one sample: the blend's alpha and colour.
+struct Contribution {
+  float a, red, green, blue;
+};
+
+// The glow of an object of radius r > 0 and the given kind at the sample.
+Contribution VoxelGlow(float r, float kind, float sx, float sy, float sz);
+
 // Blends the glow of the object in the sample's cell, if any, into acc.
 void ShadeVoxelSample(const VoxelField& field, float sx, float sy, float sz, Accumulator& acc);
 
@@ -106,8 +114,19 @@ SamplePoint ComputeSamplePointAt(const ViewRotation& rotation, float x0, float y
 // packed colour. The straightforward definition of the image.
 COLORREF MarchPixel(const Scene& scene, float x, float y);
 
-// acc = (1 - a) * acc + colour * a, channel by channel, red first.
-void Blend(Accumulator& acc, float a, float cr, float cg, float cb);
+// acc = (1 - a) * acc + colour * a, channel by channel, red first. Static,
+// so that every file, the one built for AVX2 among them, has its own copy
+// and the linker never hands an AVX2 copy to code that must run anywhere.
+// (1 - a) is not exact in float or even in double for small a, so the
+// blend stays in double, rounded once per channel.
+static inline void Blend(Accumulator& acc, float a, float cr, float cg, float cb) {
+  acc.R = (float)((1 - (double)a) * acc.R + (double)cr * a);
+  acc.G = (float)((1 - (double)a) * acc.G + (double)cg * a);
+  acc.B = (float)((1 - (double)a) * acc.B + (double)cb * a);
+}
+static inline void Blend(Accumulator& acc, Contribution c) {
+  Blend(acc, c.a, c.red, c.green, c.blue);
+}
 
 // red | green << 8 | blue << 16 from the integer parts of the channels.
 COLORREF PackColour(const Accumulator& acc);
@@ -129,6 +148,9 @@ float LayerDepth(BitmapLayer layer, float sz);
 // Whether the grid point lies in the layer's box on a lit cell: where the
 // layer blends.
 bool LayerCellLit(const BitmapLayers& layers, BitmapLayer layer, GridPoint g);
+
+// The colour the layer blends at a grid point on a lit cell.
+Contribution LayerColour(BitmapLayer layer, GridPoint g);
 
 // Where the grid point is on a lit cell, blends the layer's colour into acc.
 void ShadeLayerCell(const BitmapLayers& layers, BitmapLayer layer, GridPoint g, Accumulator& acc);

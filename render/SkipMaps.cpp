@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "render/FastMarch.h"
+#include "render/ShadeRun.h"
 
 // Two passes over a grid of up to three dimensions, forward then backward,
 // each taking the nearer of a cell's own distance and its already-visited
@@ -75,10 +76,11 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
       }
     }
   }
-  for (int t = 0; t < kSamplesPerRay; ++t) {
-    maps.depth[t] = SampleDepth((float)t);
+  for (int t = 0; t < kSamplesPerRay + 3; ++t) {
+    maps.depth[t] = SampleDepth((float)std::min(t, kSamplesPerRay - 1));
     maps.perspective[t] = PerspectiveFactor(maps.depth[t]);
   }
+  maps.shadeRun = ChooseRunShader();
   BitmapDistances(scene.layers.wordMap, maps.word, maps.wordNear, kWordColumns, kWordRows);
   BitmapDistances(scene.layers.stripMap, maps.strip, maps.stripNear, kStripColumns, kStripRows);
   BitmapDistances(scene.layers.bannerMap, maps.banner, maps.bannerNear, kBannerColumns,

@@ -61,28 +61,25 @@ void ShadeVoxelCell(const VoxelField& field, int c, float sx, float sy, float sz
                     Accumulator& acc) {
   const float r = field.radiusGrid[c];
   if (!(r > 0.0f)) return;
-  const float kind = field.kindGrid[c];
+  Blend(acc, VoxelGlow(r, field.kindGrid[c], sx, sy, sz));
+}
 
-  // Offsets come from the sample itself, not the shifted coordinate: just
-  // below an integer the shifted one may round up into the next cell.
+Contribution VoxelGlow(float r, float kind, float sx, float sy, float sz) {
   const double dx = CellOffset(sx);
   const double dy = CellOffset(sy);
   const double dz = CellOffset(sz);
   if (kind == 1.0f) {
-    // Sphere glow: a thin shell at distance r from the cell centre.
     const float e = (float)(std::sqrt(dx * dx + dy * dy + dz * dz) - r);
     const float n = (float)((double)e * 30);
     const double nd = n;
     const float a = (float)(1 / (nd * nd * nd * nd + 1) / 15);
-    Blend(acc, a, 50.0f, 255.0f, 200.0f);
-  } else {
-    // Rounded-cube glow: the square root of the sum of sixth powers.
-    const float e = (float)(std::sqrt(dx * dx * dx * dx * dx * dx + dy * dy * dy * dy * dy * dy +
-                                      dz * dz * dz * dz * dz * dz) -
-                            (double)r / 300);
-    const float n = (float)((double)e * 40);
-    const double nd = n;
-    const float a = (float)(1 / (nd * nd * nd * nd + 1) / 30);
-    Blend(acc, a, 255.0f, 170.0f, 50.0f);
+    return {a, 50.0f, 255.0f, 200.0f};
   }
+  const float e = (float)(std::sqrt(dx * dx * dx * dx * dx * dx + dy * dy * dy * dy * dy * dy +
+                                    dz * dz * dz * dz * dz * dz) -
+                          (double)r / 300);
+  const float n = (float)((double)e * 40);
+  const double nd = n;
+  const float a = (float)(1 / (nd * nd * nd * nd + 1) / 30);
+  return {a, 255.0f, 170.0f, 50.0f};
 }

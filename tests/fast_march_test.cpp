@@ -155,9 +155,12 @@ TEST(RayStep, SamplePointsStayNearTheExactPathAndWithinTheStepBound) {
         ASSERT_LT(std::fabs((long double)s.sy - y1 * half), kPathError / 4);
         ASSERT_LT(std::fabs((long double)s.sz - z2), kPathError / 4);
         // Consecutive samples move less than the bound, per axis.
-        ASSERT_LE(std::fabs(s.sx - last.sx) * step.voxel.x, 1.0);
-        ASSERT_LE(std::fabs(s.sy - last.sy) * step.voxel.y, 1.0);
-        ASSERT_LE(std::fabs(s.sz - last.sz) * step.voxel.z, 1.0);
+        const auto within = [](double move, AxisStep m) {
+          return move * (move > 0 ? m.up : -m.down) <= 1.0;
+        };
+        ASSERT_TRUE(within(s.sx - last.sx, step.voxel.x)) << x << " " << y << " " << t;
+        ASSERT_TRUE(within(s.sy - last.sy, step.voxel.y)) << x << " " << y << " " << t;
+        ASSERT_TRUE(within(s.sz - last.sz, step.voxel.z)) << x << " " << y << " " << t;
         last = s;
       }
     }

@@ -1,0 +1,175 @@
+// The run shader in AVX2: four consecutive samples of the run side by side,
+// each lane evaluating exactly the formulas of the scalar definitions (the
+// same double operations in the same order, each rounded to float where
+// they round), so the contributions come out bit for bit the same; the
+// blends then follow one by one, in order. The tests compare the two
+// shaders on whole columns.
+//
+// This file alone is compiled for AVX2 and FMA, and is entered only once
+// the processor is known to have them. It defines nothing that another
+// file could pick up in its place: every helper is static, and it uses no
+// inline function or template from elsewhere but the static Blend.
+#include <immintrin.h>
+
+#include "render/ShadeRun.h"
+
+namespace {
+
+typedef double D4 __attribute__((vector_size(32)));
+typedef float F4 __attribute__((vector_size(16)));
+typedef int I4 __attribute__((vector_size(16)));
+
+D4 Splat(double v) {
+  return D4{v, v, v, v};
+}
+
+// Rounds each lane to float, as an assignment to a float does.
+D4 ToFloat(D4 v) {
+  return (D4)_mm256_cvtps_pd(_mm256_cvtpd_ps((__m256d)v));
+}
+
+D4 Load(const float* p) {
+  return (D4)_mm256_cvtps_pd(_mm_loadu_ps(p));
+}
+
+// Truncation toward zero, as a conversion to int does.
+I4 ToInt(D4 v) {
+  return (I4)_mm256_cvttpd_epi32((__m256d)v);
+}
+
+D4 ToDouble(I4 v) {
+  return (D4)_mm256_cvtepi32_pd((__m128i)v);
+}
+
+D4 Floor(D4 v) {
+  return (D4)_mm256_floor_pd((__m256d)v);
+}
+
+D4 Sqrt(D4 v) {
+  return (D4)_mm256_sqrt_pd((__m256d)v);
+}
+
+// a * b + c with a * b exact in double (two floats' product has at most 48
+// significant bits), so the fused form rounds once, where the written form
+// rounds once too: the same value.
+D4 MulAddExact(D4 a, D4 b, D4 c) {
+  return (D4)_mm256_fmadd_pd((__m256d)a, (__m256d)b, (__m256d)c);
+}
+
+struct Points {
+  D4 sx, sy, sz;
+};
+
+// ComputeSamplePointAt, four samples at once.
+Points SamplePoints(const ViewRotation& v, float x0, float y0, D4 z0, D4 p) {
+  const D4 y1 = ToFloat(MulAddExact(z0, Splat(v.sinA), Splat((double)y0 * v.cosA)));
+  const D4 z1 = ToFloat(MulAddExact(z0, Splat(v.cosA), Splat(-((double)y0 * v.sinA))));
+  const D4 x2 = ToFloat(MulAddExact(z1, Splat(v.sinB), Splat((double)x0 * v.cosB)));
+  const D4 z2 = ToFloat(MulAddExact(z1, Splat(v.cosB), Splat(-((double)x0 * v.sinB))));
+  const D4 x3 = ToFloat(x2 * Splat(v.cosC) + y1 * Splat(v.sinC));
+  const D4 y3 = ToFloat(y1 * Splat(v.cosC) - x2 * Splat(v.sinC));
+  return {ToFloat(x3 * p / 2), ToFloat(y3 * p / 2), z2};
+}
+
+D4 CellOffset(D4 s) {
+  return ToFloat(s - Floor(s) - 0.5);
+}
+
+// VoxelGlow's alpha; its colour depends on the kind alone.
+D4 GlowAlpha(float r, float kind, const Points& s) {
+  const D4 dx = CellOffset(s.sx), dy = CellOffset(s.sy), dz = CellOffset(s.sz);
+  if (kind == 1.0f) {
+    const D4 e = ToFloat(Sqrt(dx * dx + dy * dy + dz * dz) - (double)r);
+    const D4 n = ToFloat(e * 30);
+    return ToFloat(1 / (n * n * n * n + 1) / 15);
+  }
+  const D4 e = ToFloat(Sqrt(dx * dx * dx * dx * dx * dx + dy * dy * dy * dy * dy * dy +
+                            dz * dz * dz * dz * dz * dz) -
+                       (double)r / 300);
+  const D4 n = ToFloat(e * 40);
+  return ToFloat(1 / (n * n * n * n + 1) / 30);
+}
+
+struct Colours {
+  float red[4], green[4], blue[4];
+};
+
+void Store(float* out, D4 v) {
+  _mm_storeu_ps(out, _mm256_cvtpd_ps((__m256d)v));
+}
+
+// LayerCoordinates and LayerColour, four samples at once.
+Colours LayerColours(BitmapLayer layer, const Points& s) {
+  D4 gx, gy, gz;
+  switch (layer) {
+    case kWordLayer: gx = ToFloat(s.sx * 1.8 + 12), gy = ToFloat(s.sy / 1.5 + 2), gz = s.sz; break;
+    case kStripLayer:
+      gx = ToFloat(s.sx * 9 + 64), gy = ToFloat((s.sy + 3.5) * 9 + 5), gz = ToFloat(s.sz * 10);
+      break;
+    case kBannerLayer:
+    default:
+      gx = ToFloat(s.sx * 15 + 106), gy = ToFloat((s.sy - 3.5) * 9 + 5);
+      gz = ToFloat((s.sz - 2.5) * 10);
+      break;
+  }
+  const D4 T = ToFloat((gz + 1) * 255 / 3);
+  Colours c;
+  switch (layer) {
+    case kWordLayer: {
+      const I4 b = ToInt(Floor(gx + gy)) % 2;
+      Store(c.red, ToDouble(150 * b));
+      Store(c.green, T);
+      Store(c.blue, ToDouble(200 * b));
+      break;
+    }
+    case kStripLayer: {
+      const I4 b = ToInt(Floor(2 * gx + 2 * gy)) % 2;
+      Store(c.red, T);
+      Store(c.green, ToDouble(150 * b));
+      Store(c.blue, ToDouble(200 * b));
+      break;
+    }
+    case kBannerLayer:
+    default: {
+      const D4 b = ToDouble(ToInt(Floor(2 * gx + gy)) % 4);
+      Store(c.red, 150 * b / 4);
+      Store(c.green, T);
+      Store(c.blue, 200 * b / 4);
+      break;
+    }
+  }
+  return c;
+}
+
+}  // namespace
+
+void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first,
+                  int last, Accumulator& accumulator) {
+  // A local copy, which the compiler can keep in registers: the stores of
+  // the colours below could otherwise alias it.
+  Accumulator acc = accumulator;
+  static const BitmapLayer layers[3] = {kWordLayer, kStripLayer, kBannerLayer};
+  static const float glowColours[2][3] = {{255.0f, 170.0f, 50.0f}, {50.0f, 255.0f, 200.0f}};
+  const float* glow = glowColours[run.kind == 1.0f];
+  for (int t = first; t <= last; t += 4) {
+    // The depth tables run three entries past the last sample, so the
+    // lanes past `last` read real numbers; they are never blended.
+    const Points s = SamplePoints(scene.rotation, run.x0, run.y0, Load(&maps.depth[t]),
+                                  Load(&maps.perspective[t]));
+    float alpha[4];
+    if (run.voxel) Store(alpha, GlowAlpha(run.r, run.kind, s));
+    Colours colours[3];
+    for (int l = 0; l < 3; ++l) {
+      if (run.lit[l]) colours[l] = LayerColours(layers[l], s);
+    }
+    const int lanes = last - t + 1 < 4 ? last - t + 1 : 4;
+    for (int i = 0; i < lanes; ++i) {
+      if (run.voxel) Blend(acc, alpha[i], glow[0], glow[1], glow[2]);
+      for (int l = 0; l < 3; ++l) {
+        if (run.lit[l])
+          Blend(acc, 0.1f, colours[l].red[i], colours[l].green[i], colours[l].blue[i]);
+      }
+    }
+  }
+  accumulator = acc;
+}
