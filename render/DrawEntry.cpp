@@ -4,6 +4,7 @@
 
 #include "render/DrawBall.h"
 #include "render/MarchColumns.h"
+#include "render/ShadeRun.h"
 #include "render/Scene.h"
 
 int bin = 0;
@@ -48,7 +49,7 @@ static void RenderPass(HDC hdc) {
   // already holds the scene, and the main thread has only 2 MB of it.
   auto maps = std::make_unique<SkipMaps>();
   BuildSkipMaps(scene, *maps);
-  MarchColumns(scene, *maps, RenderThreadCount(nRenderThreads), hdc, DrawColumn);
+  MarchColumns(scene, *maps, ChooseKernels(), RenderThreadCount(nRenderThreads), hdc, DrawColumn);
 }
 
 // Writes the stored colours back, in the order they were computed.

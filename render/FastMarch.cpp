@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "render/ShadeRun.h"
 
@@ -32,26 +33,24 @@ constexpr double kDepthStep = 0.01 * 1.0001;
 // No ray has more samples than this to skip.
 constexpr double kMaxSkip = 4000;
 
-// The range of d/dz0 of (a + b z0)(50 - z0) / 65 for z0 in [-10, 10]; the
-// derivative is linear, so its extremes are at the ends.
+// The range of d/dz0 of (a + b z0)(50 - z0) / 65 for z0 from `from` to 10;
+// the derivative is linear, so its extremes are at the ends.
 struct Slopes {
   double low, high;
 };
 
-static Slopes SlopeRange(double a, double b) {
+static Slopes SlopeRange(double a, double b, double from) {
   const auto slope = [&](double z0) { return (50 * b - a - 2 * b * z0) / 65; };
-  return {std::min(slope(-10), slope(10)), std::max(slope(-10), slope(10))};
+  return {std::min(slope(from), slope(10)), std::max(slope(from), slope(10))};
 }
 
-// Inverse steps in units `scale` times the sample's: the movement over one
-// sample is at most the steepest slope that way times the depth step, plus
-// twice the stray (which the margins cover once more).
-static AxisStep Inverse(Slopes slopes, double scale) {
+// Inverse steps: the movement over one sample is at most the steepest slope
+// that way times the depth step, plus twice the stray (which the margins
+// cover once more).
+static AxisStep Inverse(Slopes slopes) {
   const double up = std::max(slopes.high, 0.0) * kDepthStep + 2 * kPathError;
   const double down = std::max(-slopes.low, 0.0) * kDepthStep + 2 * kPathError;
-  // A product with an inverse may come out an ulp larger than the quotient
-  // would; the margins absorb far more than that.
-  return {1 / (scale * up), 1 / (scale * down)};
+  return {1 / up, 1 / down};
 }
 
 RayStep BoundRayStep(const ViewRotation& v, float x0, float y0) {
@@ -59,15 +58,22 @@ RayStep BoundRayStep(const ViewRotation& v, float x0, float y0) {
   // sx = (x0 cB - y0 sA sB + z0 cA sB) p / 2 and sy = (y0 cA + z0 sA) p / 2
   // with p / 2 = (50 - z0) / 65, and sz = z0 cA cB - y0 sA cB - x0 sB.
   const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB;
-  const Slopes x = SlopeRange(x0 * cB - y0 * sA * sB, cA * sB);
-  const Slopes y = SlopeRange(y0 * cA, sA);
-  const Slopes z = {cA * cB, cA * cB};
+  const AxisStep z = Inverse({cA * cB, cA * cB});
   RayStep step;
-  step.voxel = {Inverse(x, 1), Inverse(y, 1), Inverse(z, 1)};
-  step.word = {Inverse(x, 1.8), Inverse(y, 1 / 1.5), Inverse(z, 1)};
-  step.strip = {Inverse(x, 9), Inverse(y, 9), Inverse(z, 10)};
-  step.banner = {Inverse(x, 15), Inverse(y, 9), Inverse(z, 10)};
+  for (int q = 0; q < kRayParts; ++q) {
+    // Sample 500 q has z0 = 5 q - 10, give or take its rounding.
+    const double from = 5 * q - 10 - 1e-3;
+    step.part[q] = {Inverse(SlopeRange(x0 * cB - y0 * sA * sB, cA * sB, from)),
+                    Inverse(SlopeRange(y0 * cA, sA, from)), z};
+  }
   return step;
+}
+
+// In units `scale` times the sample's. A product with an inverse may come
+// out an ulp larger than the quotient would; the margins absorb far more
+// than that.
+static AxisStep Scaled(AxisStep m, double scale) {
+  return {m.up / scale, m.down / scale};
 }
 
 // Samples that certainly stay short of a face `gap` away upwards
@@ -100,13 +106,18 @@ static double StepsInside(double f, AxisStep m, double margin) {
   return StepsWithin(1, f, m, margin);
 }
 
+// Per axis: the margin, in the units of the map at hand.
+struct Margins {
+  double x, y, z;
+};
+
 static int WholeSteps(double steps) {
   return steps > 0 ? (int)std::min(steps, kMaxSkip) : 0;
 }
 
 // For a sample that no occupied voxel cell contains.
-static int VoxelSafeSteps(const SkipMaps& maps, int cell, float sx, float sy, float sz,
-                          AxisSteps m) {
+static int VoxelSafeSteps(const SkipMaps& maps, int cell, float sx, float sy, float sz, AxisSteps m,
+                          Margins margin) {
   // The cell's own coordinates, as VoxelCellIndex finds it.
   const float ux = (float)((double)sx + 25), uy = (float)((double)sy + 25),
               uz = (float)((double)sz + 25);
@@ -116,39 +127,48 @@ static int VoxelSafeSteps(const SkipMaps& maps, int cell, float sx, float sy, fl
   if (distance == 1) {
     for (uint32_t bits = maps.voxelNear[cell]; bits != 0; bits &= bits - 1) {
       const CellOffset o = kVoxelNeighbours[__builtin_ctz(bits)];
-      steps = std::min(steps, StepsToBox(Reach(o.x, NeighbourGap(o.x, fx), m.x, kVoxelMargin),
-                                         Reach(o.y, NeighbourGap(o.y, fy), m.y, kVoxelMargin),
-                                         Reach(o.z, NeighbourGap(o.z, fz), m.z, kVoxelMargin)));
+      steps = std::min(steps, StepsToBox(Reach(o.x, NeighbourGap(o.x, fx), m.x, margin.x),
+                                         Reach(o.y, NeighbourGap(o.y, fy), m.y, margin.y),
+                                         Reach(o.z, NeighbourGap(o.z, fz), m.z, margin.z)));
     }
   }
   // Cells two or more away: some axis must leave the cells nearer than that.
   const double farCells = std::max(distance, 2);
-  steps =
-      std::min({steps, StepsWithin(farCells, fx, m.x, kVoxelMargin),
-                StepsWithin(farCells, fy, m.y, kVoxelMargin), StepsWithin(farCells, fz, m.z, kVoxelMargin)});
+  steps = std::min({steps, StepsWithin(farCells, fx, m.x, margin.x),
+                    StepsWithin(farCells, fy, m.y, margin.y),
+                    StepsWithin(farCells, fz, m.z, margin.z)});
+  // Or the tube: until the sample leaves it sideways, or climbs out of its
+  // empty run (it cannot come down by more than the stray).
+  const int run = maps.tube[cell];
+  if (run > 0) {
+    const double tubeSteps = std::min({StepsWithin(kTubeWidth + 1, fx, m.x, margin.x),
+                                       StepsWithin(kTubeWidth + 1, fy, m.y, margin.y),
+                                       (run - fz - margin.z) * m.z.up, (fz - margin.z) * m.z.down});
+    steps = std::max(steps, tubeSteps);
+  }
   return WholeSteps(steps);
 }
 
 // Samples that stay outside the depth -1 to 2 of a slab (and none within).
-static double DepthSteps(double gz, AxisStep m) {
-  if (gz < -1) return Reach(1, -1 - gz, m, kLayerMargin);
-  if (gz > 2) return Reach(-1, gz - 2, m, kLayerMargin);
+static double DepthSteps(double gz, AxisStep m, double margin) {
+  if (gz < -1) return Reach(1, -1 - gz, m, margin);
+  if (gz > 2) return Reach(-1, gz - 2, m, margin);
   return -1;
 }
 
 // For a sample that does not contribute to one text slab, within its depth.
 static int LayerSafeSteps(GridPoint g, const uint8_t* map, const uint8_t* neighbourBits,
-                          int columns, int rows, AxisSteps m) {
-  const double depthSteps = DepthSteps(g.gz, m.z);
+                          int columns, int rows, AxisSteps m, Margins margin) {
+  const double depthSteps = DepthSteps(g.gz, m.z, margin.z);
   const double column = std::floor((double)g.gx), row = std::floor((double)g.gy);
   if (column < 0 || row < 0 || column >= columns || row >= rows) {
     // Off the bitmap: every lit cell lies within it, so a later sample must
     // first cover the gaps to the bitmap's edges.
     const double gx = g.gx, gy = g.gy;
-    const double x = gx < 0 ? Reach(1, -gx, m.x, kLayerMargin)
-                            : (gx > columns ? Reach(-1, gx - columns, m.x, kLayerMargin) : -1);
-    const double y = gy < 0 ? Reach(1, -gy, m.y, kLayerMargin)
-                            : (gy > rows ? Reach(-1, gy - rows, m.y, kLayerMargin) : -1);
+    const double x = gx < 0 ? Reach(1, -gx, m.x, margin.x)
+                            : (gx > columns ? Reach(-1, gx - columns, m.x, margin.x) : -1);
+    const double y = gy < 0 ? Reach(1, -gy, m.y, margin.y)
+                            : (gy > rows ? Reach(-1, gy - rows, m.y, margin.y) : -1);
     return WholeSteps(StepsToBox(x, y, depthSteps));
   }
   const int cell = (int)column * rows + (int)row;
@@ -159,21 +179,21 @@ static int LayerSafeSteps(GridPoint g, const uint8_t* map, const uint8_t* neighb
   if (distance == 1) {
     for (uint8_t bits = neighbourBits[cell]; bits != 0; bits &= bits - 1) {
       const CellOffset o = kBitmapNeighbours[__builtin_ctz(bits)];
-      steps = std::min(
-          steps, StepsToBox(Reach(o.x, NeighbourGap(o.x, fx), m.x, kLayerMargin),
-                            Reach(o.y, NeighbourGap(o.y, fy), m.y, kLayerMargin), depthSteps));
+      steps =
+          std::min(steps, StepsToBox(Reach(o.x, NeighbourGap(o.x, fx), m.x, margin.x),
+                                     Reach(o.y, NeighbourGap(o.y, fy), m.y, margin.y), depthSteps));
     }
   }
   const double farCells = std::max(distance, 2);
-  steps = std::min(steps, std::max(std::min(StepsWithin(farCells, fx, m.x, kLayerMargin),
-                                            StepsWithin(farCells, fy, m.y, kLayerMargin)),
+  steps = std::min(steps, std::max(std::min(StepsWithin(farCells, fx, m.x, margin.x),
+                                            StepsWithin(farCells, fy, m.y, margin.y)),
                                    depthSteps));
   return WholeSteps(steps);
 }
 
 // For a slab's sample outside its depth.
-static int DepthSafeSteps(float gz, AxisSteps m) {
-  return WholeSteps(DepthSteps(gz, m.z));
+static int DepthSafeSteps(float gz, AxisSteps m, double margin) {
+  return WholeSteps(DepthSteps(gz, m.z, margin));
 }
 
 // For a sample inside an occupied voxel cell: samples that certainly stay
@@ -200,69 +220,269 @@ static int LayerStaySteps(GridPoint g, int columns, int rows, AxisSteps m) {
                 (gz + 1 - kLayerMargin) * m.z.down, (2 - gz - kLayerMargin) * m.z.up}));
 }
 
+// The samples of the ray that may blend in a slab. First those that may
+// lie within its depth, from the exact depth sz = z0 cA cB - y0 sA cB -
+// x0 sB, which grows linearly along the ray (the third angle is 0): widened
+// by 1e-3 in sz, far more than the computed depth strays from it, and by a
+// sample at each end for the rounding of z0. Then, if over those samples
+// the ray's exact sx and sy (quadratics in z0: their extremes lie at the
+// ends or the vertex) keep it clear of the columns and rows where the
+// bitmap has lit cells, none. Outside these samples the slab adds nothing
+// and needs no look.
+struct SampleRange {
+  int first, last;
+};
+
+struct SlabPlace {
+  double szLow, szHigh;    // the depth -1 to 2, in sz
+  double scaleX, offsetX;  // gx = sx * scaleX + offsetX
+  double offsetY, scaleY;  // gy = (sy + offsetY) * scaleY
+};
+
+// gy: sy / 1.5 + 2, (sy + 3.5) * 9 + 5, (sy - 3.5) * 9 + 5.
+constexpr SlabPlace kSlabPlaces[3] = {{-1, 2, 1.8, 12, 3, 1 / 1.5},
+                                      {-0.1, 0.2, 9, 64, 3.5 + 5.0 / 9, 9},
+                                      {2.4, 2.7, 15, 106, -3.5 + 5.0 / 9, 9}};
+
+static SampleRange SlabSamples(const ViewRotation& v, float x0, float y0, SlabPlace place,
+                               SkipMaps::CellBox lit) {
+  const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB;
+  const auto sample = [&](double sz) {
+    return ((sz + y0 * sA * cB + x0 * sB) / (cA * cB) + 10) * 100;
+  };
+  const SampleRange range = {(int)std::floor(sample(place.szLow - 1e-3)) - 1,
+                             (int)std::ceil(sample(place.szHigh + 1e-3)) + 1};
+  const SampleRange none = {kSamplesPerRay + 1, -1};
+  if (range.last < 0 || range.first > 2000 || lit.lastColumn < 0) return none;
+  const double from = std::max(range.first, 0) / 100.0 - 10;
+  const double to = std::min(range.last, 2000) / 100.0 - 10;
+  // The range of (a + b z0)(50 - z0) / 65 over [from, to].
+  const auto extent = [&](double a, double b, double& low, double& high) {
+    const auto at = [&](double z0) { return (a + b * z0) * (50 - z0) / 65; };
+    low = std::min(at(from), at(to)), high = std::max(at(from), at(to));
+    const double vertex = (50 * b - a) / (2 * b);
+    if (vertex > from && vertex < to) {
+      low = std::min(low, at(vertex)), high = std::max(high, at(vertex));
+    }
+  };
+  double sxLow, sxHigh, syLow, syHigh;
+  extent(x0 * cB - y0 * sA * sB, cA * sB, sxLow, sxHigh);
+  extent(y0 * cA, sA, syLow, syHigh);
+  // In the slab's columns and rows; the margin covers the stray and the
+  // rounding of gx and gy many times over.
+  const double margin = 0.01;
+  const double gxLow = sxLow * place.scaleX + place.offsetX - margin;
+  const double gxHigh = sxHigh * place.scaleX + place.offsetX + margin;
+  const double gyLow = (syLow + place.offsetY) * place.scaleY - margin;
+  const double gyHigh = (syHigh + place.offsetY) * place.scaleY + margin;
+  if (gxHigh < lit.firstColumn || gxLow > lit.lastColumn + 1 || gyHigh < lit.firstRow ||
+      gyLow > lit.lastRow + 1)
+    return none;
+  return range;
+}
+
 struct LayerTables {
   const uint8_t* map;
   const uint8_t* neighbourBits;
   int columns, rows;
+  double scaleX, scaleY, scaleZ;  // layer units per sample unit
 };
 
-COLORREF MarchPixelFast(const Scene& scene, const SkipMaps& maps, float x, float y,
-                        MarchCounts* counts) {
-  const float x0 = ColumnCoordinate(x);
-  const float y0 = RowCoordinate(y);
-  const RayStep step = BoundRayStep(scene.rotation, x0, y0);
-  const BitmapLayer layers[3] = {kWordLayer, kStripLayer, kBannerLayer};
-  const LayerTables tables[3] = {{maps.word, maps.wordNear, kWordColumns, kWordRows},
-                                 {maps.strip, maps.stripNear, kStripColumns, kStripRows},
-                                 {maps.banner, maps.bannerNear, kBannerColumns, kBannerRows}};
-  const AxisSteps layerSteps[3] = {step.word, step.strip, step.banner};
-  Accumulator acc = {0.0f, 0.0f, 0.0f};
-  MarchCounts n;
-  for (int ti = 0; ti <= 2000;) {
-    // Look at this sample exactly, and bound how many samples after it
-    // certainly blend in the same layers, or like it in none.
-    const SamplePoint s =
-        ComputeSamplePointAt(scene.rotation, x0, y0, maps.depth[ti], maps.perspective[ti]);
-    ++n.examined;
-    const int cell = VoxelCellIndex(s.sx, s.sy, s.sz);
-    SampleRun run = {x0, y0, maps.voxel[cell] == 0, 0.0f, 0.0f, {false, false, false}};
-    int hold = run.voxel ? VoxelStaySteps(s.sx, s.sy, s.sz, step.voxel)
-                         : VoxelSafeSteps(maps, cell, s.sx, s.sy, s.sz, step.voxel);
-    bool blends = run.voxel;
-    for (int l = 0; l < 3; ++l) {
-      // A slab adds nothing outside its depth, so its grid point is needed
-      // only within it.
-      const LayerTables& t = tables[l];
-      const float gz = LayerDepth(layers[l], s.sz);
-      if (!(gz <= 2 && gz >= -1)) {
-        if (hold > 0) hold = std::min(hold, DepthSafeSteps(gz, layerSteps[l]));
-        continue;
-      }
-      const GridPoint g = LayerCoordinates(layers[l], s.sx, s.sy, s.sz);
-      run.lit[l] = LayerCellLit(scene.layers, layers[l], g);
-      blends = blends || run.lit[l];
-      if (hold > 0) {
-        hold = std::min(hold, run.lit[l] ? LayerStaySteps(g, t.columns, t.rows, layerSteps[l])
-                                         : LayerSafeSteps(g, t.map, t.neighbourBits, t.columns,
-                                                          t.rows, layerSteps[l]));
-      }
+constexpr BitmapLayer kLayers[3] = {kWordLayer, kStripLayer, kBannerLayer};
+
+// One ray of a group, as the march sees it.
+struct Ray {
+  float x0, y0;
+  RayStep step;
+  SampleRange slabs[3];  // word, strip, banner
+};
+
+static Ray MakeRay(const ViewRotation& v, const SkipMaps& maps, float x, float y) {
+  Ray ray;
+  ray.x0 = ColumnCoordinate(x);
+  ray.y0 = RowCoordinate(y);
+  ray.step = BoundRayStep(v, ray.x0, ray.y0);
+  for (int l = 0; l < 3; ++l)
+    ray.slabs[l] = SlabSamples(v, ray.x0, ray.y0, kSlabPlaces[l], maps.lit[l]);
+  return ray;
+}
+
+// What a look at one sample finds.
+struct Look {
+  SampleRun run;  // the layers the sample blends in
+  bool blends;
+  int hold;  // samples after it certain to blend in the same layers
+};
+
+// Looks at sample ti of the ray exactly, and bounds how many samples after
+// it certainly blend in the same layers, or like it in none. With a spread,
+// the bound holds (where it is not 0 and nothing blends) for every sample
+// point within the spread of this one, per axis, in sample units: that of
+// the group's other rays.
+static Look Examine(const Scene& scene, const SkipMaps& maps, const Ray& ray,
+                    const SampleRange* slabs, int ti, Margins spread) {
+  static const LayerTables tables[3] = {
+      {nullptr, nullptr, kWordColumns, kWordRows, 1.8, 1 / 1.5, 1},
+      {nullptr, nullptr, kStripColumns, kStripRows, 9, 9, 10},
+      {nullptr, nullptr, kBannerColumns, kBannerRows, 15, 9, 10}};
+  const uint8_t* const maps3[3][2] = {
+      {maps.word, maps.wordNear}, {maps.strip, maps.stripNear}, {maps.banner, maps.bannerNear}};
+  const AxisSteps& m = StepsFrom(ray.step, ti);
+
+  const SamplePoint s =
+      ComputeSamplePointAt(scene.rotation, ray.x0, ray.y0, maps.depth[ti], maps.perspective[ti]);
+  const int cell = VoxelCellIndex(s.sx, s.sy, s.sz);
+  Look look = {
+      {ray.x0, ray.y0, maps.voxel[cell] == 0, 0.0f, 0.0f, {false, false, false}}, false, 0};
+  look.blends = look.run.voxel;
+  if (look.run.voxel) {
+    look.run.r = scene.field.radiusGrid[cell];
+    look.run.kind = scene.field.kindGrid[cell];
+    look.hold = VoxelStaySteps(s.sx, s.sy, s.sz, m);
+  } else {
+    look.hold =
+        VoxelSafeSteps(maps, cell, s.sx, s.sy, s.sz, m,
+                       {kVoxelMargin + spread.x, kVoxelMargin + spread.y, kVoxelMargin + spread.z});
+  }
+  for (int l = 0; l < 3; ++l) {
+    if (ti < slabs[l].first) {
+      look.hold = std::min(look.hold, slabs[l].first - 1 - ti);
+      continue;
     }
-    const int last = std::min(ti + hold, 2000);
-    if (blends) {
-      if (run.voxel) {
-        run.r = scene.field.radiusGrid[cell];
-        run.kind = scene.field.kindGrid[cell];
-      }
-      maps.shadeRun(scene, maps, run, ti, last, acc);
+    if (ti > slabs[l].last) continue;
+    // A slab adds nothing outside its depth, so its grid point is needed
+    // only within it.
+    const LayerTables& t = tables[l];
+    const AxisSteps layerSteps = {Scaled(m.x, t.scaleX), Scaled(m.y, t.scaleY),
+                                  Scaled(m.z, t.scaleZ)};
+    const Margins margin = {kLayerMargin + spread.x * t.scaleX, kLayerMargin + spread.y * t.scaleY,
+                            kLayerMargin + spread.z * t.scaleZ};
+    const float gz = LayerDepth(kLayers[l], s.sz);
+    if (!(gz <= 2 && gz >= -1)) {
+      if (look.hold > 0) look.hold = std::min(look.hold, DepthSafeSteps(gz, layerSteps, margin.z));
+      continue;
+    }
+    const GridPoint g = LayerCoordinates(kLayers[l], s.sx, s.sy, s.sz);
+    look.run.lit[l] = LayerCellLit(scene.layers, kLayers[l], g);
+    look.blends = look.blends || look.run.lit[l];
+    if (look.hold > 0) {
+      look.hold = std::min(look.hold, look.run.lit[l]
+                                          ? LayerStaySteps(g, t.columns, t.rows, layerSteps)
+                                          : LayerSafeSteps(g, maps3[l][0], maps3[l][1], t.columns,
+                                                           t.rows, layerSteps, margin));
+    }
+  }
+  return look;
+}
+
+// Marches samples from to `to` of ray `ray` of the group on its own,
+// appending what blends to its list.
+static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels,
+                     const Ray& ray, int from, int to, ContributionLists& lists, int k,
+                     MarchCounts& n) {
+  for (int ti = from; ti <= to;) {
+    const Look look = Examine(scene, maps, ray, ray.slabs, ti, {0, 0, 0});
+    ++n.examined;
+    const int last = std::min(ti + look.hold, to);
+    if (look.blends) {
+      kernels.shadeRun(scene, maps, look.run, ti, last, lists, k);
       n.evaluated += last - ti + 1;
       ++n.runs;
     }
     ti = last + 1;
   }
-  if (counts != nullptr) {
-    counts->evaluated += n.evaluated;
-    counts->examined += n.examined;
-    counts->runs += n.runs;
+}
+
+// Windows of samples that the rays of a group march on their own are at
+// least this long, so that a reference ray near a face, whose look
+// promises little, does not hold the others to one sample at a time.
+constexpr int kMinWindow = 16;
+
+// The rays of a group (neighbouring rows of one column) run side by side
+// through the scene, their sample points a few hundredths of a cell apart.
+// Where one look at a reference ray, its margins widened by that spread,
+// shows that no ray of the group can blend for a while, all of them skip
+// together; elsewhere each ray marches on its own, up to where the
+// reference ray's own look reaches.
+void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels, float x,
+                  float y, int rays, ContributionLists& lists, MarchCounts* counts) {
+  Ray group[kGroupRays];
+  MarchCounts n[kGroupRays];
+  for (int k = 0; k < rays; ++k) {
+    group[k] = MakeRay(scene.rotation, maps, x, y + (float)k);
+    lists.count[k] = 0;
   }
+  const int ref = rays > 1 ? 1 : 0;
+  // Sample points are linear in y0 at a given sample: d(sx, sy, sz)/dy0 =
+  // (-sA sB p / 2, cA p / 2, -sA cB), with p / 2 at most 60 / 65. Each
+  // computed point strays from its exact one by less than kPathError.
+  const ViewRotation& v = scene.rotation;
+  double rows = 0;
+  for (int k = 0; k < rays; ++k)
+    rows = std::max(rows, std::fabs((double)group[k].y0 - group[ref].y0));
+  const double most = 60.0 / 65;
+  const Margins spread = {std::fabs((double)v.sinA * v.sinB) * most * rows + 2 * kPathError,
+                          std::fabs((double)v.cosA) * most * rows + 2 * kPathError,
+                          std::fabs((double)v.sinA * v.cosB) * rows + 2 * kPathError};
+  SampleRange slabs[3];
+  for (int l = 0; l < 3; ++l) {
+    slabs[l] = group[0].slabs[l];
+    for (int k = 1; k < rays; ++k) {
+      slabs[l].first = std::min(slabs[l].first, group[k].slabs[l].first);
+      slabs[l].last = std::max(slabs[l].last, group[k].slabs[l].last);
+    }
+  }
+  for (int ti = 0; ti <= 2000;) {
+    if (rays > 1) {
+      const Look together = Examine(scene, maps, group[ref], slabs, ti, spread);
+      ++n[ref].examined;
+      if (!together.blends && together.hold >= 1) {
+        ti = std::min(ti + together.hold, 2000) + 1;
+        continue;
+      }
+    }
+    // On their own, up to where the reference ray's look reaches.
+    const Look look = Examine(scene, maps, group[ref], group[ref].slabs, ti, {0, 0, 0});
+    ++n[ref].examined;
+    const int to = std::min(ti + std::max(look.hold, kMinWindow - 1), 2000);
+    const int last = std::min(ti + look.hold, to);
+    if (look.blends) {
+      kernels.shadeRun(scene, maps, look.run, ti, last, lists, ref);
+      n[ref].evaluated += last - ti + 1;
+      ++n[ref].runs;
+    }
+    MarchRay(scene, maps, kernels, group[ref], last + 1, to, lists, ref, n[ref]);
+    for (int k = 0; k < rays; ++k) {
+      if (k != ref) MarchRay(scene, maps, kernels, group[k], ti, to, lists, k, n[k]);
+    }
+    ti = to + 1;
+  }
+  if (counts != nullptr) {
+    for (int k = 0; k < rays; ++k) {
+      counts[k].evaluated += n[k].evaluated;
+      counts[k].examined += n[k].examined;
+      counts[k].runs += n[k].runs;
+    }
+  }
+}
+
+void MarchColumnFast(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels, int x,
+                     ContributionLists& lists, COLORREF* column, MarchCounts* counts) {
+  for (int y = 0; y < kColumnHeight; y += kGroupRays) {
+    const int rays = std::min(kGroupRays, kColumnHeight - y);
+    CollectGroup(scene, maps, kernels, (float)x, (float)y, rays, lists,
+                 counts != nullptr ? &counts[y] : nullptr);
+    Accumulator accs[kGroupRays];
+    kernels.blendGroup(lists, rays, accs);
+    for (int k = 0; k < rays; ++k) column[y + k] = PackColour(accs[k]);
+  }
+}
+
+COLORREF MarchPixelFast(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels,
+                        float x, float y, MarchCounts* counts) {
+  const auto lists = std::make_unique<ContributionLists>();
+  CollectGroup(scene, maps, kernels, x, y, 1, *lists, counts);
+  Accumulator acc;
+  kernels.blendGroup(*lists, 1, &acc);
   return PackColour(acc);
 }

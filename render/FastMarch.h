@@ -15,13 +15,18 @@
 
 #include "render/Scene.h"
 
-struct SkipMaps;
-struct SampleRun;
-using RunShader = void (*)(const Scene& scene, const SkipMaps& maps, const SampleRun& run,
-                           int first, int last, Accumulator& acc);
+constexpr int kColumnCount = 1025;  // columns 0 to 1024
+constexpr int kColumnHeight = 769;  // rows 0 to 768
+
+constexpr int kTubeWidth = 1;
 
 struct SkipMaps {
-  uint8_t voxel[kGridCells];               // cells to the nearest occupied cell, 0 inside one
+  uint8_t voxel[kGridCells];  // cells to the nearest occupied cell, 0 inside one
+  // Rays climb in z far faster than they move sideways. For each cell and
+  // a tube kTubeWidth cells wide on each side in x and y: how many cells,
+  // from this one up in z, the tube holds no occupied cell (0 if this
+  // layer of it holds one).
+  uint8_t tube[kGridCells];
   uint8_t word[kWordColumns * kWordRows];  // cells to the nearest lit cell
   uint8_t strip[kStripColumns * kStripRows];
   uint8_t banner[kBannerColumns * kBannerRows];
@@ -29,6 +34,11 @@ struct SkipMaps {
   // order of kVoxelNeighbours and kBitmapNeighbours: a sample next to such a
   // cell measures its way there exactly rather than in whole cells.
   uint32_t voxelNear[kGridCells];
+  // The columns and rows of each bitmap (word, strip, banner) between which
+  // its lit cells lie, both ends included.
+  struct CellBox {
+    int firstColumn, lastColumn, firstRow, lastRow;
+  } lit[3];
   uint8_t wordNear[kWordColumns * kWordRows];
   uint8_t stripNear[kStripColumns * kStripRows];
   uint8_t bannerNear[kBannerColumns * kBannerRows];
@@ -37,9 +47,6 @@ struct SkipMaps {
   // may read four at a time.
   float depth[kSamplesPerRay + 3];
   float perspective[kSamplesPerRay + 3];
-  // How runs of samples that blend in the same layers are shaded: with
-  // AVX2 where the processor has it (see ShadeRun.h).
-  RunShader shadeRun;
 };
 
 struct CellOffset {
@@ -70,14 +77,21 @@ struct AxisSteps {
   AxisStep x, y, z;
 };
 
+// The ray's slopes change along it, so the bounds are kept per part of
+// the ray: part q bounds the movement from sample 500 q to the ray's end,
+// in sample units (voxel cells).
+constexpr int kRayParts = 4;
+
 struct RayStep {
-  AxisSteps voxel;  // sample units (voxel cells)
-  AxisSteps word;   // columns, rows, depth of each slab
-  AxisSteps strip;
-  AxisSteps banner;
+  AxisSteps part[kRayParts];
 };
 
 RayStep BoundRayStep(const ViewRotation& rotation, float x0, float y0);
+
+// The bounds that hold from sample t on.
+inline const AxisSteps& StepsFrom(const RayStep& step, int t) {
+  return step.part[t < 500 * kRayParts ? t / 500 : kRayParts - 1];
+}
 
 struct MarchCounts {
   uint64_t evaluated = 0;  // samples shaded: exactly those where a layer blends
@@ -85,6 +99,21 @@ struct MarchCounts {
   uint64_t runs = 0;       // runs of samples shaded together
 };
 
-// The fast equivalent of MarchPixel.
-COLORREF MarchPixelFast(const Scene& scene, const SkipMaps& maps, float x, float y,
-                        MarchCounts* counts = nullptr);
+struct MarchKernels;
+struct ContributionLists;
+
+// Marches the rays of pixels (x, y) to (x, y + rays - 1), rays <= 4 (a
+// group): fills the group's lists with what each of their samples blends,
+// in order. counts, if given, has an entry per ray.
+void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels, float x,
+                  float y, int rays, ContributionLists& lists, MarchCounts* counts = nullptr);
+
+// The fast equivalent of MarchPixel for a whole column: column[y] for y = 0
+// to 768, the rays marched in groups. lists is working storage; counts, if
+// given, has an entry per pixel.
+void MarchColumnFast(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels, int x,
+                     ContributionLists& lists, COLORREF* column, MarchCounts* counts = nullptr);
+
+// The same for one pixel (allocating its own working storage).
+COLORREF MarchPixelFast(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels,
+                        float x, float y, MarchCounts* counts = nullptr);

@@ -11,11 +11,8 @@
 #include <vector>
 
 #include "render/FastMarch.h"
+#include "render/ShadeRun.h"
 
-static void MarchColumn(const Scene& scene, const SkipMaps& maps, int x, COLORREF* column) {
-  for (int y = 0; y < kColumnHeight; ++y)
-    column[y] = MarchPixelFast(scene, maps, (float)x, (float)y);
-}
 
 int RenderThreadCount(int requested) {
   if (requested > 0) return requested;
@@ -24,18 +21,21 @@ int RenderThreadCount(int requested) {
 }
 
 // One column after another on the calling thread, each drawn when done.
-static void MarchColumnsInOrder(const Scene& scene, const SkipMaps& maps, HDC hdc,
+static void MarchColumnsInOrder(const Scene& scene, const SkipMaps& maps,
+                                const MarchKernels& kernels, HDC hdc,
                                 void (*drawColumn)(HDC hdc, int x, const COLORREF* column)) {
+  const auto lists = std::make_unique<ContributionLists>();
   COLORREF column[kColumnHeight];
   for (int x = 0; x < kColumnCount; ++x) {
-    MarchColumn(scene, maps, x, column);
+    MarchColumnFast(scene, maps, kernels, x, *lists, column);
     drawColumn(hdc, x, column);
   }
 }
 
-void MarchColumns(const Scene& scene, const SkipMaps& maps, int threads, HDC hdc,
+void MarchColumns(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels,
+                  int threads, HDC hdc,
                   void (*drawColumn)(HDC hdc, int x, const COLORREF* column)) {
-  if (threads <= 1) return MarchColumnsInOrder(scene, maps, hdc, drawColumn);
+  if (threads <= 1) return MarchColumnsInOrder(scene, maps, kernels, hdc, drawColumn);
 
   std::vector<COLORREF> colours((size_t)kColumnCount * kColumnHeight);
   std::unique_ptr<std::atomic<int>[]> done(new std::atomic<int>[kColumnCount]);
@@ -45,8 +45,9 @@ void MarchColumns(const Scene& scene, const SkipMaps& maps, int threads, HDC hdc
   try {
     for (int i = 0; i < threads; ++i) {
       workers.emplace_back([&] {
+        const auto lists = std::make_unique<ContributionLists>();
         for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
-          MarchColumn(scene, maps, x, &colours[(size_t)x * kColumnHeight]);
+          MarchColumnFast(scene, maps, kernels, x, *lists, &colours[(size_t)x * kColumnHeight]);
           done[x].store(1, std::memory_order_release);
           done[x].notify_one();
         }
@@ -55,7 +56,7 @@ void MarchColumns(const Scene& scene, const SkipMaps& maps, int threads, HDC hdc
   } catch (const std::system_error&) {
     // Fewer threads than asked for: those started share the work.
   }
-  if (workers.empty()) return MarchColumnsInOrder(scene, maps, hdc, drawColumn);
+  if (workers.empty()) return MarchColumnsInOrder(scene, maps, kernels, hdc, drawColumn);
   // Only this thread draws, so the window sees the columns arrive in order.
   for (int x = 0; x < kColumnCount; ++x) {
     done[x].wait(0, std::memory_order_acquire);

@@ -3,8 +3,6 @@
 
 #include "render/FastMarch.h"
 
-constexpr int kColumnCount = 1025;
-constexpr int kColumnHeight = 769;
 
 // The number of worker threads to use: requested, or all cores for 0.
 int RenderThreadCount(int requested);
@@ -12,5 +10,6 @@ int RenderThreadCount(int requested);
 // Computes every column with the fast march on `threads` workers (on the
 // calling thread alone for 1) and calls drawColumn for x = 0 to 1024, in
 // that order, on the calling thread, each as soon as its column is complete.
-void MarchColumns(const Scene& scene, const SkipMaps& maps, int threads, HDC hdc,
+void MarchColumns(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels,
+                  int threads, HDC hdc,
                   void (*drawColumn)(HDC hdc, int x, const COLORREF* column));

@@ -31,21 +31,6 @@ float PerspectiveFactor(float z0) {
   return (float)((50 - (double)z0) / 32.5);
 }
 
-SamplePoint ComputeSamplePointAt(const ViewRotation& v, float x0, float y0, float z0, float p) {
-  // About x, then y, then z; each step reads only the values before it.
-  const float y1 = (float)((double)y0 * v.cosA + (double)z0 * v.sinA);
-  const float z1 = (float)((double)z0 * v.cosA - (double)y0 * v.sinA);
-  const float x2 = (float)((double)x0 * v.cosB + (double)z1 * v.sinB);
-  const float z2 = (float)((double)z1 * v.cosB - (double)x0 * v.sinB);
-  const float x3 = (float)((double)x2 * v.cosC + (double)y1 * v.sinC);
-  const float y3 = (float)((double)y1 * v.cosC - (double)x2 * v.sinC);
-  SamplePoint s;
-  s.sx = (float)((double)x3 * p / 2);
-  s.sy = (float)((double)y3 * p / 2);
-  s.sz = z2;
-  return s;
-}
-
 SamplePoint ComputeSamplePoint(const ViewRotation& v, float x0, float y0, float t) {
   const float z0 = SampleDepth(t);
   return ComputeSamplePointAt(v, x0, y0, z0, PerspectiveFactor(z0));

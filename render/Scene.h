@@ -107,8 +107,23 @@ SamplePoint ComputeSamplePoint(const ViewRotation& rotation, float x0, float y0,
 // compute them once per sample index.
 float SampleDepth(float t);
 float PerspectiveFactor(float z0);
-SamplePoint ComputeSamplePointAt(const ViewRotation& rotation, float x0, float y0, float z0,
-                                 float p);
+// Inline, so that a march can keep the ray's own products (x0 * cos B and
+// the like, exact in double) out of its loop over samples.
+static inline SamplePoint ComputeSamplePointAt(const ViewRotation& v, float x0, float y0, float z0,
+                                               float p) {
+  // About x, then y, then z; each step reads only the values before it.
+  const float y1 = (float)((double)y0 * v.cosA + (double)z0 * v.sinA);
+  const float z1 = (float)((double)z0 * v.cosA - (double)y0 * v.sinA);
+  const float x2 = (float)((double)x0 * v.cosB + (double)z1 * v.sinB);
+  const float z2 = (float)((double)z1 * v.cosB - (double)x0 * v.sinB);
+  const float x3 = (float)((double)x2 * v.cosC + (double)y1 * v.sinC);
+  const float y3 = (float)((double)y1 * v.cosC - (double)x2 * v.sinC);
+  SamplePoint s;
+  s.sx = (float)((double)x3 * p / 2);
+  s.sy = (float)((double)y3 * p / 2);
+  s.sz = z2;
+  return s;
+}
 
 // Marches one pixel's 2001 samples through every layer and returns its
 // packed colour. The straightforward definition of the image.

@@ -1,22 +1,31 @@
-// The scalar run shader, and the choice between it and the AVX2 one.
+// The scalar kernels, and the choice between them and the AVX2 ones.
 #include "render/ShadeRun.h"
 
 constexpr BitmapLayer kLayers[3] = {kWordLayer, kStripLayer, kBannerLayer};
 
 void ShadeRunScalar(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first,
-                    int last, Accumulator& acc) {
+                    int last, ContributionLists& lists, int ray) {
   for (int t = first; t <= last; ++t) {
     const SamplePoint s =
         ComputeSamplePointAt(scene.rotation, run.x0, run.y0, maps.depth[t], maps.perspective[t]);
-    if (run.voxel) Blend(acc, VoxelGlow(run.r, run.kind, s.sx, s.sy, s.sz));
+    if (run.voxel) Append(lists, ray, VoxelGlow(run.r, run.kind, s.sx, s.sy, s.sz));
     for (int l = 0; l < 3; ++l) {
       if (run.lit[l])
-        Blend(acc, LayerColour(kLayers[l], LayerCoordinates(kLayers[l], s.sx, s.sy, s.sz)));
+        Append(lists, ray, LayerColour(kLayers[l], LayerCoordinates(kLayers[l], s.sx, s.sy, s.sz)));
     }
   }
 }
 
-bool bScalarRuns = false;
+void BlendGroupScalar(ContributionLists& lists, int rays, Accumulator* accs) {
+  for (int k = 0; k < rays; ++k) {
+    Accumulator acc = {0.0f, 0.0f, 0.0f};
+    for (int i = 0; i < lists.count[k]; ++i) {
+      const int at = i * kGroupRays + k;
+      Blend(acc, lists.a[at], lists.red[at], lists.green[at], lists.blue[at]);
+    }
+    accs[k] = acc;
+  }
+}
 
 bool Avx2Available() {
   // GCC's check includes the OS's support for the AVX registers.
@@ -24,6 +33,6 @@ bool Avx2Available() {
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
 
-RunShader ChooseRunShader() {
-  return !bScalarRuns && Avx2Available() ? ShadeRunAvx2 : ShadeRunScalar;
+MarchKernels ChooseKernels() {
+  return Avx2Available() ? kAvx2Kernels : kScalarKernels;
 }

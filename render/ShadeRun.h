@@ -1,9 +1,15 @@
-// Inside the renderer: shading a run of samples that all blend in the same
-// layers. The fast march finds such runs (a ray crossing one occupied voxel
-// cell, or one lit cell of a slab, takes dozens to hundreds of samples in
-// it); within a run nothing needs looking up, and the samples can be
-// computed side by side. Two versions give the same bits: a scalar one
-// that calls the definitions in Scene.h, and one in AVX2 vector code.
+// Inside the renderer: shading runs of samples, and blending what they add.
+//
+// The fast march finds runs of samples that all blend in the same layers (a
+// ray crossing one occupied voxel cell, or one lit cell of a slab, stays in
+// it for dozens to hundreds of samples). Within a run nothing needs looking
+// up, and the samples' contributions can be computed side by side. They are
+// collected per ray, in the order the straightforward march blends them,
+// and blended afterwards: four rays at a time, so that four independent
+// chains of blends are in flight rather than one.
+//
+// Two sets of kernels give the same bits: scalar ones that call the
+// definitions in Scene.h, and AVX2 vector ones, chosen at run time.
 #pragma once
 
 #include "render/FastMarch.h"
@@ -17,18 +23,54 @@ struct SampleRun {
   bool lit[3];  // word, strip, banner
 };
 
-// A RunShader (FastMarch.h) blends samples first to last
-// (0 <= first <= last <= 2000) of the run into acc, in order, each sample's
-// voxel glow before its slabs.
-void ShadeRunScalar(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first,
-                    int last, Accumulator& acc);
+constexpr int kGroupRays = 4;
+// At most every layer at every sample.
+constexpr int kMaxContributions = kSamplesPerRay * 4;
 
-// Needs a processor with AVX2 and FMA (and an OS that saves their state).
+// The contributions of up to kGroupRays rays, in blend order; ray k's i-th
+// at [i * kGroupRays + k], so that the blends of the group's rays sit side
+// by side. About 500 KB, of which a ray typically uses a few hundred bytes.
+struct ContributionLists {
+  float a[kMaxContributions * kGroupRays];
+  float red[kMaxContributions * kGroupRays];
+  float green[kMaxContributions * kGroupRays];
+  float blue[kMaxContributions * kGroupRays];
+  int count[kGroupRays];
+};
+
+// Appends the contributions of samples first to last
+// (0 <= first <= last <= 2000) of the run to ray `ray`'s list, each
+// sample's voxel glow before its slabs.
+using RunShader = void (*)(const Scene& scene, const SkipMaps& maps, const SampleRun& run,
+                           int first, int last, ContributionLists& lists, int ray);
+
+// Blends the list of each of rays 0 to rays - 1 into a fresh accumulator.
+// Lists may be padded with contributions that change nothing (a = 0).
+using GroupBlender = void (*)(ContributionLists& lists, int rays, Accumulator* accs);
+
+struct MarchKernels {
+  RunShader shadeRun;
+  GroupBlender blendGroup;
+};
+
+void ShadeRunScalar(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first,
+                    int last, ContributionLists& lists, int ray);
+void BlendGroupScalar(ContributionLists& lists, int rays, Accumulator* accs);
+
+// Need a processor with AVX2 and FMA (and an OS that saves their state).
 void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first,
-                  int last, Accumulator& acc);
+                  int last, ContributionLists& lists, int ray);
+void BlendGroupAvx2(ContributionLists& lists, int rays, Accumulator* accs);
 bool Avx2Available();
 
-// The shader the fast march uses: AVX2 where the processor has it, unless
-// the scalar one is asked for.
-extern bool bScalarRuns;
-RunShader ChooseRunShader();
+constexpr MarchKernels kScalarKernels = {ShadeRunScalar, BlendGroupScalar};
+constexpr MarchKernels kAvx2Kernels = {ShadeRunAvx2, BlendGroupAvx2};
+
+// The AVX2 kernels where the processor has them, else the scalar ones.
+MarchKernels ChooseKernels();
+
+// Appends one contribution to ray `ray`'s list.
+static inline void Append(ContributionLists& lists, int ray, Contribution c) {
+  const int at = lists.count[ray]++ * kGroupRays + ray;
+  lists.a[at] = c.a, lists.red[at] = c.red, lists.green[at] = c.green, lists.blue[at] = c.blue;
+}

@@ -1,14 +1,14 @@
-// The run shader in AVX2: four consecutive samples of the run side by side,
-// each lane evaluating exactly the formulas of the scalar definitions (the
-// same double operations in the same order, each rounded to float where
-// they round), so the contributions come out bit for bit the same; the
-// blends then follow one by one, in order. The tests compare the two
-// shaders on whole columns.
+// The kernels in AVX2. The run shader takes four consecutive samples of a
+// run side by side, each lane evaluating exactly the formulas of the scalar
+// definitions (the same double operations in the same order, each rounded
+// to float where they round), so the contributions come out bit for bit
+// the same. The blender runs four rays' blends side by side, each lane the
+// blend of Scene.h. The tests compare both with the scalar kernels.
 //
 // This file alone is compiled for AVX2 and FMA, and is entered only once
 // the processor is known to have them. It defines nothing that another
 // file could pick up in its place: every helper is static, and it uses no
-// inline function or template from elsewhere but the static Blend.
+// inline function or template from elsewhere but the static Append.
 #include <immintrin.h>
 
 #include "render/ShadeRun.h"
@@ -144,16 +144,13 @@ Colours LayerColours(BitmapLayer layer, const Points& s) {
 }  // namespace
 
 void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first,
-                  int last, Accumulator& accumulator) {
-  // A local copy, which the compiler can keep in registers: the stores of
-  // the colours below could otherwise alias it.
-  Accumulator acc = accumulator;
+                  int last, ContributionLists& lists, int ray) {
   static const BitmapLayer layers[3] = {kWordLayer, kStripLayer, kBannerLayer};
   static const float glowColours[2][3] = {{255.0f, 170.0f, 50.0f}, {50.0f, 255.0f, 200.0f}};
   const float* glow = glowColours[run.kind == 1.0f];
   for (int t = first; t <= last; t += 4) {
     // The depth tables run three entries past the last sample, so the
-    // lanes past `last` read real numbers; they are never blended.
+    // lanes past `last` read real numbers; they are never appended.
     const Points s = SamplePoints(scene.rotation, run.x0, run.y0, Load(&maps.depth[t]),
                                   Load(&maps.perspective[t]));
     float alpha[4];
@@ -164,12 +161,37 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
     }
     const int lanes = last - t + 1 < 4 ? last - t + 1 : 4;
     for (int i = 0; i < lanes; ++i) {
-      if (run.voxel) Blend(acc, alpha[i], glow[0], glow[1], glow[2]);
+      if (run.voxel) Append(lists, ray, {alpha[i], glow[0], glow[1], glow[2]});
       for (int l = 0; l < 3; ++l) {
         if (run.lit[l])
-          Blend(acc, 0.1f, colours[l].red[i], colours[l].green[i], colours[l].blue[i]);
+          Append(lists, ray, {0.1f, colours[l].red[i], colours[l].green[i], colours[l].blue[i]});
       }
     }
   }
-  accumulator = acc;
+}
+
+// Blend, four rays at once: lane k is ray k's accumulator channel.
+void BlendGroupAvx2(ContributionLists& lists, int rays, Accumulator* accs) {
+  int longest = 0;
+  for (int k = 0; k < rays; ++k) longest = lists.count[k] > longest ? lists.count[k] : longest;
+  // Pad the shorter lists (and the lanes of missing rays) with a = 0, which
+  // leaves an accumulator as it is: (1 - 0) * R + 0 * 0 = R, exactly.
+  for (int k = 0; k < kGroupRays; ++k) {
+    for (int i = k < rays ? lists.count[k] : 0; i < longest; ++i) {
+      const int at = i * kGroupRays + k;
+      lists.a[at] = lists.red[at] = lists.green[at] = lists.blue[at] = 0.0f;
+    }
+  }
+  D4 R = Splat(0), G = Splat(0), B = Splat(0);
+  for (int i = 0; i < longest; ++i) {
+    const int at = i * kGroupRays;
+    const D4 a = Load(&lists.a[at]);
+    const D4 keep = 1 - a;
+    R = ToFloat(keep * R + Load(&lists.red[at]) * a);
+    G = ToFloat(keep * G + Load(&lists.green[at]) * a);
+    B = ToFloat(keep * B + Load(&lists.blue[at]) * a);
+  }
+  float red[4], green[4], blue[4];
+  Store(red, R), Store(green, G), Store(blue, B);
+  for (int k = 0; k < rays; ++k) accs[k] = {red[k], green[k], blue[k]};
 }

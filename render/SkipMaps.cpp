@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "render/FastMarch.h"
-#include "render/ShadeRun.h"
 
 // Two passes over a grid of up to three dimensions, forward then backward,
 // each taking the nearer of a cell's own distance and its already-visited
@@ -43,7 +42,17 @@ const CellOffset kBitmapNeighbours[8] = {{-1, -1, 0}, {-1, 0, 0}, {-1, 1, 0}, {0
                                          {0, 1, 0},   {1, -1, 0}, {1, 0, 0},  {1, 1, 0}};
 
 static void BitmapDistances(const int32_t* map, uint8_t* d, uint8_t* neighbourBits, int columns,
-                            int rows) {
+                            int rows, SkipMaps::CellBox& lit) {
+  lit = {columns, -1, rows, -1};
+  for (int column = 0; column < columns; ++column) {
+    for (int row = 0; row < rows; ++row) {
+      if (map[column * rows + row] != 1) continue;
+      lit.firstColumn = std::min(lit.firstColumn, column);
+      lit.lastColumn = std::max(lit.lastColumn, column);
+      lit.firstRow = std::min(lit.firstRow, row);
+      lit.lastRow = std::max(lit.lastRow, row);
+    }
+  }
   for (int c = 0; c < columns * rows; ++c) d[c] = map[c] == 1 ? 0 : 255;
   ChebyshevDistances(d, columns, rows, 1);
   for (int column = 0; column < columns; ++column) {
@@ -58,9 +67,29 @@ static void BitmapDistances(const int32_t* map, uint8_t* d, uint8_t* neighbourBi
   }
 }
 
+// From the top layer down: a layer of the tube around (i, j) that holds no
+// occupied cell extends the empty run of the layer above it by one.
+static void TubeRuns(const uint8_t* distance, uint8_t* tube) {
+  for (int i = 0; i < kGridSize; ++i) {
+    for (int j = 0; j < kGridSize; ++j) {
+      int run = 0;
+      for (int k = kGridSize - 1; k >= 0; --k) {
+        bool empty = true;
+        for (int a = std::max(i - kTubeWidth, 0); a <= std::min(i + kTubeWidth, kGridSize - 1); ++a)
+          for (int b = std::max(j - kTubeWidth, 0); b <= std::min(j + kTubeWidth, kGridSize - 1);
+               ++b)
+            empty = empty && distance[a * 2500 + b * 50 + k] != 0;
+        run = empty ? std::min(run + 1, 255) : 0;
+        tube[i * 2500 + j * 50 + k] = (uint8_t)run;
+      }
+    }
+  }
+}
+
 void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
   for (int c = 0; c < kGridCells; ++c) maps.voxel[c] = scene.field.radiusGrid[c] > 0 ? 0 : 255;
   ChebyshevDistances(maps.voxel, kGridSize, kGridSize, kGridSize);
+  TubeRuns(maps.voxel, maps.tube);
   for (int i = 0; i < kGridSize; ++i) {
     for (int j = 0; j < kGridSize; ++j) {
       for (int k = 0; k < kGridSize; ++k) {
@@ -80,9 +109,10 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
     maps.depth[t] = SampleDepth((float)std::min(t, kSamplesPerRay - 1));
     maps.perspective[t] = PerspectiveFactor(maps.depth[t]);
   }
-  maps.shadeRun = ChooseRunShader();
-  BitmapDistances(scene.layers.wordMap, maps.word, maps.wordNear, kWordColumns, kWordRows);
-  BitmapDistances(scene.layers.stripMap, maps.strip, maps.stripNear, kStripColumns, kStripRows);
-  BitmapDistances(scene.layers.bannerMap, maps.banner, maps.bannerNear, kBannerColumns,
-                  kBannerRows);
+  BitmapDistances(scene.layers.wordMap, maps.word, maps.wordNear, kWordColumns, kWordRows,
+                  maps.lit[0]);
+  BitmapDistances(scene.layers.stripMap, maps.strip, maps.stripNear, kStripColumns, kStripRows,
+                  maps.lit[1]);
+  BitmapDistances(scene.layers.bannerMap, maps.banner, maps.bannerNear, kBannerColumns, kBannerRows,
+                  maps.lit[2]);
 }

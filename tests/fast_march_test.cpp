@@ -9,6 +9,7 @@
 
 #include "render/FastMarch.h"
 #include "render/MarchColumns.h"
+#include "render/ShadeRun.h"
 #include "tests/GoldenDigest.h"
 #include "tools/FrameDigest.h"
 
@@ -47,20 +48,60 @@ int ContributingSamples(const Scene& scene, int x, int y) {
   return count;
 }
 
+// The kernels this machine can run: the scalar ones, and AVX2 where the
+// processor has it.
+std::vector<MarchKernels> Kernels() {
+  std::vector<MarchKernels> kernels = {kScalarKernels};
+  if (Avx2Available()) kernels.push_back(kAvx2Kernels);
+  return kernels;
+}
+
+// The pixel alone, and as each ray of a group of four (so that it is in
+// turn the ray whose look decides for the group, and one of the others).
 void ExpectSameAsReference(int x, int y) {
   const Built& b = TheScene();
-  MarchCounts counts;
-  const COLORREF fast = MarchPixelFast(b.scene, b.maps, (float)x, (float)y, &counts);
-  ASSERT_EQ(fast, MarchPixel(b.scene, (float)x, (float)y)) << "pixel " << x << ", " << y;
-  ASSERT_EQ(counts.evaluated, (uint64_t)ContributingSamples(b.scene, x, y))
-      << "pixel " << x << ", " << y;
+  const COLORREF reference = MarchPixel(b.scene, (float)x, (float)y);
+  const uint64_t contributing = ContributingSamples(b.scene, x, y);
+  const auto lists = std::make_unique<ContributionLists>();
+  for (const MarchKernels& kernels : Kernels()) {
+    MarchCounts counts;
+    ASSERT_EQ(MarchPixelFast(b.scene, b.maps, kernels, (float)x, (float)y, &counts), reference)
+        << "pixel " << x << ", " << y;
+    ASSERT_EQ(counts.evaluated, contributing) << "pixel " << x << ", " << y;
+    for (int k = 0; k < kGroupRays; ++k) {
+      if (y - k < 0 || y - k + kGroupRays > kColumnHeight) continue;
+      MarchCounts group[kGroupRays];
+      CollectGroup(b.scene, b.maps, kernels, (float)x, (float)(y - k), kGroupRays, *lists, group);
+      Accumulator accs[kGroupRays];
+      kernels.blendGroup(*lists, kGroupRays, accs);
+      ASSERT_EQ(PackColour(accs[k]), reference) << "pixel " << x << ", " << y << " as ray " << k;
+      ASSERT_EQ(group[k].evaluated, contributing) << "pixel " << x << ", " << y << " as ray " << k;
+    }
+  }
 }
 
 // Whole columns across the image: rays that cross spheres, cubes and all
-// three slabs, and rays that graze their faces.
+// three slabs, and rays that graze their faces; marched as the render pass
+// does, in groups of rays that skip empty space together.
 TEST(FastMarch, WholeColumnsMatchTheReferenceSampleForSample) {
+  const Built& b = TheScene();
+  const auto lists = std::make_unique<ContributionLists>();
   for (int x : {0, 137, 300, 512, 641, 777, 1024}) {
-    for (int y = 0; y <= 768; ++y) ExpectSameAsReference(x, y);
+    std::vector<COLORREF> reference(kColumnHeight);
+    std::vector<int> contributing(kColumnHeight);
+    for (int y = 0; y <= 768; ++y) {
+      reference[y] = MarchPixel(b.scene, (float)x, (float)y);
+      contributing[y] = ContributingSamples(b.scene, x, y);
+    }
+    for (const MarchKernels& kernels : Kernels()) {
+      std::vector<COLORREF> column(kColumnHeight);
+      std::vector<MarchCounts> counts(kColumnHeight);
+      MarchColumnFast(b.scene, b.maps, kernels, x, *lists, column.data(), counts.data());
+      for (int y = 0; y <= 768; ++y) {
+        ASSERT_EQ(column[y], reference[y]) << "pixel " << x << ", " << y;
+        ASSERT_EQ(counts[y].evaluated, (uint64_t)contributing[y]) << "pixel " << x << ", " << y;
+      }
+    }
   }
 }
 
@@ -158,9 +199,13 @@ TEST(RayStep, SamplePointsStayNearTheExactPathAndWithinTheStepBound) {
         const auto within = [](double move, AxisStep m) {
           return move * (move > 0 ? m.up : -m.down) <= 1.0;
         };
-        ASSERT_TRUE(within(s.sx - last.sx, step.voxel.x)) << x << " " << y << " " << t;
-        ASSERT_TRUE(within(s.sy - last.sy, step.voxel.y)) << x << " " << y << " " << t;
-        ASSERT_TRUE(within(s.sz - last.sz, step.voxel.z)) << x << " " << y << " " << t;
+        // From every part of the ray that this step lies in or after.
+        for (int q = 0; q <= (t > 0 ? (t - 1) / 500 : 0) && q < kRayParts; ++q) {
+          const AxisSteps& m = step.part[q];
+          ASSERT_TRUE(within(s.sx - last.sx, m.x)) << x << " " << y << " " << t << " " << q;
+          ASSERT_TRUE(within(s.sy - last.sy, m.y)) << x << " " << y << " " << t << " " << q;
+          ASSERT_TRUE(within(s.sz - last.sz, m.z)) << x << " " << y << " " << t << " " << q;
+        }
         last = s;
       }
     }
@@ -183,7 +228,7 @@ TEST(MarchColumns, EveryThreadCountGivesTheGoldenImageInColumnOrder) {
   for (int threads : {1, 3}) {
     drawn.clear();
     drawnColumns.clear();
-    MarchColumns(b.scene, b.maps, threads, nullptr, Collect);
+    MarchColumns(b.scene, b.maps, ChooseKernels(), threads, nullptr, Collect);
     EXPECT_EQ(drawnColumns, order) << threads << " threads";
     EXPECT_EQ(ColoursDigest(drawn.data(), drawn.size()), kGoldenFrameDigest)
         << threads << " threads";

@@ -1,5 +1,6 @@
-// The AVX2 run shader against the scalar one, which calls the image's own
-// definitions: the same bits for every sample point of whole columns.
+// The AVX2 kernels against the scalar ones, which call the image's own
+// definitions: the same bits for every sample point of whole columns, and
+// for every blend.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -23,15 +24,14 @@ std::unique_ptr<Built> BuildAll() {
   return b;
 }
 
-bool SameBits(const Accumulator& a, const Accumulator& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
 // Every layer switched on at every sample, whether or not it would blend
-// there: each formula meets every sample point of the ray, in every lane.
+// there: each formula meets every sample point of the ray, and each sample
+// every lane (the runs start at 0, 1, 2 and 3).
 TEST(ShadeRun, VectorAndScalarShadersAgreeOnWholeColumns) {
   if (!Avx2Available()) GTEST_SKIP() << "this processor has no AVX2";
   const auto b = BuildAll();
+  auto scalar = std::make_unique<ContributionLists>();
+  auto vector = std::make_unique<ContributionLists>();
   const float radii[] = {0.4f, 0.123456f, 0.4f / 32767};
   for (int x : {0, 512, 1024}) {
     for (int y = 0; y <= 768; ++y) {
@@ -39,34 +39,68 @@ TEST(ShadeRun, VectorAndScalarShadersAgreeOnWholeColumns) {
       const SampleRun run = {
           ColumnCoordinate((float)x), RowCoordinate((float)y), true, radii[y % 3], kind,
           {true, true, true}};
-      // Windows of four samples from every start: each sample lands in
-      // every lane once. The accumulator starts off zero so that the
-      // blend's multiplication counts too.
-      for (int first = 0; first + 3 <= 2000; ++first) {
-        Accumulator scalar = {100.0f, 50.5f, 200.25f}, vector = scalar;
-        ShadeRunScalar(b->scene, b->maps, run, first, first + 3, scalar);
-        ShadeRunAvx2(b->scene, b->maps, run, first, first + 3, vector);
-        ASSERT_TRUE(SameBits(scalar, vector))
-            << "pixel " << x << ", " << y << ", samples from " << first << ", kind " << kind;
+      const int ray = y % kGroupRays;
+      for (int first = 0; first < 4; ++first) {
+        scalar->count[ray] = vector->count[ray] = 0;
+        ShadeRunScalar(b->scene, b->maps, run, first, 2000, *scalar, ray);
+        ShadeRunAvx2(b->scene, b->maps, run, first, 2000, *vector, ray);
+        ASSERT_EQ(scalar->count[ray], (2001 - first) * 4);
+        ASSERT_EQ(vector->count[ray], scalar->count[ray]);
+        for (int i = 0; i < scalar->count[ray]; ++i) {
+          const int at = i * kGroupRays + ray;
+          const float s[4] = {scalar->a[at], scalar->red[at], scalar->green[at], scalar->blue[at]};
+          const float v[4] = {vector->a[at], vector->red[at], vector->green[at], vector->blue[at]};
+          ASSERT_EQ(std::memcmp(s, v, sizeof s), 0)
+              << "pixel " << x << ", " << y << ", sample " << first + i / 4 << ", layer " << i % 4;
+        }
       }
     }
   }
 }
 
 // Runs of every length end where they should: the lanes past the last
-// sample are computed but never blended.
-TEST(ShadeRun, RunsOfAnyLengthBlendExactlyTheirSamples) {
+// sample are computed but never appended.
+TEST(ShadeRun, RunsOfAnyLengthAppendExactlyTheirSamples) {
   if (!Avx2Available()) GTEST_SKIP() << "this processor has no AVX2";
   const auto b = BuildAll();
-  const SampleRun run = {ColumnCoordinate(700), RowCoordinate(300), true, 0.3f, 1.0f,
-                         {true, false, true}};
+  auto lists = std::make_unique<ContributionLists>();
+  const SampleRun run = {
+      ColumnCoordinate(700), RowCoordinate(300), true, 0.3f, 1.0f, {true, false, true}};
   for (int first : {0, 1, 1990, 1997}) {
     for (int last = first; last <= 2000 && last <= first + 9; ++last) {
-      Accumulator scalar = {0, 0, 0}, vector = {0, 0, 0};
-      ShadeRunScalar(b->scene, b->maps, run, first, last, scalar);
-      ShadeRunAvx2(b->scene, b->maps, run, first, last, vector);
-      ASSERT_TRUE(SameBits(scalar, vector)) << first << " to " << last;
+      lists->count[2] = 5;
+      ShadeRunAvx2(b->scene, b->maps, run, first, last, *lists, 2);
+      ASSERT_EQ(lists->count[2], 5 + (last - first + 1) * 3) << first << " to " << last;
     }
+  }
+}
+
+// Four rays of different lengths, blended side by side and one by one:
+// the same accumulators, bit for bit, with contributions of every alpha
+// the layers give (down to the smallest glows) and every colour value.
+TEST(BlendGroup, VectorAndScalarBlendersAgree) {
+  if (!Avx2Available()) GTEST_SKIP() << "this processor has no AVX2";
+  auto scalar = std::make_unique<ContributionLists>();
+  uint32_t state = 12345;
+  for (int trial = 0; trial < 200; ++trial) {
+    const int rays = 1 + trial % kGroupRays;
+    for (int k = 0; k < rays; ++k) {
+      scalar->count[k] = 0;
+      const int length = CrtRand(state) % 600;
+      for (int i = 0; i < length; ++i) {
+        const float a = i % 3 == 0 ? 0.1f
+                                   : (float)((double)(CrtRand(state) + 1) / 32768 / 15 /
+                                             (1 << (CrtRand(state) % 24)));
+        Append(*scalar, k,
+               {a, (float)(CrtRand(state) % 256), (float)(CrtRand(state) % 2048) / 8,
+                (float)CrtRand(state) / 32767 * 255});
+      }
+    }
+    auto vector = std::make_unique<ContributionLists>(*scalar);
+    Accumulator s[kGroupRays], v[kGroupRays];
+    BlendGroupScalar(*scalar, rays, s);
+    BlendGroupAvx2(*vector, rays, v);
+    ASSERT_EQ(std::memcmp(s, v, sizeof(Accumulator) * rays), 0) << "trial " << trial;
   }
 }
 
