@@ -33,15 +33,17 @@ constexpr double kDepthStep = 0.01 * 1.0001;
 // No ray has more samples than this to skip.
 constexpr double kMaxSkip = 4000;
 
-// The range of d/dz0 of (a + b z0)(50 - z0) / 65 for z0 from `from` to 10;
-// the derivative is linear, so its extremes are at the ends.
+// The range of d/dz0 of (a + b z0)(50 - z0) / 65 for z0 from `from` to 10
+// and a from aLow to aHigh: it is linear in both, so its extremes are at
+// the corners.
 struct Slopes {
   double low, high;
 };
 
-static Slopes SlopeRange(double a, double b, double from) {
-  const auto slope = [&](double z0) { return (50 * b - a - 2 * b * z0) / 65; };
-  return {std::min(slope(from), slope(10)), std::max(slope(from), slope(10))};
+static Slopes SlopeRange(double aLow, double aHigh, double b, double from) {
+  const auto slope = [&](double a, double z0) { return (50 * b - a - 2 * b * z0) * (1.0 / 65); };
+  const double s[4] = {slope(aLow, from), slope(aLow, 10), slope(aHigh, from), slope(aHigh, 10)};
+  return {std::min({s[0], s[1], s[2], s[3]}), std::max({s[0], s[1], s[2], s[3]})};
 }
 
 // Inverse steps: the movement over one sample is at most the steepest slope
@@ -53,27 +55,30 @@ static AxisStep Inverse(Slopes slopes) {
   return {1 / up, 1 / down};
 }
 
-RayStep BoundRayStep(const ViewRotation& v, float x0, float y0) {
+RayStep BoundRayStep(const ViewRotation& v, float x0, float y0Low, float y0High) {
   // Exactly, with the third angle 0 (so x3 = x2 and y3 = y1),
   // sx = (x0 cB - y0 sA sB + z0 cA sB) p / 2 and sy = (y0 cA + z0 sA) p / 2
   // with p / 2 = (50 - z0) / 65, and sz = z0 cA cB - y0 sA cB - x0 sB.
   const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB;
+  const double ax[2] = {x0 * cB - y0Low * sA * sB, x0 * cB - y0High * sA * sB};
+  const double ay[2] = {y0Low * cA, y0High * cA};
   const AxisStep z = Inverse({cA * cB, cA * cB});
   RayStep step;
   for (int q = 0; q < kRayParts; ++q) {
     // Sample 500 q has z0 = 5 q - 10, give or take its rounding.
     const double from = 5 * q - 10 - 1e-3;
-    step.part[q] = {Inverse(SlopeRange(x0 * cB - y0 * sA * sB, cA * sB, from)),
-                    Inverse(SlopeRange(y0 * cA, sA, from)), z};
+    step.part[q] = {
+        Inverse(SlopeRange(std::min(ax[0], ax[1]), std::max(ax[0], ax[1]), cA * sB, from)),
+        Inverse(SlopeRange(std::min(ay[0], ay[1]), std::max(ay[0], ay[1]), sA, from)), z};
   }
   return step;
 }
 
-// In units `scale` times the sample's. A product with an inverse may come
-// out an ulp larger than the quotient would; the margins absorb far more
-// than that.
-static AxisStep Scaled(AxisStep m, double scale) {
-  return {m.up / scale, m.down / scale};
+// In units `scale` times the sample's, given 1 / scale. A product with an
+// inverse may come out an ulp larger than the quotient would; the margins
+// absorb far more than that.
+static AxisStep Scaled(AxisStep m, double inverseScale) {
+  return {m.up * inverseScale, m.down * inverseScale};
 }
 
 // Samples that certainly stay short of a face `gap` away upwards
@@ -244,30 +249,37 @@ constexpr SlabPlace kSlabPlaces[3] = {{-1, 2, 1.8, 12, 3, 1 / 1.5},
                                       {-0.1, 0.2, 9, 64, 3.5 + 5.0 / 9, 9},
                                       {2.4, 2.7, 15, 106, -3.5 + 5.0 / 9, 9}};
 
-static SampleRange SlabSamples(const ViewRotation& v, float x0, float y0, SlabPlace place,
-                               SkipMaps::CellBox lit) {
+static SampleRange SlabSamples(const ViewRotation& v, float x0, float y0Low, float y0High,
+                               SlabPlace place, SkipMaps::CellBox lit) {
   const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB;
-  const auto sample = [&](double sz) {
-    return ((sz + y0 * sA * cB + x0 * sB) / (cA * cB) + 10) * 100;
+  const double perDepth = 1 / (cA * cB);
+  // Linear in y0 as well: the extremes are those of the two outer rays.
+  const auto sample = [&](double y0, double sz) {
+    return ((sz + y0 * sA * cB + x0 * sB) * perDepth + 10) * 100;
   };
-  const SampleRange range = {(int)std::floor(sample(place.szLow - 1e-3)) - 1,
-                             (int)std::ceil(sample(place.szHigh + 1e-3)) + 1};
+  const double firsts[2] = {sample(y0Low, place.szLow - 1e-3), sample(y0High, place.szLow - 1e-3)};
+  const double lasts[2] = {sample(y0Low, place.szHigh + 1e-3), sample(y0High, place.szHigh + 1e-3)};
+  const SampleRange range = {(int)std::floor(std::min(firsts[0], firsts[1])) - 1,
+                             (int)std::ceil(std::max(lasts[0], lasts[1])) + 1};
   const SampleRange none = {kSamplesPerRay + 1, -1};
   if (range.last < 0 || range.first > 2000 || lit.lastColumn < 0) return none;
   const double from = std::max(range.first, 0) / 100.0 - 10;
   const double to = std::min(range.last, 2000) / 100.0 - 10;
-  // The range of (a + b z0)(50 - z0) / 65 over [from, to].
+  // The range of (a + b z0)(50 - z0) / 65 over [from, to], widened to take
+  // in a second a.
   const auto extent = [&](double a, double b, double& low, double& high) {
-    const auto at = [&](double z0) { return (a + b * z0) * (50 - z0) / 65; };
-    low = std::min(at(from), at(to)), high = std::max(at(from), at(to));
+    const auto at = [&](double z0) { return (a + b * z0) * (50 - z0) * (1.0 / 65); };
+    low = std::min({low, at(from), at(to)}), high = std::max({high, at(from), at(to)});
     const double vertex = (50 * b - a) / (2 * b);
     if (vertex > from && vertex < to) {
       low = std::min(low, at(vertex)), high = std::max(high, at(vertex));
     }
   };
-  double sxLow, sxHigh, syLow, syHigh;
-  extent(x0 * cB - y0 * sA * sB, cA * sB, sxLow, sxHigh);
-  extent(y0 * cA, sA, syLow, syHigh);
+  double sxLow = 1e9, sxHigh = -1e9, syLow = 1e9, syHigh = -1e9;
+  for (double y0 : {(double)y0Low, (double)y0High}) {
+    extent(x0 * cB - y0 * sA * sB, cA * sB, sxLow, sxHigh);
+    extent(y0 * cA, sA, syLow, syHigh);
+  }
   // In the slab's columns and rows; the margin covers the stray and the
   // rounding of gx and gy many times over.
   const double margin = 0.01;
@@ -281,31 +293,30 @@ static SampleRange SlabSamples(const ViewRotation& v, float x0, float y0, SlabPl
   return range;
 }
 
-struct LayerTables {
-  const uint8_t* map;
-  const uint8_t* neighbourBits;
+// A slab's shape and units.
+struct LayerShape {
   int columns, rows;
   double scaleX, scaleY, scaleZ;  // layer units per sample unit
+  double perX, perY, perZ;        // and their inverses
 };
+
+constexpr LayerShape kLayerShapes[3] = {
+    {kWordColumns, kWordRows, 1.8, 1 / 1.5, 1, 1 / 1.8, 1.5, 1},
+    {kStripColumns, kStripRows, 9, 9, 10, 1.0 / 9, 1.0 / 9, 0.1},
+    {kBannerColumns, kBannerRows, 15, 9, 10, 1.0 / 15, 1.0 / 9, 0.1}};
 
 constexpr BitmapLayer kLayers[3] = {kWordLayer, kStripLayer, kBannerLayer};
 
-// One ray of a group, as the march sees it.
-struct Ray {
-  float x0, y0;
+// What holds for every ray of a group: the movement bounds, and the
+// samples where each slab may blend.
+struct GroupBounds {
   RayStep step;
   SampleRange slabs[3];  // word, strip, banner
 };
 
-static Ray MakeRay(const ViewRotation& v, const SkipMaps& maps, float x, float y) {
-  Ray ray;
-  ray.x0 = ColumnCoordinate(x);
-  ray.y0 = RowCoordinate(y);
-  ray.step = BoundRayStep(v, ray.x0, ray.y0);
-  for (int l = 0; l < 3; ++l)
-    ray.slabs[l] = SlabSamples(v, ray.x0, ray.y0, kSlabPlaces[l], maps.lit[l]);
-  return ray;
-}
+struct Ray {
+  float x0, y0;
+};
 
 // What a look at one sample finds.
 struct Look {
@@ -319,15 +330,12 @@ struct Look {
 // the bound holds (where it is not 0 and nothing blends) for every sample
 // point within the spread of this one, per axis, in sample units: that of
 // the group's other rays.
-static Look Examine(const Scene& scene, const SkipMaps& maps, const Ray& ray,
-                    const SampleRange* slabs, int ti, Margins spread) {
-  static const LayerTables tables[3] = {
-      {nullptr, nullptr, kWordColumns, kWordRows, 1.8, 1 / 1.5, 1},
-      {nullptr, nullptr, kStripColumns, kStripRows, 9, 9, 10},
-      {nullptr, nullptr, kBannerColumns, kBannerRows, 15, 9, 10}};
-  const uint8_t* const maps3[3][2] = {
-      {maps.word, maps.wordNear}, {maps.strip, maps.stripNear}, {maps.banner, maps.bannerNear}};
-  const AxisSteps& m = StepsFrom(ray.step, ti);
+static Look Examine(const Scene& scene, const SkipMaps& maps, Ray ray, const GroupBounds& bounds,
+                    int ti, Margins spread) {
+  const SampleRange* slabs = bounds.slabs;
+  const uint8_t* const distances[3] = {maps.word, maps.strip, maps.banner};
+  const uint8_t* const neighbours[3] = {maps.wordNear, maps.stripNear, maps.bannerNear};
+  const AxisSteps& m = StepsFrom(bounds.step, ti);
 
   const SamplePoint s =
       ComputeSamplePointAt(scene.rotation, ray.x0, ray.y0, maps.depth[ti], maps.perspective[ti]);
@@ -352,9 +360,8 @@ static Look Examine(const Scene& scene, const SkipMaps& maps, const Ray& ray,
     if (ti > slabs[l].last) continue;
     // A slab adds nothing outside its depth, so its grid point is needed
     // only within it.
-    const LayerTables& t = tables[l];
-    const AxisSteps layerSteps = {Scaled(m.x, t.scaleX), Scaled(m.y, t.scaleY),
-                                  Scaled(m.z, t.scaleZ)};
+    const LayerShape& t = kLayerShapes[l];
+    const AxisSteps layerSteps = {Scaled(m.x, t.perX), Scaled(m.y, t.perY), Scaled(m.z, t.perZ)};
     const Margins margin = {kLayerMargin + spread.x * t.scaleX, kLayerMargin + spread.y * t.scaleY,
                             kLayerMargin + spread.z * t.scaleZ};
     const float gz = LayerDepth(kLayers[l], s.sz);
@@ -368,8 +375,8 @@ static Look Examine(const Scene& scene, const SkipMaps& maps, const Ray& ray,
     if (look.hold > 0) {
       look.hold = std::min(look.hold, look.run.lit[l]
                                           ? LayerStaySteps(g, t.columns, t.rows, layerSteps)
-                                          : LayerSafeSteps(g, maps3[l][0], maps3[l][1], t.columns,
-                                                           t.rows, layerSteps, margin));
+                                          : LayerSafeSteps(g, distances[l], neighbours[l],
+                                                           t.columns, t.rows, layerSteps, margin));
     }
   }
   return look;
@@ -377,11 +384,11 @@ static Look Examine(const Scene& scene, const SkipMaps& maps, const Ray& ray,
 
 // Marches samples from to `to` of ray `ray` of the group on its own,
 // appending what blends to its list.
-static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels,
-                     const Ray& ray, int from, int to, ContributionLists& lists, int k,
+static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels, Ray ray,
+                     const GroupBounds& bounds, int from, int to, ContributionLists& lists, int k,
                      MarchCounts& n) {
   for (int ti = from; ti <= to;) {
-    const Look look = Examine(scene, maps, ray, ray.slabs, ti, {0, 0, 0});
+    const Look look = Examine(scene, maps, ray, bounds, ti, {0, 0, 0});
     ++n.examined;
     const int last = std::min(ti + look.hold, to);
     if (look.blends) {
@@ -409,32 +416,29 @@ void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& 
   Ray group[kGroupRays];
   MarchCounts n[kGroupRays];
   for (int k = 0; k < rays; ++k) {
-    group[k] = MakeRay(scene.rotation, maps, x, y + (float)k);
+    group[k] = {ColumnCoordinate(x), RowCoordinate(y + (float)k)};
     lists.count[k] = 0;
+  }
+  const float y0Low = group[0].y0, y0High = group[rays - 1].y0;
+  GroupBounds bounds;
+  bounds.step = BoundRayStep(scene.rotation, group[0].x0, y0Low, y0High);
+  for (int l = 0; l < 3; ++l) {
+    bounds.slabs[l] =
+        SlabSamples(scene.rotation, group[0].x0, y0Low, y0High, kSlabPlaces[l], maps.lit[l]);
   }
   const int ref = rays > 1 ? 1 : 0;
   // Sample points are linear in y0 at a given sample: d(sx, sy, sz)/dy0 =
   // (-sA sB p / 2, cA p / 2, -sA cB), with p / 2 at most 60 / 65. Each
   // computed point strays from its exact one by less than kPathError.
   const ViewRotation& v = scene.rotation;
-  double rows = 0;
-  for (int k = 0; k < rays; ++k)
-    rows = std::max(rows, std::fabs((double)group[k].y0 - group[ref].y0));
+  const double rows = std::max((double)group[ref].y0 - y0Low, (double)y0High - group[ref].y0);
   const double most = 60.0 / 65;
   const Margins spread = {std::fabs((double)v.sinA * v.sinB) * most * rows + 2 * kPathError,
                           std::fabs((double)v.cosA) * most * rows + 2 * kPathError,
                           std::fabs((double)v.sinA * v.cosB) * rows + 2 * kPathError};
-  SampleRange slabs[3];
-  for (int l = 0; l < 3; ++l) {
-    slabs[l] = group[0].slabs[l];
-    for (int k = 1; k < rays; ++k) {
-      slabs[l].first = std::min(slabs[l].first, group[k].slabs[l].first);
-      slabs[l].last = std::max(slabs[l].last, group[k].slabs[l].last);
-    }
-  }
   for (int ti = 0; ti <= 2000;) {
     if (rays > 1) {
-      const Look together = Examine(scene, maps, group[ref], slabs, ti, spread);
+      const Look together = Examine(scene, maps, group[ref], bounds, ti, spread);
       ++n[ref].examined;
       if (!together.blends && together.hold >= 1) {
         ti = std::min(ti + together.hold, 2000) + 1;
@@ -442,7 +446,7 @@ void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& 
       }
     }
     // On their own, up to where the reference ray's look reaches.
-    const Look look = Examine(scene, maps, group[ref], group[ref].slabs, ti, {0, 0, 0});
+    const Look look = Examine(scene, maps, group[ref], bounds, ti, {0, 0, 0});
     ++n[ref].examined;
     const int to = std::min(ti + std::max(look.hold, kMinWindow - 1), 2000);
     const int last = std::min(ti + look.hold, to);
@@ -451,9 +455,9 @@ void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& 
       n[ref].evaluated += last - ti + 1;
       ++n[ref].runs;
     }
-    MarchRay(scene, maps, kernels, group[ref], last + 1, to, lists, ref, n[ref]);
+    MarchRay(scene, maps, kernels, group[ref], bounds, last + 1, to, lists, ref, n[ref]);
     for (int k = 0; k < rays; ++k) {
-      if (k != ref) MarchRay(scene, maps, kernels, group[k], ti, to, lists, k, n[k]);
+      if (k != ref) MarchRay(scene, maps, kernels, group[k], bounds, ti, to, lists, k, n[k]);
     }
     ti = to + 1;
   }

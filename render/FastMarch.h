@@ -86,7 +86,8 @@ struct RayStep {
   AxisSteps part[kRayParts];
 };
 
-RayStep BoundRayStep(const ViewRotation& rotation, float x0, float y0);
+// For every ray of column x0 with y0 from y0Low to y0High.
+RayStep BoundRayStep(const ViewRotation& rotation, float x0, float y0Low, float y0High);
 
 // The bounds that hold from sample t on.
 inline const AxisSteps& StepsFrom(const RayStep& step, int t) {

@@ -24,8 +24,9 @@ struct SampleRun {
 };
 
 constexpr int kGroupRays = 4;
-// At most every layer at every sample.
-constexpr int kMaxContributions = kSamplesPerRay * 4;
+// At most every layer at every sample, and room for a vector shader's
+// last lanes (three samples) beyond.
+constexpr int kMaxContributions = (kSamplesPerRay + 3) * 4;
 
 // The contributions of up to kGroupRays rays, in blend order; ray k's i-th
 // at [i * kGroupRays + k], so that the blends of the group's rays sit side

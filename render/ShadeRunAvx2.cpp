@@ -68,7 +68,9 @@ Points SamplePoints(const ViewRotation& v, float x0, float y0, D4 z0, D4 p) {
   const D4 z2 = ToFloat(MulAddExact(z1, Splat(v.cosB), Splat(-((double)x0 * v.sinB))));
   const D4 x3 = ToFloat(x2 * Splat(v.cosC) + y1 * Splat(v.sinC));
   const D4 y3 = ToFloat(y1 * Splat(v.cosC) - x2 * Splat(v.sinC));
-  return {ToFloat(x3 * p / 2), ToFloat(y3 * p / 2), z2};
+  // x3 * p is exact in double, so halving it by a product or a quotient
+  // gives the same value; the product is the quicker.
+  return {ToFloat(x3 * p * 0.5), ToFloat(y3 * p * 0.5), z2};
 }
 
 D4 CellOffset(D4 s) {
@@ -143,31 +145,59 @@ Colours LayerColours(BitmapLayer layer, const Points& s) {
 
 }  // namespace
 
+// Writes sample j's contribution in slot `slot` of the run's entries.
+struct RunEntries {
+  ContributionLists& lists;
+  int ray, base, perSample;
+  void Put(int j, int slot, float a, float red, float green, float blue) {
+    const int at = (base + j * perSample + slot) * kGroupRays + ray;
+    lists.a[at] = a, lists.red[at] = red, lists.green[at] = green, lists.blue[at] = blue;
+  }
+};
+
 void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first,
                   int last, ContributionLists& lists, int ray) {
   static const BitmapLayer layers[3] = {kWordLayer, kStripLayer, kBannerLayer};
   static const float glowColours[2][3] = {{255.0f, 170.0f, 50.0f}, {50.0f, 255.0f, 200.0f}};
   const float* glow = glowColours[run.kind == 1.0f];
-  for (int t = first; t <= last; t += 4) {
-    // The depth tables run three entries past the last sample, so the
-    // lanes past `last` read real numbers; they are never appended.
-    const Points s = SamplePoints(scene.rotation, run.x0, run.y0, Load(&maps.depth[t]),
-                                  Load(&maps.perspective[t]));
-    float alpha[4];
-    if (run.voxel) Store(alpha, GlowAlpha(run.r, run.kind, s));
-    Colours colours[3];
-    for (int l = 0; l < 3; ++l) {
-      if (run.lit[l]) colours[l] = LayerColours(layers[l], s);
+  const int perSample = run.voxel + run.lit[0] + run.lit[1] + run.lit[2];
+  RunEntries entries = {lists, ray, lists.count[ray], perSample};
+  // A chunk of samples at a time, each stage over the whole chunk: short
+  // loops of independent iterations, which the processor overlaps. The
+  // lanes past `last` are computed and written past the ray's count, where
+  // the lists have room; they are never blended.
+  constexpr int kChunk = 16;  // groups of four samples
+  Points points[kChunk];
+  for (int start = first; start <= last; start += 4 * kChunk) {
+    const int groups = (last - start) / 4 + 1 < kChunk ? (last - start) / 4 + 1 : kChunk;
+    for (int g = 0; g < groups; ++g) {
+      // The depth tables run three entries past the last sample.
+      const int t = start + 4 * g;
+      points[g] = SamplePoints(scene.rotation, run.x0, run.y0, Load(&maps.depth[t]),
+                               Load(&maps.perspective[t]));
     }
-    const int lanes = last - t + 1 < 4 ? last - t + 1 : 4;
-    for (int i = 0; i < lanes; ++i) {
-      if (run.voxel) Append(lists, ray, {alpha[i], glow[0], glow[1], glow[2]});
-      for (int l = 0; l < 3; ++l) {
-        if (run.lit[l])
-          Append(lists, ray, {0.1f, colours[l].red[i], colours[l].green[i], colours[l].blue[i]});
+    const int j0 = start - first;
+    int slot = 0;
+    if (run.voxel) {
+      for (int g = 0; g < groups; ++g) {
+        float alpha[4];
+        Store(alpha, GlowAlpha(run.r, run.kind, points[g]));
+        for (int i = 0; i < 4; ++i)
+          entries.Put(j0 + 4 * g + i, slot, alpha[i], glow[0], glow[1], glow[2]);
       }
+      ++slot;
+    }
+    for (int l = 0; l < 3; ++l) {
+      if (!run.lit[l]) continue;
+      for (int g = 0; g < groups; ++g) {
+        const Colours c = LayerColours(layers[l], points[g]);
+        for (int i = 0; i < 4; ++i)
+          entries.Put(j0 + 4 * g + i, slot, 0.1f, c.red[i], c.green[i], c.blue[i]);
+      }
+      ++slot;
     }
   }
+  lists.count[ray] += (last - first + 1) * perSample;
 }
 
 // Blend, four rays at once: lane k is ray k's accumulator channel.

@@ -181,7 +181,7 @@ TEST(RayStep, SamplePointsStayNearTheExactPathAndWithinTheStepBound) {
   for (int x : {0, 1, 200, 512, 900, 1024}) {
     for (int y : {0, 5, 384, 600, 768}) {
       const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
-      const RayStep step = BoundRayStep(v, x0, y0);
+      const RayStep step = BoundRayStep(v, x0, y0, y0);
       SamplePoint last = ComputeSamplePoint(v, x0, y0, 0);
       for (int t = 0; t <= 2000; ++t) {
         const SamplePoint s = ComputeSamplePoint(v, x0, y0, (float)t);
