@@ -28,55 +28,6 @@ void BuildBitmapLayers(BitmapLayers& layers) {
   FillBitmap(layers.bannerMap, kBannerColumns, kBannerRows, bannerText);
 }
 
-float LayerDepth(BitmapLayer layer, float sz) {
-  switch (layer) {
-    case kWordLayer: return sz;
-    case kStripLayer: return (float)((double)sz * 10);
-    case kBannerLayer:
-    default: return (float)(((double)sz - 2.5) * 10);
-  }
-}
-
-GridPoint LayerCoordinates(BitmapLayer layer, float sx, float sy, float sz) {
-  GridPoint g;
-  switch (layer) {
-    case kWordLayer:
-      // 1.8 is the double nearest 1.8, not the float.
-      g.gx = (float)((double)sx * 1.8 + 12);
-      g.gy = (float)((double)sy / 1.5 + 2);
-      break;
-    case kStripLayer:
-      g.gx = (float)((double)sx * 9 + 64);
-      g.gy = (float)(((double)sy + 3.5) * 9 + 5);
-      break;
-    case kBannerLayer:
-    default:
-      g.gx = (float)((double)sx * 15 + 106);
-      g.gy = (float)(((double)sy - 3.5) * 9 + 5);
-      break;
-  }
-  g.gz = LayerDepth(layer, sz);
-  return g;
-}
-
-bool LayerCellLit(const BitmapLayers& layers, BitmapLayer layer, GridPoint g) {
-  const int32_t* map;
-  int rows;
-  float xMax, yMax;  // last column and last row, both included
-  switch (layer) {
-    case kWordLayer: map = layers.wordMap, rows = kWordRows, xMax = 24, yMax = 4; break;
-    case kStripLayer: map = layers.stripMap, rows = kStripRows, xMax = 127, yMax = 10; break;
-    case kBannerLayer:
-    default: map = layers.bannerMap, rows = kBannerRows, xMax = 212, yMax = 9; break;
-  }
-  // In this order; the first test that fails ends the layer's work.
-  if (!(g.gx <= xMax) || !(g.gx > 0) || !(g.gy <= yMax) || !(g.gy > 0) || !(g.gz <= 2) ||
-      !(g.gz >= -1)) {
-    return false;
-  }
-  return map[(int)g.gx * rows + (int)g.gy] == 1;
-}
-
 void ShadeLayerCell(const BitmapLayers& layers, BitmapLayer layer, GridPoint g, Accumulator& acc) {
   if (LayerCellLit(layers, layer, g)) Blend(acc, LayerColour(layer, g));
 }
