@@ -4,8 +4,8 @@
 
 #include "render/DrawBall.h"
 #include "render/MarchColumns.h"
-#include "render/ShadeRun.h"
 #include "render/Scene.h"
+#include "render/ShadeRun.h"
 
 int bin = 0;
 float mmo[kImageWidth][kImageHeight];

@@ -162,8 +162,8 @@ static double DepthSteps(double gz, AxisStep m, double margin) {
 }
 
 // For a sample that does not contribute to one text slab, within its depth.
-static int LayerSafeSteps(GridPoint g, const uint8_t* map, const uint8_t* neighbourBits,
-                          int columns, int rows, AxisSteps m, Margins margin) {
+static int LayerSafeSteps(GridPoint g, const BitmapMaps& maps, int columns, int rows, AxisSteps m,
+                          Margins margin) {
   const double depthSteps = DepthSteps(g.gz, m.z, margin.z);
   const double column = std::floor((double)g.gx), row = std::floor((double)g.gy);
   if (column < 0 || row < 0 || column >= columns || row >= rows) {
@@ -178,11 +178,11 @@ static int LayerSafeSteps(GridPoint g, const uint8_t* map, const uint8_t* neighb
   }
   const int cell = (int)column * rows + (int)row;
   const double fx = g.gx - column, fy = g.gy - row;
-  const int distance = map[cell];
+  const int distance = maps.lit[cell];
   if (distance == 0) return WholeSteps(depthSteps);  // a lit cell, out of its range
   double steps = kMaxSkip;
   if (distance == 1) {
-    for (uint8_t bits = neighbourBits[cell]; bits != 0; bits &= bits - 1) {
+    for (uint8_t bits = maps.litNear[cell]; bits != 0; bits &= bits - 1) {
       const CellOffset o = kBitmapNeighbours[__builtin_ctz(bits)];
       steps =
           std::min(steps, StepsToBox(Reach(o.x, NeighbourGap(o.x, fx), m.x, margin.x),
@@ -213,16 +213,26 @@ static int VoxelStaySteps(float sx, float sy, float sz, AxisSteps m) {
 }
 
 // For a sample on a lit cell of a slab, within its depth: samples that
-// certainly stay on that cell and within the depth.
-static int LayerStaySteps(GridPoint g, int columns, int rows, AxisSteps m) {
+// certainly stay on lit cells and within the depth. The colour follows the
+// point, not the cell, so a run may cross from one lit cell to the next.
+static int LayerStaySteps(GridPoint g, const BitmapMaps& maps, int rows, AxisSteps m) {
   const double column = std::floor((double)g.gx), row = std::floor((double)g.gy);
-  // The last column and row hold no lit cell; were one lit, only its edge
-  // (gx equal to the last column) would pass the range test: claim nothing.
-  if (column >= columns - 1 || row >= rows - 1) return 0;
+  const int cell = (int)column * rows + (int)row;
+  const int distance = maps.dark[cell];
+  if (distance == 0) return 0;  // the last column or row: only its edge passes
   const double fx = g.gx - column, fy = g.gy - row, gz = g.gz;
-  return WholeSteps(
-      std::min({StepsInside(fx, m.x, kLayerMargin), StepsInside(fy, m.y, kLayerMargin),
-                (gz + 1 - kLayerMargin) * m.z.down, (2 - gz - kLayerMargin) * m.z.up}));
+  double steps = std::min((gz + 1 - kLayerMargin) * m.z.down, (2 - gz - kLayerMargin) * m.z.up);
+  if (distance == 1) {
+    for (uint8_t bits = maps.darkNear[cell]; bits != 0; bits &= bits - 1) {
+      const CellOffset o = kBitmapNeighbours[__builtin_ctz(bits)];
+      steps = std::min(steps, StepsToBox(Reach(o.x, NeighbourGap(o.x, fx), m.x, kLayerMargin),
+                                         Reach(o.y, NeighbourGap(o.y, fy), m.y, kLayerMargin), -1));
+    }
+  }
+  const double farCells = std::max(distance, 2);
+  steps = std::min({steps, StepsWithin(farCells, fx, m.x, kLayerMargin),
+                    StepsWithin(farCells, fy, m.y, kLayerMargin)});
+  return WholeSteps(steps);
 }
 
 // The samples of the ray that may blend in a slab. First those that may
@@ -250,7 +260,7 @@ constexpr SlabPlace kSlabPlaces[3] = {{-1, 2, 1.8, 12, 3, 1 / 1.5},
                                       {2.4, 2.7, 15, 106, -3.5 + 5.0 / 9, 9}};
 
 static SampleRange SlabSamples(const ViewRotation& v, float x0, float y0Low, float y0High,
-                               SlabPlace place, SkipMaps::CellBox lit) {
+                               SlabPlace place, CellBox lit) {
   const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB;
   const double perDepth = 1 / (cA * cB);
   // Linear in y0 as well: the extremes are those of the two outer rays.
@@ -333,8 +343,6 @@ struct Look {
 static Look Examine(const Scene& scene, const SkipMaps& maps, Ray ray, const GroupBounds& bounds,
                     int ti, Margins spread) {
   const SampleRange* slabs = bounds.slabs;
-  const uint8_t* const distances[3] = {maps.word, maps.strip, maps.banner};
-  const uint8_t* const neighbours[3] = {maps.wordNear, maps.stripNear, maps.bannerNear};
   const AxisSteps& m = StepsFrom(bounds.step, ti);
 
   const SamplePoint s =
@@ -373,10 +381,10 @@ static Look Examine(const Scene& scene, const SkipMaps& maps, Ray ray, const Gro
     look.run.lit[l] = LayerCellLit(scene.layers, kLayers[l], g);
     look.blends = look.blends || look.run.lit[l];
     if (look.hold > 0) {
-      look.hold = std::min(look.hold, look.run.lit[l]
-                                          ? LayerStaySteps(g, t.columns, t.rows, layerSteps)
-                                          : LayerSafeSteps(g, distances[l], neighbours[l],
-                                                           t.columns, t.rows, layerSteps, margin));
+      look.hold = std::min(
+          look.hold, look.run.lit[l]
+                         ? LayerStaySteps(g, maps.slab[l], t.rows, layerSteps)
+                         : LayerSafeSteps(g, maps.slab[l], t.columns, t.rows, layerSteps, margin));
     }
   }
   return look;
@@ -423,10 +431,11 @@ void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& 
   GroupBounds bounds;
   bounds.step = BoundRayStep(scene.rotation, group[0].x0, y0Low, y0High);
   for (int l = 0; l < 3; ++l) {
-    bounds.slabs[l] =
-        SlabSamples(scene.rotation, group[0].x0, y0Low, y0High, kSlabPlaces[l], maps.lit[l]);
+    bounds.slabs[l] = SlabSamples(scene.rotation, group[0].x0, y0Low, y0High, kSlabPlaces[l],
+                                  maps.slab[l].litBox);
   }
-  const int ref = rays > 1 ? 1 : 0;
+  // The middle ray looks for the group.
+  const int ref = (rays - 1) / 2;
   // Sample points are linear in y0 at a given sample: d(sx, sy, sz)/dy0 =
   // (-sA sB p / 2, cA p / 2, -sA cB), with p / 2 at most 60 / 65. Each
   // computed point strays from its exact one by less than kPathError.

@@ -20,28 +20,35 @@ constexpr int kColumnHeight = 769;  // rows 0 to 768
 
 constexpr int kTubeWidth = 1;
 
+// The columns and rows of a bitmap between which its lit cells lie, both
+// ends included.
+struct CellBox {
+  int firstColumn, lastColumn, firstRow, lastRow;
+};
+
+// A text slab's maps, cell index column * rows + row as in its bitmap.
+struct BitmapMaps {
+  uint8_t lit[kBannerColumns * kBannerRows];   // cells to the nearest lit cell
+  uint8_t dark[kBannerColumns * kBannerRows];  // to the nearest unlit one, or off the bitmap
+  // Which of a cell's neighbours are lit, and which unlit or off the
+  // bitmap, one bit per neighbour in the order of kBitmapNeighbours.
+  uint8_t litNear[kBannerColumns * kBannerRows];
+  uint8_t darkNear[kBannerColumns * kBannerRows];
+  CellBox litBox;
+};
+
 struct SkipMaps {
   uint8_t voxel[kGridCells];  // cells to the nearest occupied cell, 0 inside one
+  // Which of a cell's neighbours are occupied, one bit per neighbour in the
+  // order of kVoxelNeighbours: a sample next to such a cell measures its
+  // way there exactly rather than in whole cells.
+  uint32_t voxelNear[kGridCells];
   // Rays climb in z far faster than they move sideways. For each cell and
   // a tube kTubeWidth cells wide on each side in x and y: how many cells,
   // from this one up in z, the tube holds no occupied cell (0 if this
   // layer of it holds one).
   uint8_t tube[kGridCells];
-  uint8_t word[kWordColumns * kWordRows];  // cells to the nearest lit cell
-  uint8_t strip[kStripColumns * kStripRows];
-  uint8_t banner[kBannerColumns * kBannerRows];
-  // Which of a cell's neighbours contribute, one bit per neighbour in the
-  // order of kVoxelNeighbours and kBitmapNeighbours: a sample next to such a
-  // cell measures its way there exactly rather than in whole cells.
-  uint32_t voxelNear[kGridCells];
-  // The columns and rows of each bitmap (word, strip, banner) between which
-  // its lit cells lie, both ends included.
-  struct CellBox {
-    int firstColumn, lastColumn, firstRow, lastRow;
-  } lit[3];
-  uint8_t wordNear[kWordColumns * kWordRows];
-  uint8_t stripNear[kStripColumns * kStripRows];
-  uint8_t bannerNear[kBannerColumns * kBannerRows];
+  BitmapMaps slab[3];  // word, strip, banner
   // The depth z0 and perspective factor p of each sample index, the same on
   // every ray; three more past the last, repeating it, so that vector code
   // may read four at a time.

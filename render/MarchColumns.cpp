@@ -13,7 +13,6 @@
 #include "render/FastMarch.h"
 #include "render/ShadeRun.h"
 
-
 int RenderThreadCount(int requested) {
   if (requested > 0) return requested;
   const unsigned cores = std::thread::hardware_concurrency();

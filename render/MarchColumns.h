@@ -3,7 +3,6 @@
 
 #include "render/FastMarch.h"
 
-
 // The number of worker threads to use: requested, or all cores for 0.
 int RenderThreadCount(int requested);
 
@@ -11,5 +10,4 @@ int RenderThreadCount(int requested);
 // calling thread alone for 1) and calls drawColumn for x = 0 to 1024, in
 // that order, on the calling thread, each as soon as its column is complete.
 void MarchColumns(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels,
-                  int threads, HDC hdc,
-                  void (*drawColumn)(HDC hdc, int x, const COLORREF* column));
+                  int threads, HDC hdc, void (*drawColumn)(HDC hdc, int x, const COLORREF* column));

@@ -23,7 +23,7 @@ struct SampleRun {
   bool lit[3];  // word, strip, banner
 };
 
-constexpr int kGroupRays = 4;
+constexpr int kGroupRays = 8;  // a multiple of 4, the AVX2 blender's width
 // At most every layer at every sample, and room for a vector shader's
 // last lanes (three samples) beyond.
 constexpr int kMaxContributions = (kSamplesPerRay + 3) * 4;

@@ -200,7 +200,7 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
   lists.count[ray] += (last - first + 1) * perSample;
 }
 
-// Blend, four rays at once: lane k is ray k's accumulator channel.
+// Blend, four rays at a time: lane k of a vector is ray k's channel.
 void BlendGroupAvx2(ContributionLists& lists, int rays, Accumulator* accs) {
   int longest = 0;
   for (int k = 0; k < rays; ++k) longest = lists.count[k] > longest ? lists.count[k] : longest;
@@ -212,16 +212,23 @@ void BlendGroupAvx2(ContributionLists& lists, int rays, Accumulator* accs) {
       lists.a[at] = lists.red[at] = lists.green[at] = lists.blue[at] = 0.0f;
     }
   }
-  D4 R = Splat(0), G = Splat(0), B = Splat(0);
+  constexpr int kVectors = kGroupRays / 4;
+  D4 R[kVectors], G[kVectors], B[kVectors];
+  for (int v = 0; v < kVectors; ++v) R[v] = G[v] = B[v] = Splat(0);
   for (int i = 0; i < longest; ++i) {
-    const int at = i * kGroupRays;
-    const D4 a = Load(&lists.a[at]);
-    const D4 keep = 1 - a;
-    R = ToFloat(keep * R + Load(&lists.red[at]) * a);
-    G = ToFloat(keep * G + Load(&lists.green[at]) * a);
-    B = ToFloat(keep * B + Load(&lists.blue[at]) * a);
+    for (int v = 0; v < kVectors; ++v) {
+      const int at = i * kGroupRays + 4 * v;
+      const D4 a = Load(&lists.a[at]);
+      const D4 keep = 1 - a;
+      R[v] = ToFloat(keep * R[v] + Load(&lists.red[at]) * a);
+      G[v] = ToFloat(keep * G[v] + Load(&lists.green[at]) * a);
+      B[v] = ToFloat(keep * B[v] + Load(&lists.blue[at]) * a);
+    }
   }
-  float red[4], green[4], blue[4];
-  Store(red, R), Store(green, G), Store(blue, B);
-  for (int k = 0; k < rays; ++k) accs[k] = {red[k], green[k], blue[k]};
+  for (int v = 0; v < kVectors; ++v) {
+    float red[4], green[4], blue[4];
+    Store(red, R[v]), Store(green, G[v]), Store(blue, B[v]);
+    for (int k = 4 * v; k < rays && k < 4 * v + 4; ++k)
+      accs[k] = {red[k - 4 * v], green[k - 4 * v], blue[k - 4 * v]};
+  }
 }

@@ -41,30 +41,40 @@ const CellOffset kVoxelNeighbours[26] = {
 const CellOffset kBitmapNeighbours[8] = {{-1, -1, 0}, {-1, 0, 0}, {-1, 1, 0}, {0, -1, 0},
                                          {0, 1, 0},   {1, -1, 0}, {1, 0, 0},  {1, 1, 0}};
 
-static void BitmapDistances(const int32_t* map, uint8_t* d, uint8_t* neighbourBits, int columns,
-                            int rows, SkipMaps::CellBox& lit) {
-  lit = {columns, -1, rows, -1};
+// The maps of one bitmap. Off the bitmap counts as unlit: a sample there
+// adds nothing.
+static void BitmapDistances(const int32_t* map, int columns, int rows, BitmapMaps& maps) {
+  const auto lit = [&](int c, int r) {
+    return c >= 0 && r >= 0 && c < columns && r < rows && map[c * rows + r] == 1;
+  };
+  // Where a lit run ends. Of the last column and row only the lower edge
+  // passes the range test, so they count as unlit here even if lit.
+  const auto dark = [&](int c, int r) { return !lit(c, r) || c == columns - 1 || r == rows - 1; };
+  maps.litBox = {columns, -1, rows, -1};
   for (int column = 0; column < columns; ++column) {
     for (int row = 0; row < rows; ++row) {
-      if (map[column * rows + row] != 1) continue;
-      lit.firstColumn = std::min(lit.firstColumn, column);
-      lit.lastColumn = std::max(lit.lastColumn, column);
-      lit.firstRow = std::min(lit.firstRow, row);
-      lit.lastRow = std::max(lit.lastRow, row);
-    }
-  }
-  for (int c = 0; c < columns * rows; ++c) d[c] = map[c] == 1 ? 0 : 255;
-  ChebyshevDistances(d, columns, rows, 1);
-  for (int column = 0; column < columns; ++column) {
-    for (int row = 0; row < rows; ++row) {
-      uint8_t bits = 0;
+      const int cell = column * rows + row;
+      maps.lit[cell] = lit(column, row) ? 0 : 255;
+      // Off the bitmap is this far, in Chebyshev distance.
+      const int edge = std::min({column + 1, columns - column, row + 1, rows - row});
+      maps.dark[cell] = dark(column, row) ? 0 : (uint8_t)std::min(edge, 255);
+      uint8_t litBits = 0, darkBits = 0;
       for (int n = 0; n < 8; ++n) {
         const int c = column + kBitmapNeighbours[n].x, r = row + kBitmapNeighbours[n].y;
-        if (c >= 0 && r >= 0 && c < columns && r < rows && map[c * rows + r] == 1) bits |= 1 << n;
+        litBits |= (uint8_t)(lit(c, r) << n);
+        darkBits |= (uint8_t)(dark(c, r) << n);
       }
-      neighbourBits[column * rows + row] = bits;
+      maps.litNear[cell] = litBits;
+      maps.darkNear[cell] = darkBits;
+      if (!lit(column, row)) continue;
+      maps.litBox.firstColumn = std::min(maps.litBox.firstColumn, column);
+      maps.litBox.lastColumn = std::max(maps.litBox.lastColumn, column);
+      maps.litBox.firstRow = std::min(maps.litBox.firstRow, row);
+      maps.litBox.lastRow = std::max(maps.litBox.lastRow, row);
     }
   }
+  ChebyshevDistances(maps.lit, columns, rows, 1);
+  ChebyshevDistances(maps.dark, columns, rows, 1);
 }
 
 // From the top layer down: a layer of the tube around (i, j) that holds no
@@ -109,10 +119,7 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
     maps.depth[t] = SampleDepth((float)std::min(t, kSamplesPerRay - 1));
     maps.perspective[t] = PerspectiveFactor(maps.depth[t]);
   }
-  BitmapDistances(scene.layers.wordMap, maps.word, maps.wordNear, kWordColumns, kWordRows,
-                  maps.lit[0]);
-  BitmapDistances(scene.layers.stripMap, maps.strip, maps.stripNear, kStripColumns, kStripRows,
-                  maps.lit[1]);
-  BitmapDistances(scene.layers.bannerMap, maps.banner, maps.bannerNear, kBannerColumns, kBannerRows,
-                  maps.lit[2]);
+  BitmapDistances(scene.layers.wordMap, kWordColumns, kWordRows, maps.slab[0]);
+  BitmapDistances(scene.layers.stripMap, kStripColumns, kStripRows, maps.slab[1]);
+  BitmapDistances(scene.layers.bannerMap, kBannerColumns, kBannerRows, maps.slab[2]);
 }

@@ -127,6 +127,16 @@ TEST(FastMarch, GrazingRaysMatchTheReference) {
         }
         const float gz = LayerDepth(kWordLayer, s.sz);
         nearest = std::min({nearest, std::fabs(gz + 1.0), std::fabs(gz - 2.0)});
+        // The faces of the word's cells where lit meets unlit, in sample units.
+        const GridPoint g = LayerCoordinates(kWordLayer, s.sx, s.sy, s.sz);
+        if (gz >= -1 && gz <= 2 && g.gx > 0 && g.gx < kWordColumns && g.gy > 0 &&
+            g.gy < kWordRows) {
+          const int cell = (int)g.gx * kWordRows + (int)g.gy;
+          if (b.maps.slab[0].lit[cell] <= 1 && b.maps.slab[0].dark[cell] <= 1) {
+            nearest = std::min({nearest, std::fabs(g.gx - std::round(g.gx)) / 1.8,
+                                std::fabs(g.gy - std::round(g.gy)) * 1.5});
+          }
+        }
       }
       grazes.push_back({nearest, x, y});
     }
@@ -152,14 +162,34 @@ TEST(SkipMaps, DistancesAreChebyshevToTheNearestContributingCell) {
     }
     ASSERT_EQ(b.maps.voxel[c], best) << "cell " << c;
   }
-  const int rows = kWordRows;
-  for (int c = 0; c < kWordColumns * rows; ++c) {
-    int best = 255;
-    for (int o = 0; o < kWordColumns * rows; ++o) {
-      if (b.scene.layers.wordMap[o] != 1) continue;
-      best = std::min(best, std::max(std::abs(c / rows - o / rows), std::abs(c % rows - o % rows)));
+  // Each bitmap, by brute force: the distance to the nearest lit cell, and
+  // to the nearest cell where a lit run ends (unlit, the last column or
+  // row, or off the bitmap: one past its edge).
+  const int32_t* bitmaps[3] = {b.scene.layers.wordMap, b.scene.layers.stripMap,
+                               b.scene.layers.bannerMap};
+  const int columnCounts[3] = {kWordColumns, kStripColumns, kBannerColumns};
+  const int rowCounts[3] = {kWordRows, kStripRows, kBannerRows};
+  for (int l = 0; l < 3; ++l) {
+    const int columns = columnCounts[l], rows = rowCounts[l];
+    const auto lit = [&](int c, int r) {
+      return c >= 0 && r >= 0 && c < columns && r < rows && bitmaps[l][c * rows + r] == 1;
+    };
+    for (int c = 0; c < columns; ++c) {
+      for (int r = 0; r < rows; ++r) {
+        int toLit = 255, toDark = 255;
+        for (int oc = -1; oc <= columns; ++oc) {
+          for (int orow = -1; orow <= rows; ++orow) {
+            const int d = std::max(std::abs(c - oc), std::abs(r - orow));
+            if (lit(oc, orow)) toLit = std::min(toLit, d);
+            if (!lit(oc, orow) || oc == columns - 1 || orow == rows - 1)
+              toDark = std::min(toDark, d);
+          }
+        }
+        ASSERT_EQ(b.maps.slab[l].lit[c * rows + r], toLit) << "layer " << l << " " << c << " " << r;
+        ASSERT_EQ(b.maps.slab[l].dark[c * rows + r], toDark)
+            << "layer " << l << " " << c << " " << r;
+      }
     }
-    ASSERT_EQ(b.maps.word[c], best) << "word cell " << c;
   }
 }
 
