@@ -60,17 +60,34 @@ struct Points {
   D4 sx, sy, sz;
 };
 
-// ComputeSamplePointAt, four samples at once.
-Points SamplePoints(const ViewRotation& v, float x0, float y0, D4 z0, D4 p) {
-  const D4 y1 = ToFloat(MulAddExact(z0, Splat(v.sinA), Splat((double)y0 * v.cosA)));
+F4 Narrow(D4 v) {
+  return (F4)_mm256_cvtpd_ps((__m256d)v);
+}
+
+D4 Widen(F4 v) {
+  return (D4)_mm256_cvtps_pd((__m128)v);
+}
+
+// ComputeSamplePointAt, four samples at once, given z0 and the float p.
+Points SamplePoints(const ViewRotation& v, float x0, float y0, D4 z0, F4 p) {
+  const F4 y1 = Narrow(MulAddExact(z0, Splat(v.sinA), Splat((double)y0 * v.cosA)));
   const D4 z1 = ToFloat(MulAddExact(z0, Splat(v.cosA), Splat(-((double)y0 * v.sinA))));
-  const D4 x2 = ToFloat(MulAddExact(z1, Splat(v.sinB), Splat((double)x0 * v.cosB)));
+  const F4 x2 = Narrow(MulAddExact(z1, Splat(v.sinB), Splat((double)x0 * v.cosB)));
   const D4 z2 = ToFloat(MulAddExact(z1, Splat(v.cosB), Splat(-((double)x0 * v.sinB))));
-  const D4 x3 = ToFloat(x2 * Splat(v.cosC) + y1 * Splat(v.sinC));
-  const D4 y3 = ToFloat(y1 * Splat(v.cosC) - x2 * Splat(v.sinC));
-  // x3 * p is exact in double, so halving it by a product or a quotient
-  // gives the same value; the product is the quicker.
-  return {ToFloat(x3 * p * 0.5), ToFloat(y3 * p * 0.5), z2};
+  F4 x3 = x2, y3 = y1;
+  // With the third angle 0 (sin 0, cos 1) the last step is the identity:
+  // x2 * 1 + y1 * 0 is x2 and y1 * 1 - x2 * 0 is y1, but for the sign of a
+  // zero, which nothing downstream can tell (a cell offset, a shifted or
+  // scaled coordinate of -0 and +0 are the same).
+  if (!(v.sinC == 0.0f && v.cosC == 1.0f)) {
+    const D4 x2d = Widen(x2), y1d = Widen(y1);
+    x3 = Narrow(x2d * Splat(v.cosC) + y1d * Splat(v.sinC));
+    y3 = Narrow(y1d * Splat(v.cosC) - x2d * Splat(v.sinC));
+  }
+  // x3 * p / 2 is exact in double, so its one rounding is that of the float
+  // product of x3 and p / 2 (itself exact: p is above 1).
+  const F4 halfP = p * 0.5f;
+  return {Widen(x3 * halfP), Widen(y3 * halfP), z2};
 }
 
 D4 CellOffset(D4 s) {
@@ -81,14 +98,15 @@ D4 CellOffset(D4 s) {
 D4 GlowAlpha(float r, float kind, const Points& s) {
   const D4 dx = CellOffset(s.sx), dy = CellOffset(s.sy), dz = CellOffset(s.sz);
   if (kind == 1.0f) {
-    const D4 e = ToFloat(Sqrt(dx * dx + dy * dy + dz * dz) - (double)r);
-    const D4 n = ToFloat(e * 30);
+    // e * 30 is one rounding of a product of floats: the float product.
+    const F4 e = Narrow(Sqrt(dx * dx + dy * dy + dz * dz) - (double)r);
+    const D4 n = Widen(e * 30.0f);
     return ToFloat(1 / (n * n * n * n + 1) / 15);
   }
-  const D4 e = ToFloat(Sqrt(dx * dx * dx * dx * dx * dx + dy * dy * dy * dy * dy * dy +
-                            dz * dz * dz * dz * dz * dz) -
-                       (double)r / 300);
-  const D4 n = ToFloat(e * 40);
+  const F4 e = Narrow(Sqrt(dx * dx * dx * dx * dx * dx + dy * dy * dy * dy * dy * dy +
+                           dz * dz * dz * dz * dz * dz) -
+                      (double)r / 300);
+  const D4 n = Widen(e * 40.0f);
   return ToFloat(1 / (n * n * n * n + 1) / 30);
 }
 
@@ -174,7 +192,7 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
       // The depth tables run three entries past the last sample.
       const int t = start + 4 * g;
       points[g] = SamplePoints(scene.rotation, run.x0, run.y0, Load(&maps.depth[t]),
-                               Load(&maps.perspective[t]));
+                               (F4)_mm_loadu_ps(&maps.perspective[t]));
     }
     const int j0 = start - first;
     int slot = 0;
