@@ -408,17 +408,63 @@ static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernel
   }
 }
 
-// Windows of samples that the rays of a group march on their own are at
-// least this long, so that a reference ray near a face, whose look
-// promises little, does not hold the others to one sample at a time.
-constexpr int kMinWindow = 16;
+// Where a group's rays part, its halves march apart for this many
+// samples before the group tries to skip together again: long enough that
+// parting and meeting again costs little (tried: 32 to 2048).
+constexpr int kWindow = 256;
 
-// The rays of a group (neighbouring rows of one column) run side by side
-// through the scene, their sample points a few hundredths of a cell apart.
-// Where one look at a reference ray, its margins widened by that spread,
-// shows that no ray of the group can blend for a while, all of them skip
-// together; elsewhere each ray marches on its own, up to where the
-// reference ray's own look reaches.
+// One group's march: its rays, their bounds, their lists and counts.
+struct GroupMarch {
+  const Scene& scene;
+  const SkipMaps& maps;
+  const MarchKernels& kernels;
+  const Ray* rays;
+  const GroupBounds& bounds;
+  ContributionLists& lists;
+  MarchCounts* counts;
+};
+
+// How far the sample points of rays k0 to k1 - 1 lie from those of ray
+// ref, per axis. Sample points are linear in y0 at a given sample:
+// d(sx, sy, sz)/dy0 = (-sA sB p / 2, cA p / 2, -sA cB), with p / 2 at most
+// 60 / 65. Each computed point strays from its exact one by less than
+// kPathError.
+static Margins Spread(const ViewRotation& v, const Ray* rays, int k0, int k1, int ref) {
+  const double rows =
+      std::max((double)rays[ref].y0 - rays[k0].y0, (double)rays[k1 - 1].y0 - rays[ref].y0);
+  const double most = 60.0 / 65;
+  return {std::fabs((double)v.sinA * v.sinB) * most * rows + 2 * kPathError,
+          std::fabs((double)v.cosA) * most * rows + 2 * kPathError,
+          std::fabs((double)v.sinA * v.cosB) * rows + 2 * kPathError};
+}
+
+// Rays k0 to k1 - 1 of a group (neighbouring rows of one column) run side
+// by side through the scene, their sample points hundredths of a cell
+// apart. Where one look at the middle ray, its margins widened by that
+// spread, shows that none of them can blend for a while, all skip
+// together; elsewhere each half goes on as a group of its own for a
+// while, down to single rays.
+static void MarchRays(const GroupMarch& g, int k0, int k1, int from, int to) {
+  if (k1 - k0 == 1) {
+    MarchRay(g.scene, g.maps, g.kernels, g.rays[k0], g.bounds, from, to, g.lists, k0, g.counts[k0]);
+    return;
+  }
+  const int ref = (k0 + k1 - 1) / 2, middle = (k0 + k1) / 2;
+  const Margins spread = Spread(g.scene.rotation, g.rays, k0, k1, ref);
+  for (int ti = from; ti <= to;) {
+    const Look together = Examine(g.scene, g.maps, g.rays[ref], g.bounds, ti, spread);
+    ++g.counts[ref].examined;
+    if (!together.blends && together.hold >= 1) {
+      ti = std::min(ti + together.hold, to) + 1;
+      continue;
+    }
+    const int end = std::min(ti + kWindow - 1, to);
+    MarchRays(g, k0, middle, ti, end);
+    MarchRays(g, middle, k1, ti, end);
+    ti = end + 1;
+  }
+}
+
 void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels, float x,
                   float y, int rays, ContributionLists& lists, MarchCounts* counts) {
   Ray group[kGroupRays];
@@ -434,42 +480,7 @@ void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& 
     bounds.slabs[l] = SlabSamples(scene.rotation, group[0].x0, y0Low, y0High, kSlabPlaces[l],
                                   maps.slab[l].litBox);
   }
-  // The middle ray looks for the group.
-  const int ref = (rays - 1) / 2;
-  // Sample points are linear in y0 at a given sample: d(sx, sy, sz)/dy0 =
-  // (-sA sB p / 2, cA p / 2, -sA cB), with p / 2 at most 60 / 65. Each
-  // computed point strays from its exact one by less than kPathError.
-  const ViewRotation& v = scene.rotation;
-  const double rows = std::max((double)group[ref].y0 - y0Low, (double)y0High - group[ref].y0);
-  const double most = 60.0 / 65;
-  const Margins spread = {std::fabs((double)v.sinA * v.sinB) * most * rows + 2 * kPathError,
-                          std::fabs((double)v.cosA) * most * rows + 2 * kPathError,
-                          std::fabs((double)v.sinA * v.cosB) * rows + 2 * kPathError};
-  for (int ti = 0; ti <= 2000;) {
-    if (rays > 1) {
-      const Look together = Examine(scene, maps, group[ref], bounds, ti, spread);
-      ++n[ref].examined;
-      if (!together.blends && together.hold >= 1) {
-        ti = std::min(ti + together.hold, 2000) + 1;
-        continue;
-      }
-    }
-    // On their own, up to where the reference ray's look reaches.
-    const Look look = Examine(scene, maps, group[ref], bounds, ti, {0, 0, 0});
-    ++n[ref].examined;
-    const int to = std::min(ti + std::max(look.hold, kMinWindow - 1), 2000);
-    const int last = std::min(ti + look.hold, to);
-    if (look.blends) {
-      kernels.shadeRun(scene, maps, look.run, ti, last, lists, ref);
-      n[ref].evaluated += last - ti + 1;
-      ++n[ref].runs;
-    }
-    MarchRay(scene, maps, kernels, group[ref], bounds, last + 1, to, lists, ref, n[ref]);
-    for (int k = 0; k < rays; ++k) {
-      if (k != ref) MarchRay(scene, maps, kernels, group[k], bounds, ti, to, lists, k, n[k]);
-    }
-    ti = to + 1;
-  }
+  MarchRays({scene, maps, kernels, group, bounds, lists, n}, 0, rays, 0, 2000);
   if (counts != nullptr) {
     for (int k = 0; k < rays; ++k) {
       counts[k].evaluated += n[k].evaluated;
