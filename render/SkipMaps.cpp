@@ -1,36 +1,44 @@
 // Chebyshev distance maps over the voxel grid and the three bitmaps: how
 // many cells from each cell to the nearest one that can contribute.
 #include <algorithm>
+#include <vector>
 
 #include "render/FastMarch.h"
 
 // Two passes over a grid of up to three dimensions, forward then backward,
 // each taking the nearer of a cell's own distance and its already-visited
-// neighbours' plus one: exact for the Chebyshev (chessboard) distance.
+// neighbours' plus one: exact for the Chebyshev (chessboard) distance. The
+// grid is copied into one with a border of 255 all round, so that every
+// cell has its 26 neighbours at fixed offsets.
 static void ChebyshevDistances(uint8_t* d, int nx, int ny, int nz) {
-  auto at = [&](int i, int j, int k) -> uint8_t& { return d[(i * ny + j) * nz + k]; };
-  auto relax = [&](int i, int j, int k, int sign) {
-    int best = at(i, j, k);
-    for (int di = -1; di <= 1; ++di) {
-      for (int dj = -1; dj <= 1; ++dj) {
-        for (int dk = -1; dk <= 1; ++dk) {
-          // Only neighbours that come earlier in this pass's order.
-          const int order = di != 0 ? di : (dj != 0 ? dj : dk);
-          if (order != -sign) continue;
-          const int a = i + di, b = j + dj, c = k + dk;
-          if (a < 0 || b < 0 || c < 0 || a >= nx || b >= ny || c >= nz) continue;
-          best = std::min(best, at(a, b, c) + 1);
-        }
-      }
-    }
-    at(i, j, k) = (uint8_t)std::min(best, 255);
+  const int py = ny + 2, pz = nz + 2;
+  std::vector<uint8_t> padded((size_t)(nx + 2) * py * pz, 255);
+  const auto at = [&](int i, int j, int k) { return ((i + 1) * py + (j + 1)) * pz + (k + 1); };
+  for (int i = 0; i < nx; ++i)
+    for (int j = 0; j < ny; ++j)
+      for (int k = 0; k < nz; ++k) padded[at(i, j, k)] = d[(i * ny + j) * nz + k];
+  // The 13 neighbours that come before a cell in the forward order; the
+  // backward pass uses the same offsets negated.
+  int before[13], n = 0;
+  for (int di = -1; di <= 1; ++di)
+    for (int dj = -1; dj <= 1; ++dj)
+      for (int dk = -1; dk <= 1; ++dk)
+        if ((di != 0 ? di : (dj != 0 ? dj : dk)) < 0) before[n++] = (di * py + dj) * pz + dk;
+  uint8_t* const g = padded.data();
+  const auto relax = [&](int c, int sign) {
+    int best = g[c];
+    for (int o : before) best = std::min(best, g[c + sign * o] + 1);
+    g[c] = (uint8_t)std::min(best, 255);
   };
   for (int i = 0; i < nx; ++i)
     for (int j = 0; j < ny; ++j)
-      for (int k = 0; k < nz; ++k) relax(i, j, k, +1);
+      for (int k = 0; k < nz; ++k) relax(at(i, j, k), +1);
   for (int i = nx - 1; i >= 0; --i)
     for (int j = ny - 1; j >= 0; --j)
-      for (int k = nz - 1; k >= 0; --k) relax(i, j, k, -1);
+      for (int k = nz - 1; k >= 0; --k) relax(at(i, j, k), -1);
+  for (int i = 0; i < nx; ++i)
+    for (int j = 0; j < ny; ++j)
+      for (int k = 0; k < nz; ++k) d[(i * ny + j) * nz + k] = padded[at(i, j, k)];
 }
 
 const CellOffset kVoxelNeighbours[26] = {
@@ -77,44 +85,47 @@ static void BitmapDistances(const int32_t* map, int columns, int rows, BitmapMap
   ChebyshevDistances(maps.dark, columns, rows, 1);
 }
 
-// From the top layer down: a layer of the tube around (i, j) that holds no
-// occupied cell extends the empty run of the layer above it by one.
-static void TubeRuns(const uint8_t* distance, uint8_t* tube) {
-  for (int i = 0; i < kGridSize; ++i) {
-    for (int j = 0; j < kGridSize; ++j) {
+// The voxel grid's maps from the occupied cells, over a copy of the grid
+// with an empty border all round, so that every cell has its neighbours at
+// fixed offsets.
+static void VoxelMaps(const VoxelField& field, SkipMaps& maps) {
+  static_assert(kTubeWidth <= 1, "the border is one cell wide");
+  constexpr int n = kGridSize, p = kGridSize + 2;
+  std::vector<uint8_t> occupied((size_t)p * p * p, 0);
+  const auto at = [](int i, int j, int k) { return ((i + 1) * p + (j + 1)) * p + (k + 1); };
+  for (int c = 0; c < kGridCells; ++c) {
+    const bool filled = field.radiusGrid[c] > 0;
+    occupied[at(c / 2500, c / 50 % 50, c % 50)] = filled;
+    maps.voxel[c] = filled ? 0 : 255;
+  }
+  ChebyshevDistances(maps.voxel, n, n, n);
+  int offsets[26];
+  for (int m = 0; m < 26; ++m)
+    offsets[m] = (kVoxelNeighbours[m].x * p + kVoxelNeighbours[m].y) * p + kVoxelNeighbours[m].z;
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) {
+      // The tube's runs, from the top layer down: a layer of the tube
+      // around (i, j) that holds no occupied cell extends the empty run of
+      // the layer above it by one.
       int run = 0;
-      for (int k = kGridSize - 1; k >= 0; --k) {
+      for (int k = n - 1; k >= 0; --k) {
+        const int c = at(i, j, k);
+        uint32_t bits = 0;
+        for (int m = 0; m < 26; ++m) bits |= (uint32_t)occupied[c + offsets[m]] << m;
+        maps.voxelNear[i * 2500 + j * 50 + k] = bits;
         bool empty = true;
-        for (int a = std::max(i - kTubeWidth, 0); a <= std::min(i + kTubeWidth, kGridSize - 1); ++a)
-          for (int b = std::max(j - kTubeWidth, 0); b <= std::min(j + kTubeWidth, kGridSize - 1);
-               ++b)
-            empty = empty && distance[a * 2500 + b * 50 + k] != 0;
+        for (int a = -kTubeWidth; a <= kTubeWidth; ++a)
+          for (int b = -kTubeWidth; b <= kTubeWidth; ++b)
+            empty = empty && !occupied[c + a * p * p + b * p];
         run = empty ? std::min(run + 1, 255) : 0;
-        tube[i * 2500 + j * 50 + k] = (uint8_t)run;
+        maps.tube[i * 2500 + j * 50 + k] = (uint8_t)run;
       }
     }
   }
 }
 
 void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
-  for (int c = 0; c < kGridCells; ++c) maps.voxel[c] = scene.field.radiusGrid[c] > 0 ? 0 : 255;
-  ChebyshevDistances(maps.voxel, kGridSize, kGridSize, kGridSize);
-  TubeRuns(maps.voxel, maps.tube);
-  for (int i = 0; i < kGridSize; ++i) {
-    for (int j = 0; j < kGridSize; ++j) {
-      for (int k = 0; k < kGridSize; ++k) {
-        uint32_t bits = 0;
-        for (int n = 0; n < 26; ++n) {
-          const int a = i + kVoxelNeighbours[n].x, b = j + kVoxelNeighbours[n].y,
-                    c = k + kVoxelNeighbours[n].z;
-          if (a < 0 || b < 0 || c < 0 || a >= kGridSize || b >= kGridSize || c >= kGridSize)
-            continue;
-          if (maps.voxel[a * 2500 + b * 50 + c] == 0) bits |= 1u << n;
-        }
-        maps.voxelNear[i * 2500 + j * 50 + k] = bits;
-      }
-    }
-  }
+  VoxelMaps(scene.field, maps);
   for (int t = 0; t < kSamplesPerRay + 3; ++t) {
     maps.depth[t] = SampleDepth((float)std::min(t, kSamplesPerRay - 1));
     maps.perspective[t] = PerspectiveFactor(maps.depth[t]);

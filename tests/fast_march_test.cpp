@@ -206,6 +206,25 @@ TEST(SkipMaps, NeighbourBitsMarkContributingNeighbours) {
   }
 }
 
+TEST(SkipMaps, TubesCountEmptyLayersUpwards) {
+  const Built& b = TheScene();
+  const auto occupied = [&](int i, int j, int k) {
+    return i >= 0 && j >= 0 && i < kGridSize && j < kGridSize &&
+           b.scene.field.radiusGrid[i * 2500 + j * 50 + k] > 0;
+  };
+  for (int c = 0; c < kGridCells; c += 3) {
+    const int i = c / 2500, j = c / 50 % 50;
+    int run = 0;
+    for (int k = c % 50; k < kGridSize; ++k, ++run) {
+      bool empty = true;
+      for (int a = -kTubeWidth; a <= kTubeWidth; ++a)
+        for (int d = -kTubeWidth; d <= kTubeWidth; ++d) empty = empty && !occupied(i + a, j + d, k);
+      if (!empty) break;
+    }
+    ASSERT_EQ(b.maps.tube[c], run) << "cell " << c;
+  }
+}
+
 TEST(RayStep, SamplePointsStayNearTheExactPathAndWithinTheStepBound) {
   const ViewRotation& v = TheScene().scene.rotation;
   for (int x : {0, 1, 200, 512, 900, 1024}) {
