@@ -95,27 +95,32 @@ D4 CellOffset(D4 s) {
 }
 
 // VoxelGlow's alpha; its colour depends on the kind alone.
-D4 GlowAlpha(float r, float kind, const Points& s) {
+F4 GlowAlpha(float r, float kind, const Points& s) {
   const D4 dx = CellOffset(s.sx), dy = CellOffset(s.sy), dz = CellOffset(s.sz);
   if (kind == 1.0f) {
     // e * 30 is one rounding of a product of floats: the float product.
     const F4 e = Narrow(Sqrt(dx * dx + dy * dy + dz * dz) - (double)r);
     const D4 n = Widen(e * 30.0f);
-    return ToFloat(1 / (n * n * n * n + 1) / 15);
+    return Narrow(1 / (n * n * n * n + 1) / 15);
   }
   const F4 e = Narrow(Sqrt(dx * dx * dx * dx * dx * dx + dy * dy * dy * dy * dy * dy +
                            dz * dz * dz * dz * dz * dz) -
                       (double)r / 300);
   const D4 n = Widen(e * 40.0f);
-  return ToFloat(1 / (n * n * n * n + 1) / 30);
+  return Narrow(1 / (n * n * n * n + 1) / 30);
 }
 
 struct Colours {
   float red[4], green[4], blue[4];
 };
 
-void Store(float* out, D4 v) {
-  _mm_storeu_ps(out, _mm256_cvtpd_ps((__m256d)v));
+void Store(float* out, F4 v) {
+  _mm_storeu_ps(out, (__m128)v);
+}
+
+// An int's value as a float (exact: these are small).
+F4 IntToFloat(I4 v) {
+  return (F4)_mm_cvtepi32_ps((__m128i)v);
 }
 
 // LayerCoordinates and LayerColour, four samples at once.
@@ -132,29 +137,29 @@ Colours LayerColours(BitmapLayer layer, const Points& s) {
       gz = ToFloat((s.sz - 2.5) * 10);
       break;
   }
-  const D4 T = ToFloat((gz + 1) * 255 / 3);
+  const F4 T = Narrow((gz + 1) * 255 / 3);
   Colours c;
   switch (layer) {
     case kWordLayer: {
       const I4 b = ToInt(Floor(gx + gy)) % 2;
-      Store(c.red, ToDouble(150 * b));
+      Store(c.red, IntToFloat(150 * b));
       Store(c.green, T);
-      Store(c.blue, ToDouble(200 * b));
+      Store(c.blue, IntToFloat(200 * b));
       break;
     }
     case kStripLayer: {
       const I4 b = ToInt(Floor(2 * gx + 2 * gy)) % 2;
       Store(c.red, T);
-      Store(c.green, ToDouble(150 * b));
-      Store(c.blue, ToDouble(200 * b));
+      Store(c.green, IntToFloat(150 * b));
+      Store(c.blue, IntToFloat(200 * b));
       break;
     }
     case kBannerLayer:
     default: {
       const D4 b = ToDouble(ToInt(Floor(2 * gx + gy)) % 4);
-      Store(c.red, 150 * b / 4);
+      Store(c.red, Narrow(150 * b / 4));
       Store(c.green, T);
-      Store(c.blue, 200 * b / 4);
+      Store(c.blue, Narrow(200 * b / 4));
       break;
     }
   }
@@ -245,7 +250,7 @@ void BlendGroupAvx2(ContributionLists& lists, int rays, Accumulator* accs) {
   }
   for (int v = 0; v < kVectors; ++v) {
     float red[4], green[4], blue[4];
-    Store(red, R[v]), Store(green, G[v]), Store(blue, B[v]);
+    Store(red, Narrow(R[v])), Store(green, Narrow(G[v])), Store(blue, Narrow(B[v]));
     for (int k = 4 * v; k < rays && k < 4 * v + 4; ++k)
       accs[k] = {red[k - 4 * v], green[k - 4 * v], blue[k - 4 * v]};
   }
