@@ -97,7 +97,7 @@ struct RayStep {
 RayStep BoundRayStep(const ViewRotation& rotation, float x0, float y0Low, float y0High);
 
 // The bounds that hold from sample t on.
-inline const AxisSteps& StepsFrom(const RayStep& step, int t) {
+static inline const AxisSteps& StepsFrom(const RayStep& step, int t) {
   return step.part[t < 500 * kRayParts ? t / 500 : kRayParts - 1];
 }
 

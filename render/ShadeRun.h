@@ -5,8 +5,8 @@
 // it for dozens to hundreds of samples). Within a run nothing needs looking
 // up, and the samples' contributions can be computed side by side. They are
 // collected per ray, in the order the straightforward march blends them,
-// and blended afterwards: four rays at a time, so that four independent
-// chains of blends are in flight rather than one.
+// and blended afterwards, a group of rays side by side, so that several
+// independent chains of blends are in flight rather than one.
 //
 // Two sets of kernels give the same bits: scalar ones that call the
 // definitions in Scene.h, and AVX2 vector ones, chosen at run time.
@@ -23,7 +23,9 @@ struct SampleRun {
   bool lit[3];  // word, strip, banner
 };
 
-constexpr int kGroupRays = 8;  // a multiple of 4, the AVX2 blender's width
+// Rays marched and blended together: neighbouring rows of a column. A
+// multiple of 4, the AVX2 blender's width.
+constexpr int kGroupRays = 8;
 // At most every layer at every sample, and room for a vector shader's
 // last lanes (three samples) beyond.
 constexpr int kMaxContributions = (kSamplesPerRay + 3) * 4;

@@ -2,13 +2,14 @@
 // run side by side, each lane evaluating exactly the formulas of the scalar
 // definitions (the same double operations in the same order, each rounded
 // to float where they round), so the contributions come out bit for bit
-// the same. The blender runs four rays' blends side by side, each lane the
-// blend of Scene.h. The tests compare both with the scalar kernels.
+// the same. The blender runs the blends of four rays side by side, each
+// lane the blend of Scene.h. The tests compare both with the scalar kernels.
 //
 // This file alone is compiled for AVX2 and FMA, and is entered only once
 // the processor is known to have them. It defines nothing that another
-// file could pick up in its place: every helper is static, and it uses no
-// inline function or template from elsewhere but the static Append.
+// file could pick up in its place: its helpers are static, the inline
+// functions of the renderer's headers are static too, and it uses no
+// template from the standard library.
 #include <immintrin.h>
 
 #include "render/ShadeRun.h"

@@ -18,7 +18,7 @@ struct Margins {
 // In units `scale` times the sample's, given 1 / scale. A product with an
 // inverse may come out an ulp larger than the quotient would; the margins
 // absorb far more than that.
-inline AxisStep Scaled(AxisStep m, double inverseScale) {
+static inline AxisStep Scaled(AxisStep m, double inverseScale) {
   return {m.up * inverseScale, m.down * inverseScale};
 }
 
