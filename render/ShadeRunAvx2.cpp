@@ -175,6 +175,15 @@ Colours LayerColours(BitmapLayer layer, const Points& s) {
 
 }  // namespace
 
+void SamplePointsAvx2(const ViewRotation& rotation, const SkipMaps& maps, float x0, float y0, int t,
+                      SamplePoint* points) {
+  const Points s =
+      SamplePoints(rotation, x0, y0, Load(&maps.depth[t]), (F4)_mm_loadu_ps(&maps.perspective[t]));
+  float sx[4], sy[4], sz[4];
+  Store(sx, Narrow(s.sx)), Store(sy, Narrow(s.sy)), Store(sz, Narrow(s.sz));
+  for (int i = 0; i < 4; ++i) points[i] = {sx[i], sy[i], sz[i]};
+}
+
 // Writes sample j's contribution in slot `slot` of the run's entries.
 struct RunEntries {
   ContributionLists& lists;

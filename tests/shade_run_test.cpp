@@ -24,6 +24,24 @@ std::unique_ptr<Built> BuildAll() {
   return b;
 }
 
+// Every sample point of whole columns, in each of the four lanes.
+TEST(ShadeRun, VectorSamplePointsAreTheScalarOnes) {
+  if (!Avx2Available()) GTEST_SKIP() << "this processor has no AVX2";
+  const auto b = BuildAll();
+  for (int x : {0, 333, 512, 1024}) {
+    for (int y = 0; y <= 768; ++y) {
+      const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
+      for (int t = 0; t <= 2000; ++t) {
+        SamplePoint vector[4];
+        SamplePointsAvx2(b->scene.rotation, b->maps, x0, y0, t - t % 4, vector);
+        const SamplePoint scalar = ComputeSamplePoint(b->scene.rotation, x0, y0, (float)t);
+        ASSERT_EQ(std::memcmp(&vector[t % 4], &scalar, sizeof scalar), 0)
+            << "pixel " << x << ", " << y << ", sample " << t;
+      }
+    }
+  }
+}
+
 // Every layer switched on at every sample, whether or not it would blend
 // there: each formula meets every sample point of the ray, and each sample
 // every lane (the runs start at 0, 1, 2 and 3).
@@ -64,8 +82,8 @@ TEST(ShadeRun, RunsOfAnyLengthAppendExactlyTheirSamples) {
   if (!Avx2Available()) GTEST_SKIP() << "this processor has no AVX2";
   const auto b = BuildAll();
   auto lists = std::make_unique<ContributionLists>();
-  const SampleRun run = {
-      ColumnCoordinate(700), RowCoordinate(300), true, 0.3f, 1.0f, {true, false, true}};
+  const SampleRun run = {ColumnCoordinate(700), RowCoordinate(300), true, 0.3f, 1.0f,
+                         {true, false, true}};
   for (int first : {0, 1, 1990, 1997}) {
     for (int last = first; last <= 2000 && last <= first + 9; ++last) {
       lists->count[2] = 5;
@@ -88,9 +106,10 @@ TEST(BlendGroup, VectorAndScalarBlendersAgree) {
       scalar->count[k] = 0;
       const int length = CrtRand(state) % 600;
       for (int i = 0; i < length; ++i) {
-        const float a = i % 3 == 0 ? 0.1f
-                                   : (float)((double)(CrtRand(state) + 1) / 32768 / 15 /
-                                             (1 << (CrtRand(state) % 24)));
+        const float a =
+            i % 3 == 0
+                ? 0.1f
+                : (float)((double)(CrtRand(state) + 1) / 32768 / 15 / (1 << (CrtRand(state) % 24)));
         Append(*scalar, k,
                {a, (float)(CrtRand(state) % 256), (float)(CrtRand(state) % 2048) / 8,
                 (float)CrtRand(state) / 32767 * 255});
