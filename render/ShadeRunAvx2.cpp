@@ -241,34 +241,59 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
   lists.count[ray] += (last - first + 1) * perSample;
 }
 
-// Blend, four rays at a time: lane k of a vector is ray k's channel.
+// Blends entries from to end - 1 of the four rays whose lanes start at
+// `lane` into R, G and B.
+struct Lanes {
+  D4 R, G, B;
+};
+
+void BlendEntries(const ContributionLists& lists, int lane, int from, int end, Lanes& c) {
+  for (int i = from; i < end; ++i) {
+    const int at = i * kGroupRays + lane;
+    const D4 a = Load(&lists.a[at]);
+    const D4 keep = 1 - a;
+    c.R = ToFloat(keep * c.R + Load(&lists.red[at]) * a);
+    c.G = ToFloat(keep * c.G + Load(&lists.green[at]) * a);
+    c.B = ToFloat(keep * c.B + Load(&lists.blue[at]) * a);
+  }
+}
+
+// Blend, four rays at a time: lane k of a vector is ray k's channel. Two
+// vectors go side by side, as far as both have entries, for two chains of
+// blends in flight.
 void BlendGroupAvx2(ContributionLists& lists, int rays, Accumulator* accs) {
-  int longest = 0;
-  for (int k = 0; k < rays; ++k) longest = lists.count[k] > longest ? lists.count[k] : longest;
-  // Pad the shorter lists (and the lanes of missing rays) with a = 0, which
-  // leaves an accumulator as it is: (1 - 0) * R + 0 * 0 = R, exactly.
-  for (int k = 0; k < kGroupRays; ++k) {
-    for (int i = k < rays ? lists.count[k] : 0; i < longest; ++i) {
-      const int at = i * kGroupRays + k;
-      lists.a[at] = lists.red[at] = lists.green[at] = lists.blue[at] = 0.0f;
-    }
-  }
   constexpr int kVectors = kGroupRays / 4;
-  D4 R[kVectors], G[kVectors], B[kVectors];
-  for (int v = 0; v < kVectors; ++v) R[v] = G[v] = B[v] = Splat(0);
-  for (int i = 0; i < longest; ++i) {
-    for (int v = 0; v < kVectors; ++v) {
-      const int at = i * kGroupRays + 4 * v;
-      const D4 a = Load(&lists.a[at]);
-      const D4 keep = 1 - a;
-      R[v] = ToFloat(keep * R[v] + Load(&lists.red[at]) * a);
-      G[v] = ToFloat(keep * G[v] + Load(&lists.green[at]) * a);
-      B[v] = ToFloat(keep * B[v] + Load(&lists.blue[at]) * a);
+  int longest[kVectors];
+  for (int v = 0; v < kVectors; ++v) {
+    longest[v] = 0;
+    for (int k = 4 * v; k < 4 * v + 4 && k < rays; ++k)
+      longest[v] = lists.count[k] > longest[v] ? lists.count[k] : longest[v];
+    // Pad the shorter lists (and the lanes of missing rays) with a = 0,
+    // which leaves an accumulator as it is: (1 - 0) * R + 0 * 0 = R, exactly.
+    for (int k = 4 * v; k < 4 * v + 4; ++k) {
+      for (int i = k < rays ? lists.count[k] : 0; i < longest[v]; ++i) {
+        const int at = i * kGroupRays + k;
+        lists.a[at] = lists.red[at] = lists.green[at] = lists.blue[at] = 0.0f;
+      }
     }
   }
+  Lanes lanes[kVectors];
+  for (Lanes& c : lanes) c.R = c.G = c.B = Splat(0);
+  for (int v = 0; v + 1 < kVectors; v += 2) {
+    const int both = longest[v] < longest[v + 1] ? longest[v] : longest[v + 1];
+    for (int i = 0; i < both; ++i) {
+      BlendEntries(lists, 4 * v, i, i + 1, lanes[v]);
+      BlendEntries(lists, 4 * v + 4, i, i + 1, lanes[v + 1]);
+    }
+    BlendEntries(lists, 4 * v, both, longest[v], lanes[v]);
+    BlendEntries(lists, 4 * v + 4, both, longest[v + 1], lanes[v + 1]);
+  }
+  if (kVectors % 2 == 1)
+    BlendEntries(lists, 4 * (kVectors - 1), 0, longest[kVectors - 1], lanes[kVectors - 1]);
   for (int v = 0; v < kVectors; ++v) {
     float red[4], green[4], blue[4];
-    Store(red, Narrow(R[v])), Store(green, Narrow(G[v])), Store(blue, Narrow(B[v]));
+    Store(red, Narrow(lanes[v].R)), Store(green, Narrow(lanes[v].G)),
+        Store(blue, Narrow(lanes[v].B));
     for (int k = 4 * v; k < rays && k < 4 * v + 4; ++k)
       accs[k] = {red[k - 4 * v], green[k - 4 * v], blue[k - 4 * v]};
   }
