@@ -93,33 +93,63 @@ void FastFrame(benchmark::State& state) {
 }
 
 // Kernels that shade and blend nothing: what deciding the runs and skips
-// costs on its own.
+// costs on its own. And kernels that do part of the work, to see how the
+// rest splits: sample points only; the voxel glow only, or the slabs only
+// (each with its runs' sample points); all of it but the blending.
 void NoRun(const Scene&, const SkipMaps&, const SampleRun&, int, int, ContributionLists&, int) {}
 void NoBlend(ContributionLists&, int rays, Accumulator* accs) {
   for (int k = 0; k < rays; ++k) accs[k] = {0, 0, 0};
 }
-
-double looksSeconds = 0, scalarSeconds = 0;
-
-void LooksOnly(benchmark::State& state) {
-  double best = 1e9;
-  for (auto _ : state) {
-    const double seconds = TimeFrame(1, {NoRun, NoBlend}, nullptr);
-    state.SetIterationTime(seconds);
-    best = std::min(best, seconds);
+void PointsOnly(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first, int last,
+                ContributionLists&, int) {
+  for (int t = first; t <= last; t += 4) {
+    SamplePoint points[4];
+    SamplePointsAvx2(scene.rotation, maps, run.x0, run.y0, t, points);
+    benchmark::DoNotOptimize(points);
   }
-  looksSeconds = best;
+}
+void VoxelOnly(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first, int last,
+               ContributionLists& lists, int ray) {
+  SampleRun voxel = run;
+  voxel.lit[0] = voxel.lit[1] = voxel.lit[2] = false;
+  if (voxel.voxel) ShadeRunAvx2(scene, maps, voxel, first, last, lists, ray);
+}
+void SlabsOnly(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first, int last,
+               ContributionLists& lists, int ray) {
+  SampleRun slabs = run;
+  slabs.voxel = false;
+  if (slabs.lit[0] || slabs.lit[1] || slabs.lit[2])
+    ShadeRunAvx2(scene, maps, slabs, first, last, lists, ray);
 }
 
-// The scalar kernels, as on a processor without AVX2.
-void ScalarKernels(benchmark::State& state) {
+struct Part {
+  const char* name;
+  MarchKernels kernels;
+  double seconds;
+};
+Part parts[] = {{"deciding runs and skips", {NoRun, NoBlend}, 0},
+                {"+ sample points", {PointsOnly, NoBlend}, 0},
+                {"+ voxel glow", {VoxelOnly, NoBlend}, 0},
+                {"+ slab colours", {SlabsOnly, NoBlend}, 0},
+                {"+ all contributions", {ShadeRunAvx2, NoBlend}, 0},
+                {"scalar kernels, blending too", kScalarKernels, 0}};
+constexpr int kParts = sizeof parts / sizeof parts[0];
+
+// One thread, part of the work (the AVX2 parts need AVX2).
+void PartFrame(benchmark::State& state) {
+  Part& part = parts[state.range(0)];
+  if (part.kernels.blendGroup == NoBlend && part.kernels.shadeRun != NoRun && !Avx2Available()) {
+    state.SkipWithError("this processor has no AVX2");
+    return;
+  }
   double best = 1e9;
   for (auto _ : state) {
-    const double seconds = TimeFrame(1, kScalarKernels, nullptr);
+    const double seconds = TimeFrame(1, part.kernels, nullptr);
     state.SetIterationTime(seconds);
     best = std::min(best, seconds);
   }
-  scalarSeconds = best;
+  part.seconds = best;
+  state.SetLabel(part.name);
 }
 
 }  // namespace
@@ -152,8 +182,11 @@ void ReplayPass(benchmark::State& state) {
 
 BENCHMARK(ReplayPass)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReferenceColumns)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
-BENCHMARK(LooksOnly)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(ScalarKernels)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(PartFrame)
+    ->DenseRange(0, kParts - 1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
 BENCHMARK(FastFrame)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void PrintSummary() {
@@ -200,13 +233,18 @@ void PrintSummary() {
               RenderThreadCount(0), fastSeconds[1], reference / fastSeconds[1]);
   std::printf("  of which scene build and maps    %8.3f s\n", buildSeconds);
   std::printf("  storing 788,225 pixels           %8.3f s\n", drawSeconds);
-  std::printf("fast march, 1 thread, split:\n");
-  std::printf("  deciding runs and skips          %8.3f s  (timed with kernels that do nothing)\n",
-              looksSeconds - buildSeconds);
-  std::printf("  shading runs and blending        %8.3f s  (the rest)\n",
-              fastSeconds[0] - looksSeconds);
-  std::printf("  the same with scalar kernels     %8.3f s  (as without AVX2)\n",
-              scalarSeconds - looksSeconds);
+  std::printf(
+      "fast march, 1 thread, split (each part timed as a whole pass with kernels\n"
+      "that do only that much; the glow and the slabs each include their runs'\n"
+      "sample points):\n");
+  const double decide = parts[0].seconds - buildSeconds;
+  std::printf("  deciding runs and skips          %8.3f s\n", decide);
+  std::printf("  sample points                    %8.3f s\n", parts[1].seconds - parts[0].seconds);
+  std::printf("  voxel glow                       %8.3f s\n", parts[2].seconds - parts[0].seconds);
+  std::printf("  slab colours                     %8.3f s\n", parts[3].seconds - parts[0].seconds);
+  std::printf("  all contributions together       %8.3f s\n", parts[4].seconds - parts[0].seconds);
+  std::printf("  blending                         %8.3f s\n", fastSeconds[0] - parts[4].seconds);
+  std::printf("the same with scalar kernels       %8.3f s  (as without AVX2)\n", parts[5].seconds);
   const double computed = (double)counts.evaluated + (double)(counts.examined - counts.runs);
   std::printf("samples shaded %llu (%.2f%%), in %llu runs\n", (unsigned long long)counts.evaluated,
               100 * counts.evaluated / total, (unsigned long long)counts.runs);
@@ -225,8 +263,8 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (!referenceColours.empty() && fastSeconds[0] > 0 && fastSeconds[1] > 0 && looksSeconds > 0 &&
-      scalarSeconds > 0)
-    PrintSummary();
+  bool complete = !referenceColours.empty() && fastSeconds[0] > 0 && fastSeconds[1] > 0;
+  for (const Part& part : parts) complete = complete && part.seconds > 0;
+  if (complete) PrintSummary();
   return 0;
 }
