@@ -20,8 +20,7 @@ void BlendGroupScalar(ContributionLists& lists, int rays, Accumulator* accs) {
   for (int k = 0; k < rays; ++k) {
     Accumulator acc = {0.0f, 0.0f, 0.0f};
     for (int i = 0; i < lists.count[k]; ++i) {
-      const int at = i * kGroupRays + k;
-      Blend(acc, lists.a[at], lists.red[at], lists.green[at], lists.blue[at]);
+      Blend(acc, lists.a[k][i], lists.red[k][i], lists.green[k][i], lists.blue[k][i]);
     }
     accs[k] = acc;
   }

@@ -27,17 +27,17 @@ struct SampleRun {
 // multiple of 4, the AVX2 blender's width.
 constexpr int kGroupRays = 8;
 // At most every layer at every sample, and room for a vector shader's
-// last lanes (three samples) beyond.
-constexpr int kMaxContributions = (kSamplesPerRay + 3) * 4;
+// last lanes (three samples) and a vector blender's padding beyond.
+constexpr int kMaxContributions = (kSamplesPerRay + 3) * 4 + 4;
 
-// The contributions of up to kGroupRays rays, in blend order; ray k's i-th
-// at [i * kGroupRays + k], so that the blends of the group's rays sit side
-// by side. About 500 KB, of which a ray typically uses a few hundred bytes.
+// The contributions of up to kGroupRays rays, each ray's in blend order,
+// one array per field and ray. About 500 KB, of which a ray typically uses a
+// few hundred bytes.
 struct ContributionLists {
-  float a[kMaxContributions * kGroupRays];
-  float red[kMaxContributions * kGroupRays];
-  float green[kMaxContributions * kGroupRays];
-  float blue[kMaxContributions * kGroupRays];
+  float a[kGroupRays][kMaxContributions];
+  float red[kGroupRays][kMaxContributions];
+  float green[kGroupRays][kMaxContributions];
+  float blue[kGroupRays][kMaxContributions];
   int count[kGroupRays];
 };
 
@@ -79,6 +79,7 @@ MarchKernels ChooseKernels();
 
 // Appends one contribution to ray `ray`'s list.
 static inline void Append(ContributionLists& lists, int ray, Contribution c) {
-  const int at = lists.count[ray]++ * kGroupRays + ray;
-  lists.a[at] = c.a, lists.red[at] = c.red, lists.green[at] = c.green, lists.blue[at] = c.blue;
+  const int at = lists.count[ray]++;
+  lists.a[ray][at] = c.a, lists.red[ray][at] = c.red, lists.green[ray][at] = c.green,
+  lists.blue[ray][at] = c.blue;
 }

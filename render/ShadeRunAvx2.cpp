@@ -118,7 +118,7 @@ F4 GlowAlpha(float kind, F4 e) {
 }
 
 struct Colours {
-  float red[4], green[4], blue[4];
+  F4 red, green, blue;
 };
 
 void Store(float* out, F4 v) {
@@ -149,24 +149,24 @@ Colours LayerColours(BitmapLayer layer, const Points& s) {
   switch (layer) {
     case kWordLayer: {
       const I4 b = ToInt(Floor(gx + gy)) % 2;
-      Store(c.red, IntToFloat(150 * b));
-      Store(c.green, T);
-      Store(c.blue, IntToFloat(200 * b));
+      c.red = IntToFloat(150 * b);
+      c.green = T;
+      c.blue = IntToFloat(200 * b);
       break;
     }
     case kStripLayer: {
       const I4 b = ToInt(Floor(2 * gx + 2 * gy)) % 2;
-      Store(c.red, T);
-      Store(c.green, IntToFloat(150 * b));
-      Store(c.blue, IntToFloat(200 * b));
+      c.red = T;
+      c.green = IntToFloat(150 * b);
+      c.blue = IntToFloat(200 * b);
       break;
     }
     case kBannerLayer:
     default: {
       const D4 b = ToDouble(ToInt(Floor(2 * gx + gy)) % 4);
-      Store(c.red, Narrow(150 * b / 4));
-      Store(c.green, T);
-      Store(c.blue, Narrow(200 * b / 4));
+      c.red = Narrow(150 * b / 4);
+      c.green = T;
+      c.blue = Narrow(200 * b / 4);
       break;
     }
   }
@@ -184,29 +184,60 @@ void SamplePointsAvx2(const ViewRotation& rotation, const SkipMaps& maps, float 
   for (int i = 0; i < 4; ++i) points[i] = {sx[i], sy[i], sz[i]};
 }
 
-// Writes sample j's contribution in slot `slot` of the run's entries.
-struct RunEntries {
-  ContributionLists& lists;
-  int ray, base, perSample;
-  void Put(int j, int slot, float a, float red, float green, float blue) {
-    const int at = (base + j * perSample + slot) * kGroupRays + ray;
-    lists.a[at] = a, lists.red[at] = red, lists.green[at] = green, lists.blue[at] = blue;
-  }
+// What one slot (the voxel glow, or one slab) adds at four samples.
+struct Slot {
+  F4 a, red, green, blue;
 };
+
+// Writes the entries of four samples, j to j + 3, of a run with
+// `perSample` slots per sample, from entry `base` of the list on.
+void PutGroup(float* const fields[4], int base, int j, int perSample, const Slot* slots) {
+  const int at = base + j * perSample;
+  if (perSample == 1) {
+    _mm_storeu_ps(fields[0] + at, (__m128)slots[0].a);
+    _mm_storeu_ps(fields[1] + at, (__m128)slots[0].red);
+    _mm_storeu_ps(fields[2] + at, (__m128)slots[0].green);
+    _mm_storeu_ps(fields[3] + at, (__m128)slots[0].blue);
+  } else if (perSample == 2) {
+    // Sample by sample, the first slot's entry before the second's.
+    const auto put = [&](float* out, F4 first, F4 second) {
+      _mm_storeu_ps(out, _mm_unpacklo_ps((__m128)first, (__m128)second));
+      _mm_storeu_ps(out + 4, _mm_unpackhi_ps((__m128)first, (__m128)second));
+    };
+    put(fields[0] + at, slots[0].a, slots[1].a);
+    put(fields[1] + at, slots[0].red, slots[1].red);
+    put(fields[2] + at, slots[0].green, slots[1].green);
+    put(fields[3] + at, slots[0].blue, slots[1].blue);
+  } else {
+    for (int i = 0; i < 4; ++i) {
+      for (int s = 0; s < perSample; ++s) {
+        const int e = at + i * perSample + s;
+        fields[0][e] = slots[s].a[i], fields[1][e] = slots[s].red[i];
+        fields[2][e] = slots[s].green[i], fields[3][e] = slots[s].blue[i];
+      }
+    }
+  }
+}
 
 void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first,
                   int last, ContributionLists& lists, int ray) {
   static const BitmapLayer layers[3] = {kWordLayer, kStripLayer, kBannerLayer};
   static const float glowColours[2][3] = {{255.0f, 170.0f, 50.0f}, {50.0f, 255.0f, 200.0f}};
   const float* glow = glowColours[run.kind == 1.0f];
+  const F4 glowRed = {glow[0], glow[0], glow[0], glow[0]};
+  const F4 glowGreen = {glow[1], glow[1], glow[1], glow[1]};
+  const F4 glowBlue = {glow[2], glow[2], glow[2], glow[2]};
+  const F4 slabAlpha = {0.1f, 0.1f, 0.1f, 0.1f};
   const int perSample = run.voxel + run.lit[0] + run.lit[1] + run.lit[2];
-  RunEntries entries = {lists, ray, lists.count[ray], perSample};
+  float* const fields[4] = {lists.a[ray], lists.red[ray], lists.green[ray], lists.blue[ray]};
+  const int base = lists.count[ray];
   // A chunk of samples at a time, each stage over the whole chunk: short
   // loops of independent iterations, which the processor overlaps. The
   // lanes past `last` are computed and written past the ray's count, where
   // the lists have room; they are never blended.
   constexpr int kChunk = 16;  // groups of four samples
   Points points[kChunk];
+  Slot slots[kChunk][4];
   for (int start = first; start <= last; start += 4 * kChunk) {
     const int groups = (last - start) / 4 + 1 < kChunk ? (last - start) / 4 + 1 : kChunk;
     for (int g = 0; g < groups; ++g) {
@@ -215,85 +246,88 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
       points[g] = SamplePoints(scene.rotation, run.x0, run.y0, Load(&maps.depth[t]),
                                (F4)_mm_loadu_ps(&maps.perspective[t]));
     }
-    const int j0 = start - first;
     int slot = 0;
     if (run.voxel) {
       F4 e[kChunk];
       for (int g = 0; g < groups; ++g) e[g] = GlowDistance(run.r, run.kind, points[g]);
-      for (int g = 0; g < groups; ++g) {
-        float alpha[4];
-        Store(alpha, GlowAlpha(run.kind, e[g]));
-        for (int i = 0; i < 4; ++i)
-          entries.Put(j0 + 4 * g + i, slot, alpha[i], glow[0], glow[1], glow[2]);
-      }
+      for (int g = 0; g < groups; ++g)
+        slots[g][slot] = {GlowAlpha(run.kind, e[g]), glowRed, glowGreen, glowBlue};
       ++slot;
     }
     for (int l = 0; l < 3; ++l) {
       if (!run.lit[l]) continue;
       for (int g = 0; g < groups; ++g) {
         const Colours c = LayerColours(layers[l], points[g]);
-        for (int i = 0; i < 4; ++i)
-          entries.Put(j0 + 4 * g + i, slot, 0.1f, c.red[i], c.green[i], c.blue[i]);
+        slots[g][slot] = {slabAlpha, c.red, c.green, c.blue};
       }
       ++slot;
     }
+    for (int g = 0; g < groups; ++g)
+      PutGroup(fields, base, start - first + 4 * g, perSample, slots[g]);
   }
   lists.count[ray] += (last - first + 1) * perSample;
 }
 
-// Blends entries from to end - 1 of the four rays whose lanes start at
-// `lane` into R, G and B.
+// Four rays' accumulators, lane k for ray k.
 struct Lanes {
   D4 R, G, B;
 };
 
-void BlendEntries(const ContributionLists& lists, int lane, int from, int end, Lanes& c) {
-  for (int i = from; i < end; ++i) {
-    const int at = i * kGroupRays + lane;
-    const D4 a = Load(&lists.a[at]);
-    const D4 keep = 1 - a;
-    c.R = ToFloat(keep * c.R + Load(&lists.red[at]) * a);
-    c.G = ToFloat(keep * c.G + Load(&lists.green[at]) * a);
-    c.B = ToFloat(keep * c.B + Load(&lists.blue[at]) * a);
-  }
+// Entries i to i + 3 of rays k to k + 3 of one field, turned about so that
+// vector m holds entry i + m of every ray.
+struct Block {
+  __m128 entry[4];
+};
+
+Block LoadBlock(const float (*field)[kMaxContributions], int k, int i) {
+  Block b = {{_mm_loadu_ps(&field[k][i]), _mm_loadu_ps(&field[k + 1][i]),
+              _mm_loadu_ps(&field[k + 2][i]), _mm_loadu_ps(&field[k + 3][i])}};
+  _MM_TRANSPOSE4_PS(b.entry[0], b.entry[1], b.entry[2], b.entry[3]);
+  return b;
 }
 
-// Blend, four rays at a time: lane k of a vector is ray k's channel. Two
-// vectors go side by side, as far as both have entries, for two chains of
-// blends in flight.
+// Four blends into each of two sets of four rays, the blocks at entry i of
+// rays k and rays k + 4: two chains of blends (three channels each) in
+// flight. The accumulators stay in registers throughout.
+void BlendBlocks(const ContributionLists& lists, int k, int i, Lanes& first, Lanes& second) {
+  const Block a0 = LoadBlock(lists.a, k, i), r0 = LoadBlock(lists.red, k, i),
+              g0 = LoadBlock(lists.green, k, i), b0 = LoadBlock(lists.blue, k, i);
+  const Block a1 = LoadBlock(lists.a, k + 4, i), r1 = LoadBlock(lists.red, k + 4, i),
+              g1 = LoadBlock(lists.green, k + 4, i), b1 = LoadBlock(lists.blue, k + 4, i);
+  D4 R0 = first.R, G0 = first.G, B0 = first.B, R1 = second.R, G1 = second.G, B1 = second.B;
+  for (int m = 0; m < 4; ++m) {
+    const D4 alpha0 = Widen((F4)a0.entry[m]), keep0 = 1 - alpha0;
+    const D4 alpha1 = Widen((F4)a1.entry[m]), keep1 = 1 - alpha1;
+    R0 = ToFloat(keep0 * R0 + Widen((F4)r0.entry[m]) * alpha0);
+    R1 = ToFloat(keep1 * R1 + Widen((F4)r1.entry[m]) * alpha1);
+    G0 = ToFloat(keep0 * G0 + Widen((F4)g0.entry[m]) * alpha0);
+    G1 = ToFloat(keep1 * G1 + Widen((F4)g1.entry[m]) * alpha1);
+    B0 = ToFloat(keep0 * B0 + Widen((F4)b0.entry[m]) * alpha0);
+    B1 = ToFloat(keep1 * B1 + Widen((F4)b1.entry[m]) * alpha1);
+  }
+  first = {R0, G0, B0}, second = {R1, G1, B1};
+}
+
+// Blend, eight rays at a time: lane k of a vector is ray k's channel. The
+// lists are padded to whole blocks of four entries, the same for all eight
+// rays, with a = 0, which leaves an accumulator as it is:
+// (1 - 0) * R + 0 * 0 = R, exactly.
 void BlendGroupAvx2(ContributionLists& lists, int rays, Accumulator* accs) {
-  constexpr int kVectors = kGroupRays / 4;
-  int longest[kVectors];
-  for (int v = 0; v < kVectors; ++v) {
-    longest[v] = 0;
-    for (int k = 4 * v; k < 4 * v + 4 && k < rays; ++k)
-      longest[v] = lists.count[k] > longest[v] ? lists.count[k] : longest[v];
-    // Pad the shorter lists (and the lanes of missing rays) with a = 0,
-    // which leaves an accumulator as it is: (1 - 0) * R + 0 * 0 = R, exactly.
-    for (int k = 4 * v; k < 4 * v + 4; ++k) {
-      for (int i = k < rays ? lists.count[k] : 0; i < longest[v]; ++i) {
-        const int at = i * kGroupRays + k;
-        lists.a[at] = lists.red[at] = lists.green[at] = lists.blue[at] = 0.0f;
-      }
-    }
+  static_assert(kGroupRays == 8, "two vectors of four rays");
+  int longest = 0;
+  for (int k = 0; k < rays; ++k) longest = lists.count[k] > longest ? lists.count[k] : longest;
+  const int blocks = (longest + 3) / 4;
+  for (int k = 0; k < kGroupRays; ++k) {
+    for (int i = k < rays ? lists.count[k] : 0; i < 4 * blocks; ++i)
+      lists.a[k][i] = lists.red[k][i] = lists.green[k][i] = lists.blue[k][i] = 0.0f;
   }
-  Lanes lanes[kVectors];
-  for (Lanes& c : lanes) c.R = c.G = c.B = Splat(0);
-  for (int v = 0; v + 1 < kVectors; v += 2) {
-    const int both = longest[v] < longest[v + 1] ? longest[v] : longest[v + 1];
-    for (int i = 0; i < both; ++i) {
-      BlendEntries(lists, 4 * v, i, i + 1, lanes[v]);
-      BlendEntries(lists, 4 * v + 4, i, i + 1, lanes[v + 1]);
-    }
-    BlendEntries(lists, 4 * v, both, longest[v], lanes[v]);
-    BlendEntries(lists, 4 * v + 4, both, longest[v + 1], lanes[v + 1]);
-  }
-  if (kVectors % 2 == 1)
-    BlendEntries(lists, 4 * (kVectors - 1), 0, longest[kVectors - 1], lanes[kVectors - 1]);
-  for (int v = 0; v < kVectors; ++v) {
+  Lanes first = {Splat(0), Splat(0), Splat(0)}, second = first;
+  for (int b = 0; b < blocks; ++b) BlendBlocks(lists, 0, 4 * b, first, second);
+  const Lanes* lanes[2] = {&first, &second};
+  for (int v = 0; v < 2; ++v) {
     float red[4], green[4], blue[4];
-    Store(red, Narrow(lanes[v].R)), Store(green, Narrow(lanes[v].G)),
-        Store(blue, Narrow(lanes[v].B));
+    Store(red, Narrow(lanes[v]->R)), Store(green, Narrow(lanes[v]->G)),
+        Store(blue, Narrow(lanes[v]->B));
     for (int k = 4 * v; k < rays && k < 4 * v + 4; ++k)
       accs[k] = {red[k - 4 * v], green[k - 4 * v], blue[k - 4 * v]};
   }

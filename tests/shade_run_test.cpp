@@ -65,9 +65,10 @@ TEST(ShadeRun, VectorAndScalarShadersAgreeOnWholeColumns) {
         ASSERT_EQ(scalar->count[ray], (2001 - first) * 4);
         ASSERT_EQ(vector->count[ray], scalar->count[ray]);
         for (int i = 0; i < scalar->count[ray]; ++i) {
-          const int at = i * kGroupRays + ray;
-          const float s[4] = {scalar->a[at], scalar->red[at], scalar->green[at], scalar->blue[at]};
-          const float v[4] = {vector->a[at], vector->red[at], vector->green[at], vector->blue[at]};
+          const float s[4] = {scalar->a[ray][i], scalar->red[ray][i], scalar->green[ray][i],
+                              scalar->blue[ray][i]};
+          const float v[4] = {vector->a[ray][i], vector->red[ray][i], vector->green[ray][i],
+                              vector->blue[ray][i]};
           ASSERT_EQ(std::memcmp(s, v, sizeof s), 0)
               << "pixel " << x << ", " << y << ", sample " << first + i / 4 << ", layer " << i % 4;
         }
