@@ -152,6 +152,32 @@ static Margins Spread(const ViewRotation& v, const Ray* rays, int k0, int k1, in
 // spread, shows that none of them can blend for a while, all skip
 // together; elsewhere each half goes on as a group of its own for a
 // while, down to single rays.
+// One step of ray k's own march at sample ti: returns the sample after
+// the run or skip that it decides.
+static int Step(const GroupMarch& g, int k, int ti, int to) {
+  const Look look = Examine(g.scene, g.maps, g.rays[k], g.bounds, ti, {0, 0, 0});
+  ++g.counts[k].examined;
+  const int last = std::min(ti + look.hold, to);
+  if (look.blends) {
+    g.kernels.shadeRun(g.scene, g.maps, look.run, ti, last, g.lists, k);
+    g.counts[k].evaluated += last - ti + 1;
+    ++g.counts[k].runs;
+  }
+  return last + 1;
+}
+
+// Two rays on their own, step by step by turns: each step waits on the
+// one before it, so two rays' steps side by side keep the processor busier.
+static void MarchTwo(const GroupMarch& g, int k, int from, int to) {
+  int a = from, b = from;
+  while (a <= to && b <= to) {
+    a = Step(g, k, a, to);
+    b = Step(g, k + 1, b, to);
+  }
+  while (a <= to) a = Step(g, k, a, to);
+  while (b <= to) b = Step(g, k + 1, b, to);
+}
+
 static void MarchRays(const GroupMarch& g, int k0, int k1, int from, int to) {
   if (k1 - k0 == 1) {
     MarchRay(g.scene, g.maps, g.kernels, g.rays[k0], g.bounds, from, to, g.lists, k0, g.counts[k0]);
@@ -167,8 +193,12 @@ static void MarchRays(const GroupMarch& g, int k0, int k1, int from, int to) {
       continue;
     }
     const int end = std::min(ti + kWindow - 1, to);
-    MarchRays(g, k0, middle, ti, end);
-    MarchRays(g, middle, k1, ti, end);
+    if (k1 - k0 == 2) {
+      MarchTwo(g, k0, ti, end);
+    } else {
+      MarchRays(g, k0, middle, ti, end);
+      MarchRays(g, middle, k1, ti, end);
+    }
     ti = end + 1;
   }
 }
