@@ -98,24 +98,6 @@ static Look Examine(const Scene& scene, const SkipMaps& maps, Ray ray, const Gro
   return look;
 }
 
-// Marches samples from to `to` of ray `ray` of the group on its own,
-// appending what blends to its list.
-static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels, Ray ray,
-                     const GroupBounds& bounds, int from, int to, ContributionLists& lists, int k,
-                     MarchCounts& n) {
-  for (int ti = from; ti <= to;) {
-    const Look look = Examine(scene, maps, ray, bounds, ti, {0, 0, 0});
-    ++n.examined;
-    const int last = std::min(ti + look.hold, to);
-    if (look.blends) {
-      kernels.shadeRun(scene, maps, look.run, ti, last, lists, k);
-      n.evaluated += last - ti + 1;
-      ++n.runs;
-    }
-    ti = last + 1;
-  }
-}
-
 // Where a group's rays part, its halves march apart for this many
 // samples before the group tries to skip together again: long enough that
 // parting and meeting again costs little (tried: 32 to 2048).
@@ -138,22 +120,16 @@ struct GroupMarch {
 // 60 / 65. Each computed point strays from its exact one by less than
 // kPathError.
 static Margins Spread(const ViewRotation& v, const Ray* rays, int k0, int k1, int ref) {
-  const double rows =
+  const double dy0 =
       std::max((double)rays[ref].y0 - rays[k0].y0, (double)rays[k1 - 1].y0 - rays[ref].y0);
   const double most = 60.0 / 65;
-  return {std::fabs((double)v.sinA * v.sinB) * most * rows + 2 * kPathError,
-          std::fabs((double)v.cosA) * most * rows + 2 * kPathError,
-          std::fabs((double)v.sinA * v.cosB) * rows + 2 * kPathError};
+  return {std::fabs((double)v.sinA * v.sinB) * most * dy0 + 2 * kPathError,
+          std::fabs((double)v.cosA) * most * dy0 + 2 * kPathError,
+          std::fabs((double)v.sinA * v.cosB) * dy0 + 2 * kPathError};
 }
 
-// Rays k0 to k1 - 1 of a group (neighbouring rows of one column) run side
-// by side through the scene, their sample points hundredths of a cell
-// apart. Where one look at the middle ray, its margins widened by that
-// spread, shows that none of them can blend for a while, all skip
-// together; elsewhere each half goes on as a group of its own for a
-// while, down to single rays.
-// One step of ray k's own march at sample ti: returns the sample after
-// the run or skip that it decides.
+// One step of ray k's own march at sample ti: a look, and the run it
+// shades or the samples it skips. Returns the sample after them.
 static int Step(const GroupMarch& g, int k, int ti, int to) {
   const Look look = Examine(g.scene, g.maps, g.rays[k], g.bounds, ti, {0, 0, 0});
   ++g.counts[k].examined;
@@ -178,9 +154,15 @@ static void MarchTwo(const GroupMarch& g, int k, int from, int to) {
   while (b <= to) b = Step(g, k + 1, b, to);
 }
 
+// Rays k0 to k1 - 1 of a group (neighbouring rows of one column) run side
+// by side through the scene, their sample points hundredths of a cell
+// apart. Where one look at the middle ray, its margins widened by that
+// spread, shows that none of them can blend for a while, all skip
+// together; elsewhere each half goes on as a group of its own for a
+// while, down to single rays.
 static void MarchRays(const GroupMarch& g, int k0, int k1, int from, int to) {
   if (k1 - k0 == 1) {
-    MarchRay(g.scene, g.maps, g.kernels, g.rays[k0], g.bounds, from, to, g.lists, k0, g.counts[k0]);
+    for (int ti = from; ti <= to;) ti = Step(g, k0, ti, to);
     return;
   }
   const int ref = (k0 + k1 - 1) / 2, middle = (k0 + k1) / 2;
