@@ -66,6 +66,10 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
 void BlendGroupAvx2(ContributionLists& lists, int rays, Accumulator* accs);
 bool Avx2Available();
 
+// The AVX2 quotients of four doubles by 3 (or 15), taken without a
+// division, for the tests to hold against the division.
+void DivideByOddAvx2(const double* w, int d, double* quotients);
+
 // The AVX2 sample points of samples t to t + 3 (t <= 2000) of the ray, for
 // the tests to hold against ComputeSamplePointAt.
 void SamplePointsAvx2(const ViewRotation& rotation, const SkipMaps& maps, float x0, float y0, int t,

@@ -57,6 +57,20 @@ D4 MulAddExact(D4 a, D4 b, D4 c) {
   return (D4)_mm256_fmadd_pd((__m256d)a, (__m256d)b, (__m256d)c);
 }
 
+// w / d rounded to double, for an odd d (3 or 15), without a division.
+// Beyond any bit, the exact quotient's remainder is k / d of that bit's
+// weight (k a whole number), so the quotient lies at least 1 / (2 d) of an
+// ulp from any midpoint between doubles (k / d is never 1 / 2). An
+// estimate from the rounded reciprocal, corrected once by its remainder
+// w - q d (computed exactly: a small multiple of q's ulp), differs from the
+// quotient by far less than that, so it rounds the same way. Taking the
+// remainder as q d - w and subtracting its share keeps the sign of a zero.
+D4 DivideByOdd(D4 w, double d, double reciprocal) {
+  const __m256d q = _mm256_mul_pd((__m256d)w, (__m256d)Splat(reciprocal));
+  const __m256d r = _mm256_fmsub_pd(q, (__m256d)Splat(d), (__m256d)w);
+  return (D4)_mm256_fnmadd_pd(r, (__m256d)Splat(reciprocal), q);
+}
+
 struct Points {
   D4 sx, sy, sz;
 };
@@ -111,10 +125,11 @@ F4 GlowAlpha(float kind, F4 e) {
   // e * 30 is one rounding of a product of floats: the float product.
   if (kind == 1.0f) {
     const D4 n = Widen(e * 30.0f);
-    return Narrow(1 / (n * n * n * n + 1) / 15);
+    return Narrow(DivideByOdd(1 / (n * n * n * n + 1), 15, 1.0 / 15));
   }
   const D4 n = Widen(e * 40.0f);
-  return Narrow(1 / (n * n * n * n + 1) / 30);
+  // A quotient by 30 is half that by 15, exactly (it is far from tiny).
+  return Narrow(DivideByOdd(1 / (n * n * n * n + 1), 15, 1.0 / 15) * 0.5);
 }
 
 struct Colours {
@@ -134,7 +149,11 @@ F4 IntToFloat(I4 v) {
 Colours LayerColours(BitmapLayer layer, const Points& s) {
   D4 gx, gy, gz;
   switch (layer) {
-    case kWordLayer: gx = ToFloat(s.sx * 1.8 + 12), gy = ToFloat(s.sy / 1.5 + 2), gz = s.sz; break;
+    case kWordLayer:
+      // sy / 1.5 is (2 sy) / 3, and 2 sy is exact.
+      gx = ToFloat(s.sx * 1.8 + 12), gy = ToFloat(DivideByOdd(s.sy * 2, 3, 1.0 / 3) + 2);
+      gz = s.sz;
+      break;
     case kStripLayer:
       gx = ToFloat(s.sx * 9 + 64), gy = ToFloat((s.sy + 3.5) * 9 + 5), gz = ToFloat(s.sz * 10);
       break;
@@ -144,7 +163,7 @@ Colours LayerColours(BitmapLayer layer, const Points& s) {
       gz = ToFloat((s.sz - 2.5) * 10);
       break;
   }
-  const F4 T = Narrow((gz + 1) * 255 / 3);
+  const F4 T = Narrow(DivideByOdd((gz + 1) * 255, 3, 1.0 / 3));
   Colours c;
   switch (layer) {
     case kWordLayer: {
@@ -174,6 +193,13 @@ Colours LayerColours(BitmapLayer layer, const Points& s) {
 }
 
 }  // namespace
+
+void DivideByOddAvx2(const double* w, int d, double* quotients) {
+  D4 v;
+  __builtin_memcpy(&v, w, sizeof v);
+  const D4 q = DivideByOdd(v, d, 1.0 / d);
+  __builtin_memcpy(quotients, &q, sizeof q);
+}
 
 void SamplePointsAvx2(const ViewRotation& rotation, const SkipMaps& maps, float x0, float y0, int t,
                       SamplePoint* points) {

@@ -3,6 +3,7 @@
 // for every blend.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -22,6 +23,40 @@ std::unique_ptr<Built> BuildAll() {
   BuildViewRotation(b->scene.rotation);
   BuildSkipMaps(b->scene, b->maps);
   return b;
+}
+
+// The kernels divide by 3 and 15 with a corrected reciprocal: the same
+// doubles as the division, for numbers of every size and sign, and for
+// those whose quotient is exact or a hair from a power of two.
+TEST(ShadeRun, QuotientsWithoutDivisionAreTheDivisions) {
+  if (!Avx2Available()) GTEST_SKIP() << "this processor has no AVX2";
+  uint32_t state = 99;
+  const auto bits = [&] {
+    return (uint64_t)CrtRand(state) << 45 ^ (uint64_t)CrtRand(state) << 30 ^
+           (uint64_t)CrtRand(state) << 15 ^ (uint64_t)CrtRand(state);
+  };
+  for (int d : {3, 15}) {
+    for (int round = 0; round < 1000000; ++round) {
+      double w[4];
+      for (int i = 0; i < 4; ++i) {
+        // Exponents from 2^-100 to 2^100, any significand; and every
+        // fourth a whole multiple of d, or just beside a power of two.
+        const uint64_t exponent = 923 + CrtRand(state) % 201;
+        double v;
+        const uint64_t pattern = exponent << 52 | (bits() & 0xFFFFFFFFFFFFF);
+        std::memcpy(&v, &pattern, sizeof v);
+        if (i == 1) v = (double)(CrtRand(state) * d) * std::ldexp(1.0, CrtRand(state) % 80 - 40);
+        if (i == 2) v = std::nextafter(std::ldexp((double)d, CrtRand(state) % 60 - 30), 0.0);
+        w[i] = CrtRand(state) % 2 ? -v : v;
+      }
+      double quotients[4];
+      DivideByOddAvx2(w, d, quotients);
+      for (int i = 0; i < 4; ++i) {
+        const double expected = w[i] / d;
+        ASSERT_EQ(std::memcmp(&quotients[i], &expected, sizeof expected), 0) << w[i] << " / " << d;
+      }
+    }
+  }
 }
 
 // Every sample point of whole columns, in each of the four lanes.
