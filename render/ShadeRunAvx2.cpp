@@ -1,9 +1,11 @@
 // The kernels in AVX2. The run shader takes four consecutive samples of a
-// run side by side, each lane evaluating exactly the formulas of the scalar
-// definitions (the same double operations in the same order, each rounded
-// to float where they round), so the contributions come out bit for bit
-// the same. The blender runs the blends of four rays side by side, each
-// lane the blend of Scene.h. The tests compare both with the scalar kernels.
+// run side by side, each lane computing what the scalar definitions
+// compute: mostly the same double operations in the same order, each
+// rounded to float where they round; where a quicker form stands in, the
+// comment beside it shows why it gives the same value. So the
+// contributions come out bit for bit the same. The blender runs the blends
+// of eight rays, four to a vector, each lane the blend of Scene.h. The
+// tests compare both with the scalar kernels.
 //
 // This file alone is compiled for AVX2 and FMA, and is entered only once
 // the processor is known to have them. It defines nothing that another
