@@ -85,9 +85,10 @@ struct AxisSteps {
 };
 
 // The ray's slopes change along it, so the bounds are kept per part of
-// the ray: part q bounds the movement from sample 500 q to the ray's end,
-// in sample units (voxel cells).
-constexpr int kRayParts = 4;
+// the ray: part q bounds the movement from sample kPartSamples q to the
+// ray's end, in sample units (voxel cells).
+constexpr int kPartSamples = 125;
+constexpr int kRayParts = 2000 / kPartSamples;
 
 struct RayStep {
   AxisSteps part[kRayParts];
@@ -98,7 +99,7 @@ RayStep BoundRayStep(const ViewRotation& rotation, float x0, float y0Low, float 
 
 // The bounds that hold from sample t on.
 static inline const AxisSteps& StepsFrom(const RayStep& step, int t) {
-  return step.part[t < 500 * kRayParts ? t / 500 : kRayParts - 1];
+  return step.part[t < kPartSamples * kRayParts ? t / kPartSamples : kRayParts - 1];
 }
 
 struct MarchCounts {

@@ -59,8 +59,8 @@ RayStep BoundRayStep(const ViewRotation& v, float x0, float y0Low, float y0High)
   const double ay[2] = {y0Low * cA, y0High * cA};
   const AxisStep z = Inverse({cA * cB, cA * cB});
   for (int q = 0; q < kRayParts; ++q) {
-    // Sample 500 q has z0 = 5 q - 10, give or take its rounding.
-    const double from = 5 * q - 10 - 1e-3;
+    // Sample t has z0 = t / 100 - 10, give or take its rounding.
+    const double from = kPartSamples * q / 100.0 - 10 - 1e-3;
     step.part[q] = {
         Inverse(SlopeRange(std::min(ax[0], ax[1]), std::max(ax[0], ax[1]), cA * sB, from)),
         Inverse(SlopeRange(std::min(ay[0], ay[1]), std::max(ay[0], ay[1]), sA, from)), z};

@@ -266,7 +266,7 @@ TEST(RayStep, SamplePointsStayNearTheExactPathAndWithinTheStepBound) {
           return move * (move > 0 ? m.up : -m.down) <= 1.0;
         };
         // From every part of the ray that this step lies in or after.
-        for (int q = 0; q <= (t > 0 ? (t - 1) / 500 : 0) && q < kRayParts; ++q) {
+        for (int q = 0; q <= (t > 0 ? (t - 1) / kPartSamples : 0) && q < kRayParts; ++q) {
           const AxisSteps& m = step.part[q];
           ASSERT_TRUE(within(s.sx - last.sx, m.x)) << x << " " << y << " " << t << " " << q;
           ASSERT_TRUE(within(s.sy - last.sy, m.y)) << x << " " << y << " " << t << " " << q;
