@@ -45,7 +45,7 @@ static void RenderPass(HDC hdc) {
     ReferencePass(hdc, scene);
     return;
   }
-  // The fast march's own maps (about 650 KB) go on the heap: the stack
+  // The fast march's own maps (about 800 KB) go on the heap: the stack
   // already holds the scene, and the main thread has only 2 MB of it.
   auto maps = std::make_unique<SkipMaps>();
   BuildSkipMaps(scene, *maps);

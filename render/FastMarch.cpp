@@ -11,18 +11,6 @@
 #include "render/ShadeRun.h"
 #include "render/SkipBounds.h"
 
-// A slab's shape and units.
-struct LayerShape {
-  int columns, rows;
-  double scaleX, scaleY, scaleZ;  // layer units per sample unit
-  double perX, perY, perZ;        // and their inverses
-};
-
-constexpr LayerShape kLayerShapes[3] = {
-    {kWordColumns, kWordRows, 1.8, 1 / 1.5, 1, 1 / 1.8, 1.5, 1},
-    {kStripColumns, kStripRows, 9, 9, 10, 1.0 / 9, 1.0 / 9, 0.1},
-    {kBannerColumns, kBannerRows, 15, 9, 10, 1.0 / 15, 1.0 / 9, 0.1}};
-
 constexpr BitmapLayer kLayers[3] = {kWordLayer, kStripLayer, kBannerLayer};
 
 // What holds for every ray of a group: the movement bounds, and the
@@ -76,7 +64,7 @@ static Look Examine(const Scene& scene, const SkipMaps& maps, Ray ray, const Gro
     if (ti > slabs[l].last) continue;
     // A slab adds nothing outside its depth, so its grid point is needed
     // only within it.
-    const LayerShape& t = kLayerShapes[l];
+    const SlabShape& t = kSlabShapes[l];
     const AxisSteps layerSteps = {Scaled(m.x, t.perX), Scaled(m.y, t.perY), Scaled(m.z, t.perZ)};
     const Margins margin = {kLayerMargin + spread.x * t.scaleX, kLayerMargin + spread.y * t.scaleY,
                             kLayerMargin + spread.z * t.scaleZ};
@@ -197,7 +185,7 @@ void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& 
   GroupBounds bounds;
   bounds.step = BoundRayStep(scene.rotation, group[0].x0, y0Low, y0High);
   for (int l = 0; l < 3; ++l) {
-    bounds.slabs[l] = SlabSamples(scene.rotation, group[0].x0, y0Low, y0High, kSlabPlaces[l],
+    bounds.slabs[l] = SlabSamples(scene.rotation, group[0].x0, y0Low, y0High, kSlabShapes[l],
                                   maps.slab[l].litBox);
   }
   MarchRays({scene, maps, kernels, group, bounds, lists, n}, 0, rays, 0, 2000);

@@ -31,7 +31,7 @@ constexpr int kGroupRays = 8;
 constexpr int kMaxContributions = (kSamplesPerRay + 3) * 4 + 4;
 
 // The contributions of up to kGroupRays rays, each ray's in blend order,
-// one array per field and ray. About 500 KB, of which a ray typically uses a
+// one array per field and ray. About 1 MB, of which a ray typically uses a
 // few hundred bytes.
 struct ContributionLists {
   float a[kGroupRays][kMaxContributions];

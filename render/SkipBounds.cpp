@@ -102,13 +102,36 @@ static int WholeSteps(double steps) {
   return steps > 0 ? (int)std::min(steps, kMaxSkip) : 0;
 }
 
+// Where the sample lies within its voxel cell, per axis, from 0 to 1: its
+// shifted coordinates as VoxelCellIndex finds them, less their floors.
+struct Fractions {
+  double x, y, z;
+};
+
+static Fractions CellFractions(float sx, float sy, float sz) {
+  const float ux = (float)((double)sx + 25), uy = (float)((double)sy + 25),
+              uz = (float)((double)sz + 25);
+  return {ux - std::floor(ux), uy - std::floor(uy), uz - std::floor(uz)};
+}
+
+// The fewest samples before a point at fractions (fx, fy) of its bitmap
+// cell can enter one of the neighbouring cells marked in `bits`, given the
+// samples z it needs in depth.
+static double StepsToNeighbours(uint8_t bits, double fx, double fy, double z, AxisSteps m,
+                                Margins margin) {
+  double steps = kMaxSkip;
+  for (; bits != 0; bits &= bits - 1) {
+    const CellOffset o = kBitmapNeighbours[__builtin_ctz(bits)];
+    steps = std::min(steps, StepsToBox(Reach(o.x, NeighbourGap(o.x, fx), m.x, margin.x),
+                                       Reach(o.y, NeighbourGap(o.y, fy), m.y, margin.y), z));
+  }
+  return steps;
+}
+
 // For a sample that no occupied voxel cell contains.
 int VoxelSafeSteps(const SkipMaps& maps, int cell, float sx, float sy, float sz, AxisSteps m,
                    Margins margin) {
-  // The cell's own coordinates, as VoxelCellIndex finds it.
-  const float ux = (float)((double)sx + 25), uy = (float)((double)sy + 25),
-              uz = (float)((double)sz + 25);
-  const double fx = ux - std::floor(ux), fy = uy - std::floor(uy), fz = uz - std::floor(uz);
+  const auto [fx, fy, fz] = CellFractions(sx, sy, sz);
   const int distance = maps.voxel[cell];
   double steps = kMaxSkip;
   if (distance == 1) {
@@ -163,14 +186,7 @@ int LayerSafeSteps(GridPoint g, const BitmapMaps& maps, int columns, int rows, A
   const int distance = maps.lit[cell];
   if (distance == 0) return WholeSteps(depthSteps);  // a lit cell, out of its range
   double steps = kMaxSkip;
-  if (distance == 1) {
-    for (uint8_t bits = maps.litNear[cell]; bits != 0; bits &= bits - 1) {
-      const CellOffset o = kBitmapNeighbours[__builtin_ctz(bits)];
-      steps =
-          std::min(steps, StepsToBox(Reach(o.x, NeighbourGap(o.x, fx), m.x, margin.x),
-                                     Reach(o.y, NeighbourGap(o.y, fy), m.y, margin.y), depthSteps));
-    }
-  }
+  if (distance == 1) steps = StepsToNeighbours(maps.litNear[cell], fx, fy, depthSteps, m, margin);
   const double farCells = std::max(distance, 2);
   steps = std::min(steps, std::max(std::min(StepsWithin(farCells, fx, m.x, margin.x),
                                             StepsWithin(farCells, fy, m.y, margin.y)),
@@ -186,9 +202,7 @@ int DepthSafeSteps(float gz, AxisSteps m, double margin) {
 // For a sample inside an occupied voxel cell: samples that certainly stay
 // in it.
 int VoxelStaySteps(float sx, float sy, float sz, AxisSteps m) {
-  const float ux = (float)((double)sx + 25), uy = (float)((double)sy + 25),
-              uz = (float)((double)sz + 25);
-  const double fx = ux - std::floor(ux), fy = uy - std::floor(uy), fz = uz - std::floor(uz);
+  const auto [fx, fy, fz] = CellFractions(sx, sy, sz);
   return WholeSteps(
       std::min({StepsInside(fx, m.x, kVoxelMargin), StepsInside(fy, m.y, kVoxelMargin),
                 StepsInside(fz, m.z, kVoxelMargin)}));
@@ -205,11 +219,8 @@ int LayerStaySteps(GridPoint g, const BitmapMaps& maps, int rows, AxisSteps m) {
   const double fx = g.gx - column, fy = g.gy - row, gz = g.gz;
   double steps = std::min((gz + 1 - kLayerMargin) * m.z.down, (2 - gz - kLayerMargin) * m.z.up);
   if (distance == 1) {
-    for (uint8_t bits = maps.darkNear[cell]; bits != 0; bits &= bits - 1) {
-      const CellOffset o = kBitmapNeighbours[__builtin_ctz(bits)];
-      steps = std::min(steps, StepsToBox(Reach(o.x, NeighbourGap(o.x, fx), m.x, kLayerMargin),
-                                         Reach(o.y, NeighbourGap(o.y, fy), m.y, kLayerMargin), -1));
-    }
+    steps = std::min(steps, StepsToNeighbours(maps.darkNear[cell], fx, fy, -1, m,
+                                              {kLayerMargin, kLayerMargin, kLayerMargin}));
   }
   const double farCells = std::max(distance, 2);
   steps = std::min({steps, StepsWithin(farCells, fx, m.x, kLayerMargin),
@@ -217,8 +228,8 @@ int LayerStaySteps(GridPoint g, const BitmapMaps& maps, int rows, AxisSteps m) {
   return WholeSteps(steps);
 }
 
-SampleRange SlabSamples(const ViewRotation& v, float x0, float y0Low, float y0High, SlabPlace place,
-                        CellBox lit) {
+SampleRange SlabSamples(const ViewRotation& v, float x0, float y0Low, float y0High,
+                        const SlabShape& place, CellBox lit) {
   if (!(v.sinC == 0.0f && v.cosC == 1.0f)) return {0, 2000};  // as in BoundRayStep
   const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB;
   const double perDepth = 1 / (cA * cB);

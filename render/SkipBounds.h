@@ -56,17 +56,22 @@ struct SampleRange {
   int first, last;
 };
 
-struct SlabPlace {
-  double szLow, szHigh;    // the depth -1 to 2, in sz
-  double scaleX, offsetX;  // gx = sx * scaleX + offsetX
-  double offsetY, scaleY;  // gy = (sy + offsetY) * scaleY
+// A text slab's shape, units and place in sample space.
+struct SlabShape {
+  int columns, rows;
+  double scaleX, scaleY, scaleZ;  // layer units per sample unit
+  double perX, perY, perZ;        // and their inverses
+  double offsetX, offsetY;        // gx = sx * scaleX + offsetX, gy = (sy + offsetY) * scaleY
+  double szLow, szHigh;           // the depth -1 to 2, in sz
 };
 
 // gy: sy / 1.5 + 2, (sy + 3.5) * 9 + 5, (sy - 3.5) * 9 + 5.
-constexpr SlabPlace kSlabPlaces[3] = {{-1, 2, 1.8, 12, 3, 1 / 1.5},
-                                      {-0.1, 0.2, 9, 64, 3.5 + 5.0 / 9, 9},
-                                      {2.4, 2.7, 15, 106, -3.5 + 5.0 / 9, 9}};
+constexpr SlabShape kSlabShapes[3] = {
+    {kWordColumns, kWordRows, 1.8, 1 / 1.5, 1, 1 / 1.8, 1.5, 1, 12, 3, -1, 2},
+    {kStripColumns, kStripRows, 9, 9, 10, 1.0 / 9, 1.0 / 9, 0.1, 64, 3.5 + 5.0 / 9, -0.1, 0.2},
+    {kBannerColumns, kBannerRows, 15, 9, 10, 1.0 / 15, 1.0 / 9, 0.1, 106, -3.5 + 5.0 / 9, 2.4,
+     2.7}};
 
 // For every ray of column x0 with y0 from y0Low to y0High.
-SampleRange SlabSamples(const ViewRotation& v, float x0, float y0Low, float y0High, SlabPlace place,
-                        CellBox lit);
+SampleRange SlabSamples(const ViewRotation& v, float x0, float y0Low, float y0High,
+                        const SlabShape& place, CellBox lit);

@@ -10,27 +10,11 @@
 #include "render/FastMarch.h"
 #include "render/MarchColumns.h"
 #include "render/ShadeRun.h"
+#include "tests/BuiltScene.h"
 #include "tests/GoldenDigest.h"
 #include "tools/FrameDigest.h"
 
 namespace {
-
-struct Built {
-  Scene scene;
-  SkipMaps maps;
-};
-
-const Built& TheScene() {
-  static const Built* built = [] {
-    Built* b = new Built;
-    BuildVoxelField(b->scene.field);
-    BuildBitmapLayers(b->scene.layers);
-    BuildViewRotation(b->scene.rotation);
-    BuildSkipMaps(b->scene, b->maps);
-    return b;
-  }();
-  return *built;
-}
 
 // How many samples of the pixel blend into it, by the straightforward march.
 int ContributingSamples(const Scene& scene, int x, int y) {

@@ -8,22 +8,9 @@
 #include <memory>
 
 #include "render/ShadeRun.h"
+#include "tests/BuiltScene.h"
 
 namespace {
-
-struct Built {
-  Scene scene;
-  SkipMaps maps;
-};
-
-std::unique_ptr<Built> BuildAll() {
-  auto b = std::make_unique<Built>();
-  BuildVoxelField(b->scene.field);
-  BuildBitmapLayers(b->scene.layers);
-  BuildViewRotation(b->scene.rotation);
-  BuildSkipMaps(b->scene, b->maps);
-  return b;
-}
 
 // The kernels divide by 3 and 15 with a corrected reciprocal: the same
 // doubles as the division, for numbers of every size and sign, and for
@@ -62,7 +49,7 @@ TEST(ShadeRun, QuotientsWithoutDivisionAreTheDivisions) {
 // Every sample point of whole columns, in each of the four lanes.
 TEST(ShadeRun, VectorSamplePointsAreTheScalarOnes) {
   if (!Avx2Available()) GTEST_SKIP() << "this processor has no AVX2";
-  const auto b = BuildAll();
+  const Built* b = &TheScene();
   for (int x : {0, 333, 512, 1024}) {
     for (int y = 0; y <= 768; ++y) {
       const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
@@ -82,7 +69,7 @@ TEST(ShadeRun, VectorSamplePointsAreTheScalarOnes) {
 // every lane (the runs start at 0, 1, 2 and 3).
 TEST(ShadeRun, VectorAndScalarShadersAgreeOnWholeColumns) {
   if (!Avx2Available()) GTEST_SKIP() << "this processor has no AVX2";
-  const auto b = BuildAll();
+  const Built* b = &TheScene();
   auto scalar = std::make_unique<ContributionLists>();
   auto vector = std::make_unique<ContributionLists>();
   const float radii[] = {0.4f, 0.123456f, 0.4f / 32767};
@@ -116,7 +103,7 @@ TEST(ShadeRun, VectorAndScalarShadersAgreeOnWholeColumns) {
 // sample are computed but never appended.
 TEST(ShadeRun, RunsOfAnyLengthAppendExactlyTheirSamples) {
   if (!Avx2Available()) GTEST_SKIP() << "this processor has no AVX2";
-  const auto b = BuildAll();
+  const Built* b = &TheScene();
   auto lists = std::make_unique<ContributionLists>();
   const SampleRun run = {ColumnCoordinate(700), RowCoordinate(300), true, 0.3f, 1.0f,
                          {true, false, true}};
