@@ -1,7 +1,15 @@
 // The fast march: the same samples as MarchPixel wherever one can
-// contribute, evaluated by the same functions; runs of samples that cannot
-// contribute are skipped (SkipBounds.cpp argues how far), and runs that
-// blend in the same layers are shaded together (ShadeRun.h).
+// contribute, evaluated by the same functions; samples between crossings
+// are known without looking at them, and runs that blend in the same
+// layers are shaded together (ShadeRun.h).
+//
+// Why it is exact. A sample whose computed coordinate could lie on either
+// side of a cell face lies within CrossingError (< 1/2) samples of where
+// the exact path crosses that face; the march looks at every sample within
+// kWindow = 1/2 of each crossing that matters, with the definitions. Every
+// other sample lies on the same side of every face as the exact path, so
+// the layers it blends in are those of the exact path's cell there, which
+// stay the same from one crossing to the next.
 #include "render/FastMarch.h"
 
 #include <algorithm>
@@ -9,186 +17,325 @@
 #include <memory>
 
 #include "render/ShadeRun.h"
-#include "render/SkipBounds.h"
 
 constexpr BitmapLayer kLayers[3] = {kWordLayer, kStripLayer, kBannerLayer};
+constexpr double kWindow = 0.5;
 
-// What holds for every ray of a group: the movement bounds, and the
-// samples where each slab may blend.
-struct GroupBounds {
-  RayStep step;
-  SampleRange slabs[3];  // word, strip, banner
-};
+// The occupied voxel cells that a group's rays may meet, found over
+// stretches of this many samples.
+constexpr int kStretch = 100;
+constexpr int kMaxCandidates = 128;
+// A ray's crossings, more than any ray of the scene has; a ray with more
+// is looked at sample by sample.
+constexpr int kMaxEvents = 512;
 
 struct Ray {
   float x0, y0;
+  RayPath path;
 };
 
-// What a look at one sample finds.
-struct Look {
-  SampleRun run;  // the layers the sample blends in
-  bool blends;
-  int hold;  // samples after it certain to blend in the same layers
+// What blends at a sample: the occupied voxel cell (or -1), and a bit per
+// lit slab.
+struct SampleState {
+  int cell;
+  unsigned lit;
+  bool operator==(const SampleState&) const = default;
 };
 
-// Looks at sample ti of the ray exactly, and bounds how many samples after
-// it certainly blend in the same layers, or like it in none. With a spread,
-// the bound holds (where it is not 0 and nothing blends) for every sample
-// point within the spread of this one, per axis, in sample units: that of
-// the group's other rays.
-static Look Examine(const Scene& scene, const SkipMaps& maps, Ray ray, const GroupBounds& bounds,
-                    int ti, Margins spread) {
-  const SampleRange* slabs = bounds.slabs;
-  const AxisSteps& m = StepsFrom(bounds.step, ti);
+// What the samples near a crossing change: from sample `from` to `to` (a
+// crossing, or the two ends of a near miss) they must be looked at.
+struct Event {
+  enum Kind : uint8_t { kEnter, kLeave, kSlab, kLook };
+  double from, to;
+  Kind kind;
+  int value;  // the cell entered or left; the slab's bit, or'ed with 8 if lit after
+};
 
-  const SamplePoint s =
-      ComputeSamplePointAt(scene.rotation, ray.x0, ray.y0, maps.depth[ti], maps.perspective[ti]);
-  const int cell = VoxelCellIndex(s.sx, s.sy, s.sz);
-  Look look = {
-      {ray.x0, ray.y0, maps.voxel[cell] == 0, 0.0f, 0.0f, {false, false, false}}, false, 0};
-  look.blends = look.run.voxel;
-  if (look.run.voxel) {
-    look.run.r = scene.field.radiusGrid[cell];
-    look.run.kind = scene.field.kindGrid[cell];
-    look.hold = VoxelStaySteps(s.sx, s.sy, s.sz, m);
-  } else {
-    look.hold =
-        VoxelSafeSteps(maps, cell, s.sx, s.sy, s.sz, m,
-                       {kVoxelMargin + spread.x, kVoxelMargin + spread.y, kVoxelMargin + spread.z});
+struct Events {
+  Event list[kMaxEvents];
+  int count = 0;
+  bool full = false;
+  void Add(Event e) {
+    if (count == kMaxEvents) full = true;
+    else list[count++] = e;
   }
-  for (int l = 0; l < 3; ++l) {
-    if (ti < slabs[l].first) {
-      look.hold = std::min(look.hold, slabs[l].first - 1 - ti);
-      continue;
+};
+
+// What the group's rays share: the occupied cells near them, and the
+// slabs within their reach.
+struct GroupPlan {
+  int candidates[kMaxCandidates];
+  int candidateCount;
+  bool tooMany;
+  bool slabInReach[3];
+};
+
+// The occupied cells that any computed sample of rays from y0Low to y0High
+// can fall in: over each stretch of samples, the exact paths lie within the
+// box of their corners (sx, sy and sz are linear in y0 and move one way
+// along each ray), and the computed points within far less than 1e-4 of it.
+static void FindCandidates(const Scene& scene, const SkipMaps& maps, float x0, float y0Low,
+                           float y0High, GroupPlan& plan) {
+  plan.candidateCount = 0;
+  plan.tooMany = false;
+  const RayPath ends[2] = {PathOf(scene.rotation, x0, y0Low), PathOf(scene.rotation, x0, y0High)};
+  for (int start = 0; start <= 2000; start += kStretch) {
+    double low[3] = {1e9, 1e9, 1e9}, high[3] = {-1e9, -1e9, -1e9};
+    for (const RayPath& path : ends) {
+      for (double t : {(double)start, (double)std::min(start + kStretch, 2000)}) {
+        const double s[3] = {PathX(path, t), PathY(path, t), PathZ(path, t)};
+        for (int a = 0; a < 3; ++a) low[a] = std::min(low[a], s[a]), high[a] = std::max(high[a], s[a]);
+      }
     }
-    if (ti > slabs[l].last) continue;
-    // A slab adds nothing outside its depth, so its grid point is needed
-    // only within it.
-    const SlabShape& t = kSlabShapes[l];
-    const AxisSteps layerSteps = {Scaled(m.x, t.perX), Scaled(m.y, t.perY), Scaled(m.z, t.perZ)};
-    const Margins margin = {kLayerMargin + spread.x * t.scaleX, kLayerMargin + spread.y * t.scaleY,
-                            kLayerMargin + spread.z * t.scaleZ};
-    const float gz = LayerDepth(kLayers[l], s.sz);
-    if (!(gz <= 2 && gz >= -1)) {
-      if (look.hold > 0) look.hold = std::min(look.hold, DepthSafeSteps(gz, layerSteps, margin.z));
-      continue;
+    int from[3], to[3];
+    for (int a = 0; a < 3; ++a) {
+      from[a] = std::clamp((int)std::floor(low[a] - 1e-4 + 25), 0, kGridSize - 1);
+      to[a] = std::clamp((int)std::floor(high[a] + 1e-4 + 25), 0, kGridSize - 1);
     }
-    const GridPoint g = LayerCoordinates(kLayers[l], s.sx, s.sy, s.sz);
-    look.run.lit[l] = LayerCellLit(scene.layers, kLayers[l], g);
-    look.blends = look.blends || look.run.lit[l];
-    if (look.hold > 0) {
-      look.hold = std::min(
-          look.hold, look.run.lit[l]
-                         ? LayerStaySteps(g, maps.slab[l], t.rows, layerSteps)
-                         : LayerSafeSteps(g, maps.slab[l], t.columns, t.rows, layerSteps, margin));
+    // Nothing occupied within the box's reach of its middle cell: skip it.
+    const int reach = std::max({to[0] - from[0], to[1] - from[1], to[2] - from[2]});
+    const int middle =
+        (from[0] + to[0]) / 2 * 2500 + (from[1] + to[1]) / 2 * 50 + (from[2] + to[2]) / 2;
+    if (maps.voxel[middle] > reach) continue;
+    for (int i = from[0]; i <= to[0]; ++i) {
+      for (int j = from[1]; j <= to[1]; ++j) {
+        for (int k = from[2]; k <= to[2]; ++k) {
+          const int cell = i * 2500 + j * 50 + k;
+          if (maps.voxel[cell] != 0) continue;
+          if (std::find(plan.candidates, plan.candidates + plan.candidateCount, cell) !=
+              plan.candidates + plan.candidateCount)
+            continue;
+          if (plan.candidateCount == kMaxCandidates) {
+            plan.tooMany = true;
+            return;
+          }
+          plan.candidates[plan.candidateCount++] = cell;
+        }
+      }
     }
   }
-  return look;
 }
 
-// Where a group's rays part, its halves march apart for this many
-// samples before the group tries to skip together again: long enough that
-// parting and meeting again costs little (tried: 32 to 2048).
-constexpr int kWindow = 256;
+// Where the ray's exact path is inside the cell: from its last entry to
+// its first exit, over the three axes. Adds the crossings, or the near
+// miss, unless the path passes more than a sample clear of it.
+static void CellEvents(const RayPath& path, int cell, Events& events) {
+  const int i = cell / 2500, j = cell / 50 % 50, k = cell % 50;
+  // sz climbs through the cell's depth.
+  double lo = std::max(CrossZ(path, k - 25), -2.0), hi = std::min(CrossZ(path, k - 24), 2002.0);
+  if (lo > hi) return;
+  // sx and sy fall through [i - 25, i - 24) and [j - 25, j - 24). A path
+  // still above the cell a sample after the last entry, or already below it
+  // a sample before, passes it by more than a sample.
+  const auto axis = [&](double (*at)(const RayPath&, double),
+                        double (*cross)(const RayPath&, double), double bottom) {
+    if (at(path, hi + 1) > bottom + 1 || at(path, lo - 1) < bottom) return false;
+    if (at(path, lo) > bottom + 1) lo = std::max(lo, cross(path, bottom + 1));
+    if (at(path, hi) < bottom) hi = std::min(hi, cross(path, bottom));
+    return true;
+  };
+  if (!axis(PathX, CrossX, i - 25) || !axis(PathY, CrossY, j - 25)) return;
+  if (hi < lo - 1) return;
+  if (hi >= lo) {
+    events.Add({lo, lo, Event::kEnter, cell});
+    events.Add({hi, hi, Event::kLeave, cell});
+  } else {
+    events.Add({hi, lo, Event::kLook, 0});
+  }
+}
 
-// One group's march: its rays, their bounds, their lists and counts.
-struct GroupMarch {
+// Whether a slab's cell (column c, row r: gx in (c, c + 1], gy in
+// (r, r + 1]) can blend. Of the last column and row only the lower edge
+// passes the range test, and that edge is a crossing, always looked at.
+static bool SlabCellLit(const BitmapLayers& layers, int l, int c, int r) {
+  const SlabShape& shape = kSlabShapes[l];
+  if (c < 0 || r < 0 || c >= shape.columns - 1 || r >= shape.rows - 1) return false;
+  const int32_t* maps[3] = {layers.wordMap, layers.stripMap, layers.bannerMap};
+  return maps[l][c * shape.rows + r] == 1;
+}
+
+// The crossings of slab l that matter: those where the ray comes onto or
+// off lit cells, the bitmap's edges, and any two within a sample of each
+// other (there the exact path may pass a corner the other way round).
+// Returns whether the ray starts on a lit cell.
+static bool SlabEvents(const BitmapLayers& layers, const RayPath& path, int l, Events& events) {
+  const SlabShape& shape = kSlabShapes[l];
+  const double in = CrossZ(path, shape.szLow), out = CrossZ(path, shape.szHigh);
+  if (out < -2 || in > 2002) return false;
+  // The crossings from a sample before the depth to one after it: one
+  // just outside may still pass the corner with the depth's face.
+  const double from = std::max(in - 1, -3.0), to = std::min(out + 1, 2003.0);
+  // gx and gy fall along the ray; cell (c, r) holds gx in (c, c + 1].
+  const auto gx = [&](double t) { return PathX(path, t) * shape.scaleX + shape.offsetX; };
+  const auto gy = [&](double t) { return (PathY(path, t) + shape.offsetY) * shape.scaleY; };
+  struct Crossing {
+    double at;
+    int8_t what;  // 0 depth in, 1 depth out, 2 column, 3 row
+    int line;
+  };
+  constexpr int kMost = 64;
+  Crossing crossings[kMost];
+  int n = 0;
+  bool inDepth = in < from;
+  if (!inDepth) crossings[n++] = {in, 0, 0};
+  if (out < to) crossings[n++] = {out, 1, 0};
+  int column = (int)std::ceil(gx(from)) - 1, row = (int)std::ceil(gy(from)) - 1;
+  for (int c = std::min(column, shape.columns - 1); c > gx(to) && c >= 0 && n < kMost; --c)
+    crossings[n++] = {CrossX(path, (c - shape.offsetX) / shape.scaleX), 2, c};
+  for (int r = std::min(row, shape.rows - 1); r > gy(to) && r >= 0 && n < kMost; --r)
+    crossings[n++] = {CrossY(path, r / shape.scaleY - shape.offsetY), 3, r};
+  if (n == kMost) {
+    events.full = true;
+    return false;
+  }
+  std::sort(crossings, crossings + n,
+            [](const Crossing& a, const Crossing& b) { return a.at < b.at; });
+  const bool startLit = inDepth && SlabCellLit(layers, l, column, row);
+  bool lit = startLit;
+  for (int m = 0; m < n; ++m) {
+    const Crossing& x = crossings[m];
+    switch (x.what) {
+      case 0: inDepth = true; break;
+      case 1: inDepth = false; break;
+      case 2: column = x.line - 1; break;
+      default: row = x.line - 1; break;
+    }
+    const bool after = inDepth && SlabCellLit(layers, l, column, row);
+    const bool edge = (x.what == 2 && (x.line == 0 || x.line == shape.columns - 1)) ||
+                      (x.what == 3 && (x.line == 0 || x.line == shape.rows - 1));
+    const bool close = (m > 0 && x.at - crossings[m - 1].at < 2 * kWindow) ||
+                       (m + 1 < n && crossings[m + 1].at - x.at < 2 * kWindow);
+    if (after != lit || edge || close) {
+      events.Add({x.at, x.at, Event::kSlab, (1 << l) | (after ? 8 : 0)});
+    }
+    lit = after;
+  }
+  return startLit;
+}
+
+// Looks at sample t of the ray with the definitions.
+static SampleState Evaluate(const Scene& scene, const SkipMaps& maps, const Ray& ray, int t) {
+  const SamplePoint s =
+      ComputeSamplePointAt(scene.rotation, ray.x0, ray.y0, maps.depth[t], maps.perspective[t]);
+  const int cell = VoxelCellIndex(s.sx, s.sy, s.sz);
+  SampleState state = {scene.field.radiusGrid[cell] > 0 ? cell : -1, 0};
+  for (int l = 0; l < 3; ++l) {
+    const float gz = LayerDepth(kLayers[l], s.sz);
+    if (!(gz <= 2 && gz >= -1)) continue;
+    if (LayerCellLit(scene.layers, kLayers[l], LayerCoordinates(kLayers[l], s.sx, s.sy, s.sz)))
+      state.lit |= 1u << l;
+  }
+  return state;
+}
+
+// Collects one ray's samples into runs of the same layers and shades each
+// run that blends.
+struct RunCollector {
   const Scene& scene;
   const SkipMaps& maps;
   const MarchKernels& kernels;
-  const Ray* rays;
-  const GroupBounds& bounds;
+  const Ray& ray;
   ContributionLists& lists;
-  MarchCounts* counts;
+  int k;
+  MarchCounts& counts;
+  int first = 0, last = -1;
+  SampleState state = {-1, 0};
+
+  void Add(int from, int to, SampleState s) {
+    if (from > to) return;
+    if (s == state && from == last + 1) {
+      last = to;
+      return;
+    }
+    Flush();
+    first = from, last = to, state = s;
+  }
+
+  void Flush() {
+    if (last < first || (state.cell < 0 && state.lit == 0)) return;
+    SampleRun run = {ray.x0, ray.y0, state.cell >= 0, 0.0f, 0.0f, {false, false, false}};
+    if (run.voxel) {
+      run.r = scene.field.radiusGrid[state.cell];
+      run.kind = scene.field.kindGrid[state.cell];
+    }
+    for (int l = 0; l < 3; ++l) run.lit[l] = (state.lit >> l & 1) != 0;
+    kernels.shadeRun(scene, maps, run, first, last, lists, k);
+    counts.evaluated += last - first + 1;
+    ++counts.runs;
+  }
 };
 
-// How far the sample points of rays k0 to k1 - 1 lie from those of ray
-// ref, per axis. Sample points are linear in y0 at a given sample:
-// d(sx, sy, sz)/dy0 = (-sA sB p / 2, cA p / 2, -sA cB), with p / 2 at most
-// 60 / 65. Each computed point strays from its exact one by less than
-// kPathError.
-static Margins Spread(const ViewRotation& v, const Ray* rays, int k0, int k1, int ref) {
-  const double dy0 =
-      std::max((double)rays[ref].y0 - rays[k0].y0, (double)rays[k1 - 1].y0 - rays[ref].y0);
-  const double most = 60.0 / 65;
-  return {std::fabs((double)v.sinA * v.sinB) * most * dy0 + 2 * kPathError,
-          std::fabs((double)v.cosA) * most * dy0 + 2 * kPathError,
-          std::fabs((double)v.sinA * v.cosB) * dy0 + 2 * kPathError};
-}
-
-// One step of ray k's own march at sample ti: a look, and the run it
-// shades or the samples it skips. Returns the sample after them.
-static int Step(const GroupMarch& g, int k, int ti, int to) {
-  const Look look = Examine(g.scene, g.maps, g.rays[k], g.bounds, ti, {0, 0, 0});
-  ++g.counts[k].examined;
-  const int last = std::min(ti + look.hold, to);
-  if (look.blends) {
-    g.kernels.shadeRun(g.scene, g.maps, look.run, ti, last, g.lists, k);
-    g.counts[k].evaluated += last - ti + 1;
-    ++g.counts[k].runs;
+// One ray: its crossings, in order; the samples next to each looked at,
+// those between them taken as the crossings say.
+static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels,
+                     const GroupPlan& plan, const Ray& ray, ContributionLists& lists, int k,
+                     MarchCounts& counts, Events& events) {
+  RunCollector runs = {scene, maps, kernels, ray, lists, k, counts};
+  events.count = 0;
+  events.full = plan.tooMany || maps.crossingError < 0;
+  SampleState state = {-1, 0};
+  if (!events.full) {
+    for (int c = 0; c < plan.candidateCount; ++c) CellEvents(ray.path, plan.candidates[c], events);
+    for (int l = 0; l < 3; ++l) {
+      if (plan.slabInReach[l] && SlabEvents(scene.layers, ray.path, l, events))
+        state.lit |= 1u << l;
+    }
   }
-  return last + 1;
-}
-
-// Two rays on their own, step by step by turns: each step waits on the
-// one before it, so two rays' steps side by side keep the processor busier.
-static void MarchTwo(const GroupMarch& g, int k, int from, int to) {
-  int a = from, b = from;
-  while (a <= to && b <= to) {
-    a = Step(g, k, a, to);
-    b = Step(g, k + 1, b, to);
-  }
-  while (a <= to) a = Step(g, k, a, to);
-  while (b <= to) b = Step(g, k + 1, b, to);
-}
-
-// Rays k0 to k1 - 1 of a group (neighbouring rows of one column) run side
-// by side through the scene, their sample points hundredths of a cell
-// apart. Where one look at the middle ray, its margins widened by that
-// spread, shows that none of them can blend for a while, all skip
-// together; elsewhere each half goes on as a group of its own for a
-// while, down to single rays.
-static void MarchRays(const GroupMarch& g, int k0, int k1, int from, int to) {
-  if (k1 - k0 == 1) {
-    for (int ti = from; ti <= to;) ti = Step(g, k0, ti, to);
+  if (events.full) {
+    // Beyond the bounds: every sample looked at.
+    for (int t = 0; t <= 2000; ++t) runs.Add(t, t, Evaluate(scene, maps, ray, t));
+    counts.examined += kSamplesPerRay;
+    runs.Flush();
     return;
   }
-  const int ref = (k0 + k1 - 1) / 2, middle = (k0 + k1) / 2;
-  const Margins spread = Spread(g.scene.rotation, g.rays, k0, k1, ref);
-  for (int ti = from; ti <= to;) {
-    const Look together = Examine(g.scene, g.maps, g.rays[ref], g.bounds, ti, spread);
-    ++g.counts[ref].examined;
-    if (!together.blends && together.hold >= 1) {
-      ti = std::min(ti + together.hold, to) + 1;
-      continue;
+  std::sort(events.list, events.list + events.count,
+            [](const Event& a, const Event& b) { return a.from < b.from; });
+  int t = 0;
+  for (int e = 0; e < events.count && t <= 2000; ++e) {
+    const Event& x = events.list[e];
+    const int lookFrom = std::max((int)std::ceil(x.from - kWindow), t);
+    const int lookTo = std::min((int)std::floor(x.to + kWindow), 2000);
+    runs.Add(t, std::min(lookFrom - 1, 2000), state);
+    t = std::max(t, lookFrom);
+    switch (x.kind) {
+      case Event::kEnter: state.cell = x.value; break;
+      case Event::kLeave:
+        if (state.cell == x.value) state.cell = -1;
+        break;
+      case Event::kSlab:
+        state.lit = (state.lit & ~(unsigned)(x.value & 7)) | ((x.value & 8) ? x.value & 7 : 0);
+        break;
+      case Event::kLook: break;
     }
-    const int end = std::min(ti + kWindow - 1, to);
-    if (k1 - k0 == 2) {
-      MarchTwo(g, k0, ti, end);
-    } else {
-      MarchRays(g, k0, middle, ti, end);
-      MarchRays(g, middle, k1, ti, end);
+    for (; t <= lookTo; ++t) {
+      runs.Add(t, t, Evaluate(scene, maps, ray, t));
+      ++counts.examined;
     }
-    ti = end + 1;
   }
+  runs.Add(t, 2000, state);
+  runs.Flush();
 }
 
 void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels, float x,
                   float y, int rays, ContributionLists& lists, MarchCounts* counts) {
   Ray group[kGroupRays];
   MarchCounts n[kGroupRays];
+  const float x0 = ColumnCoordinate(x);
   for (int k = 0; k < rays; ++k) {
-    group[k] = {ColumnCoordinate(x), RowCoordinate(y + (float)k)};
+    const float y0 = RowCoordinate(y + (float)k);
+    group[k] = {x0, y0, PathOf(scene.rotation, x0, y0)};
     lists.count[k] = 0;
   }
   const float y0Low = group[0].y0, y0High = group[rays - 1].y0;
-  GroupBounds bounds;
-  bounds.step = BoundRayStep(scene.rotation, group[0].x0, y0Low, y0High);
+  GroupPlan plan;
+  FindCandidates(scene, maps, x0, y0Low, y0High, plan);
   for (int l = 0; l < 3; ++l) {
-    bounds.slabs[l] = SlabSamples(scene.rotation, group[0].x0, y0Low, y0High, kSlabShapes[l],
-                                  maps.slab[l].litBox);
+    plan.slabInReach[l] =
+        SlabInReach(scene.rotation, x0, y0Low, y0High, kSlabShapes[l], maps.litBox[l]);
   }
-  MarchRays({scene, maps, kernels, group, bounds, lists, n}, 0, rays, 0, 2000);
+  Events events;
+  for (int k = 0; k < rays; ++k)
+    MarchRay(scene, maps, kernels, plan, group[k], lists, k, n[k], events);
   if (counts != nullptr) {
     for (int k = 0; k < rays; ++k) {
       counts[k].evaluated += n[k].evaluated;

@@ -1,9 +1,10 @@
 // The fast march against the straightforward one: same colours, every
-// contributing sample taken, distance maps and movement bounds that hold.
+// contributing sample taken, distance maps and crossing bounds that hold.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,6 +16,22 @@
 #include "tools/FrameDigest.h"
 
 namespace {
+
+constexpr BitmapLayer kLayers[3] = {kWordLayer, kStripLayer, kBannerLayer};
+
+// Whether the cells around bitmap cell (c, r) hold both lit and unlit ones
+// (off the bitmap counts as unlit).
+bool NearLitEdge(const int32_t* map, int columns, int rows, int c, int r) {
+  bool lit = false, unlit = false;
+  for (int dc = -1; dc <= 1; ++dc) {
+    for (int dr = -1; dr <= 1; ++dr) {
+      const int cc = c + dc, rr = r + dr;
+      const bool on = cc >= 0 && rr >= 0 && cc < columns && rr < rows && map[cc * rows + rr] == 1;
+      (on ? lit : unlit) = true;
+    }
+  }
+  return lit && unlit;
+}
 
 // How many samples of the pixel blend into it, by the straightforward march.
 int ContributingSamples(const Scene& scene, int x, int y) {
@@ -40,8 +57,8 @@ std::vector<MarchKernels> Kernels() {
   return kernels;
 }
 
-// The pixel alone, and as each ray of a group of four (so that it is in
-// turn the ray whose look decides for the group, and one of the others).
+// The pixel alone, and as each ray of a group (the group's rays share the
+// occupied cells found near them, so each place in it is tried).
 void ExpectSameAsReference(int x, int y) {
   const Built& b = TheScene();
   const COLORREF reference = MarchPixel(b.scene, (float)x, (float)y);
@@ -64,16 +81,18 @@ void ExpectSameAsReference(int x, int y) {
   }
 }
 
-// The movement bounds assume the third angle of the view rotation is 0.
+// The crossing bounds assume the third angle of the view rotation is 0.
 // Were it not, the fast march must still give the straightforward march's
 // colours: it then looks at every sample.
 TEST(FastMarch, AnotherThirdAngleStillMatchesTheReference) {
   auto scene = std::make_unique<Scene>(TheScene().scene);
   scene->rotation.sinC = (float)std::sin(0.3), scene->rotation.cosC = (float)std::cos(0.3);
+  auto maps = std::make_unique<SkipMaps>();
+  BuildSkipMaps(*scene, *maps);
   for (int x : {300, 512}) {
     for (int y = 0; y <= 768; y += 7) {
       for (const MarchKernels& kernels : Kernels()) {
-        ASSERT_EQ(MarchPixelFast(*scene, TheScene().maps, kernels, (float)x, (float)y),
+        ASSERT_EQ(MarchPixelFast(*scene, *maps, kernels, (float)x, (float)y),
                   MarchPixel(*scene, (float)x, (float)y))
             << "pixel " << x << ", " << y;
       }
@@ -130,13 +149,10 @@ TEST(FastMarch, GrazingRaysMatchTheReference) {
         nearest = std::min({nearest, std::fabs(gz + 1.0), std::fabs(gz - 2.0)});
         // The faces of the word's cells where lit meets unlit, in sample units.
         const GridPoint g = LayerCoordinates(kWordLayer, s.sx, s.sy, s.sz);
-        if (gz >= -1 && gz <= 2 && g.gx > 0 && g.gx < kWordColumns && g.gy > 0 &&
-            g.gy < kWordRows) {
-          const int cell = (int)g.gx * kWordRows + (int)g.gy;
-          if (b.maps.slab[0].lit[cell] <= 1 && b.maps.slab[0].dark[cell] <= 1) {
-            nearest = std::min({nearest, std::fabs(g.gx - std::round(g.gx)) / 1.8,
-                                std::fabs(g.gy - std::round(g.gy)) * 1.5});
-          }
+        if (gz >= -1 && gz <= 2 && NearLitEdge(b.scene.layers.wordMap, kWordColumns, kWordRows,
+                                               (int)std::ceil(g.gx) - 1, (int)std::ceil(g.gy) - 1)) {
+          nearest = std::min({nearest, std::fabs(g.gx - std::round(g.gx)) / 1.8,
+                              std::fabs(g.gy - std::round(g.gy)) * 1.5});
         }
       }
       grazes.push_back({nearest, x, y});
@@ -163,102 +179,100 @@ TEST(SkipMaps, DistancesAreChebyshevToTheNearestContributingCell) {
     }
     ASSERT_EQ(b.maps.voxel[c], best) << "cell " << c;
   }
-  // Each bitmap, by brute force: the distance to the nearest lit cell, and
-  // to the nearest cell where a lit run ends (unlit, the last column or
-  // row, or off the bitmap: one past its edge).
-  const int32_t* bitmaps[3] = {b.scene.layers.wordMap, b.scene.layers.stripMap,
-                               b.scene.layers.bannerMap};
-  const int columnCounts[3] = {kWordColumns, kStripColumns, kBannerColumns};
-  const int rowCounts[3] = {kWordRows, kStripRows, kBannerRows};
-  for (int l = 0; l < 3; ++l) {
-    const int columns = columnCounts[l], rows = rowCounts[l];
-    const auto lit = [&](int c, int r) {
-      return c >= 0 && r >= 0 && c < columns && r < rows && bitmaps[l][c * rows + r] == 1;
-    };
-    for (int c = 0; c < columns; ++c) {
-      for (int r = 0; r < rows; ++r) {
-        int toLit = 255, toDark = 255;
-        for (int oc = -1; oc <= columns; ++oc) {
-          for (int orow = -1; orow <= rows; ++orow) {
-            const int d = std::max(std::abs(c - oc), std::abs(r - orow));
-            if (lit(oc, orow)) toLit = std::min(toLit, d);
-            if (!lit(oc, orow) || oc == columns - 1 || orow == rows - 1)
-              toDark = std::min(toDark, d);
-          }
-        }
-        ASSERT_EQ(b.maps.slab[l].lit[c * rows + r], toLit) << "layer " << l << " " << c << " " << r;
-        ASSERT_EQ(b.maps.slab[l].dark[c * rows + r], toDark)
-            << "layer " << l << " " << c << " " << r;
-      }
-    }
+}
+
+// Every integer face f between the computed value and the exact one (or on
+// either) is crossed by the exact path within CrossingError of sample t.
+void ExpectFacesNearCrossing(double computed, double exact, double t, double error,
+                             const std::function<double(int)>& crossing, const char* what) {
+  for (int f = (int)std::floor(std::min(computed, exact)); f <= std::ceil(std::max(computed, exact));
+       ++f) {
+    if ((computed < f && exact < f) || (computed > f && exact > f)) continue;
+    ASSERT_LE(std::fabs(crossing(f) - t), error) << what << " face " << f << " at sample " << t;
   }
 }
 
-TEST(SkipMaps, NeighbourBitsMarkContributingNeighbours) {
-  const Built& b = TheScene();
-  for (int c = 2500 * 14; c < 2500 * 36; ++c) {
-    const int i = c / 2500, j = c / 50 % 50, k = c % 50;
-    if (j == 0 || k == 0 || j == 49 || k == 49) continue;
-    for (int n = 0; n < 26; ++n) {
-      const CellOffset o = kVoxelNeighbours[n];
-      const bool occupied = b.maps.voxel[(i + o.x) * 2500 + (j + o.y) * 50 + (k + o.z)] == 0;
-      ASSERT_EQ((b.maps.voxelNear[c] >> n & 1) != 0, occupied);
-    }
-  }
-}
-
-TEST(SkipMaps, TubesCountEmptyLayersUpwards) {
-  const Built& b = TheScene();
-  const auto occupied = [&](int i, int j, int k) {
-    return i >= 0 && j >= 0 && i < kGridSize && j < kGridSize &&
-           b.scene.field.radiusGrid[i * 2500 + j * 50 + k] > 0;
-  };
-  for (int c = 0; c < kGridCells; c += 3) {
-    const int i = c / 2500, j = c / 50 % 50;
-    int run = 0;
-    for (int k = c % 50; k < kGridSize; ++k, ++run) {
-      bool empty = true;
-      for (int a = -kTubeWidth; a <= kTubeWidth; ++a)
-        for (int d = -kTubeWidth; d <= kTubeWidth; ++d) empty = empty && !occupied(i + a, j + d, k);
-      if (!empty) break;
-    }
-    ASSERT_EQ(b.maps.tube[c], run) << "cell " << c;
-  }
-}
-
-TEST(RayStep, SamplePointsStayNearTheExactPathAndWithinTheStepBound) {
+// The crossings against the computed samples, ray by ray over whole columns:
+// the computed point stays far within kPathError of the exact path, and
+// wherever it falls in another voxel cell or slab cell than the exact path
+// does at the same sample, the path crosses the face between them within
+// CrossingError (< 1/2) of that sample; so the samples next to crossings
+// are the only ones that can surprise.
+TEST(RayPath, ComputedSamplesLeaveTheExactPathsCellsOnlyNextToCrossings) {
   const ViewRotation& v = TheScene().scene.rotation;
-  for (int x : {0, 1, 200, 512, 900, 1024}) {
-    for (int y : {0, 5, 384, 600, 768}) {
+  const double error = CrossingError(v);
+  ASSERT_GE(error, 0);
+  ASSERT_LT(error, 0.5);
+  for (int x : {0, 1, 137, 512, 777, 1024}) {
+    for (int y = 0; y <= 768; y += (y == 0 || y >= 764) ? 1 : 4) {
       const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
-      const RayStep step = BoundRayStep(v, x0, y0, y0);
-      SamplePoint last = ComputeSamplePoint(v, x0, y0, 0);
+      const RayPath path = PathOf(v, x0, y0);
       for (int t = 0; t <= 2000; ++t) {
         const SamplePoint s = ComputeSamplePoint(v, x0, y0, (float)t);
-        const long double z0 = t / 100.0L - 10;
-        const long double half = (50 - z0) / 65;
-        const long double y1 = y0 * (long double)v.cosA + z0 * v.sinA;
-        const long double z1 = z0 * v.cosA - y0 * (long double)v.sinA;
-        const long double x2 = x0 * (long double)v.cosB + z1 * v.sinB;
-        const long double z2 = z1 * v.cosB - x0 * (long double)v.sinB;
-        ASSERT_LT(std::fabs((long double)s.sx - x2 * half), kPathError / 4)
-            << x << " " << y << " " << t;
-        ASSERT_LT(std::fabs((long double)s.sy - y1 * half), kPathError / 4);
-        ASSERT_LT(std::fabs((long double)s.sz - z2), kPathError / 4);
-        // Consecutive samples move less than the bound, per axis.
-        const auto within = [](double move, AxisStep m) {
-          return move * (move > 0 ? m.up : -m.down) <= 1.0;
-        };
-        // From every part of the ray that this step lies in or after.
-        for (int q = 0; q <= (t > 0 ? (t - 1) / kPartSamples : 0) && q < kRayParts; ++q) {
-          const AxisSteps& m = step.part[q];
-          ASSERT_TRUE(within(s.sx - last.sx, m.x)) << x << " " << y << " " << t << " " << q;
-          ASSERT_TRUE(within(s.sy - last.sy, m.y)) << x << " " << y << " " << t << " " << q;
-          ASSERT_TRUE(within(s.sz - last.sz, m.z)) << x << " " << y << " " << t << " " << q;
+        const double ex = PathX(path, t), ey = PathY(path, t), ez = PathZ(path, t);
+        ASSERT_LT(std::fabs(s.sx - ex), kPathError / 4) << x << " " << y << " " << t;
+        ASSERT_LT(std::fabs(s.sy - ey), kPathError / 4) << x << " " << y << " " << t;
+        ASSERT_LT(std::fabs(s.sz - ez), kPathError / 4) << x << " " << y << " " << t;
+        ASSERT_NEAR(CrossX(path, ex), t, 1e-6);
+        ASSERT_NEAR(CrossY(path, ey), t, 1e-6);
+        ASSERT_NEAR(CrossZ(path, ez), t, 1e-6);
+        // Voxel cells: the coordinates shifted by 25 as the cell index takes them.
+        const auto shifted = [](float u) { return (double)(float)((double)u + 25); };
+        ExpectFacesNearCrossing(shifted(s.sx), ex + 25, t, error,
+                                [&](int f) { return CrossX(path, f - 25); }, "voxel x");
+        ExpectFacesNearCrossing(shifted(s.sy), ey + 25, t, error,
+                                [&](int f) { return CrossY(path, f - 25); }, "voxel y");
+        ExpectFacesNearCrossing(shifted(s.sz), ez + 25, t, error,
+                                [&](int f) { return CrossZ(path, f - 25); }, "voxel z");
+        for (int l = 0; l < 3; ++l) {
+          const SlabShape& shape = kSlabShapes[l];
+          const GridPoint g = LayerCoordinates(kLayers[l], s.sx, s.sy, s.sz);
+          ExpectFacesNearCrossing(
+              g.gx, ex * shape.scaleX + shape.offsetX, t, error,
+              [&](int f) { return CrossX(path, (f - shape.offsetX) / shape.scaleX); }, "slab x");
+          ExpectFacesNearCrossing(
+              g.gy, (ey + shape.offsetY) * shape.scaleY, t, error,
+              [&](int f) { return CrossY(path, f / shape.scaleY - shape.offsetY); }, "slab y");
+          for (double face : {shape.szLow, shape.szHigh}) {
+            const double depthFace = face == shape.szLow ? -1 : 2;
+            if ((g.gz < depthFace) != (ez < face) || g.gz == depthFace) {
+              ASSERT_LE(std::fabs(CrossZ(path, face) - t), error) << "slab depth at " << t;
+            }
+          }
         }
-        last = s;
       }
     }
+  }
+}
+
+// The premises hold for the scene's rotation alone: with a third angle
+// the bound says to look at every sample.
+TEST(RayPath, AnotherThirdAngleHasNoCrossingBound) {
+  ViewRotation v = TheScene().scene.rotation;
+  v.sinC = (float)std::sin(0.3), v.cosC = (float)std::cos(0.3);
+  EXPECT_LT(CrossingError(v), 0);
+}
+
+// The bounding box of a bitmap's lit cells, against the bitmap.
+TEST(RayPath, LitBoxesHoldEveryLitCellAndTouchOne) {
+  const Built& b = TheScene();
+  const int32_t* bitmaps[3] = {b.scene.layers.wordMap, b.scene.layers.stripMap,
+                               b.scene.layers.bannerMap};
+  for (int l = 0; l < 3; ++l) {
+    const SlabShape& shape = kSlabShapes[l];
+    const CellBox box = b.maps.litBox[l];
+    bool touches[4] = {};
+    for (int c = 0; c < shape.columns; ++c) {
+      for (int r = 0; r < shape.rows; ++r) {
+        if (bitmaps[l][c * shape.rows + r] != 1) continue;
+        ASSERT_TRUE(c >= box.firstColumn && c <= box.lastColumn && r >= box.firstRow &&
+                    r <= box.lastRow)
+            << "layer " << l << " cell " << c << ", " << r;
+        touches[0] |= c == box.firstColumn, touches[1] |= c == box.lastColumn;
+        touches[2] |= r == box.firstRow, touches[3] |= r == box.lastRow;
+      }
+    }
+    EXPECT_TRUE(touches[0] && touches[1] && touches[2] && touches[3]) << "layer " << l;
   }
 }
 

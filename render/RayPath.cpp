@@ -1,0 +1,159 @@
+// The rays' exact paths and their crossings with cell faces.
+#include "render/RayPath.h"
+
+#include <algorithm>
+#include <cmath>
+
+// Crossings are sought a little beyond the ray's ends, so that the samples
+// next to a crossing just outside the ray are looked at too.
+constexpr double kDepthLow = -10.05, kDepthHigh = 10.05;
+
+static double DepthOf(double t) {
+  return t / 100 - 10;
+}
+
+static double SampleOf(double z0) {
+  return (z0 + 10) * 100;
+}
+
+RayPath PathOf(const ViewRotation& v, float x0, float y0) {
+  const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB;
+  return {x0 * cB - y0 * sA * sB, cA * sB, y0 * cA, sA, -y0 * sA * cB - x0 * sB, cA * cB};
+}
+
+static double Falling(double a, double b, double z0) {
+  return (a + b * z0) * (50 - z0) * (1.0 / 65);
+}
+
+double PathX(const RayPath& path, double t) {
+  return Falling(path.ax, path.bx, DepthOf(t));
+}
+
+double PathY(const RayPath& path, double t) {
+  return Falling(path.ay, path.by, DepthOf(t));
+}
+
+double PathZ(const RayPath& path, double t) {
+  return path.az + path.bz * DepthOf(t);
+}
+
+// Where (a + b z0)(50 - z0) / 65, falling over the extended ray, passes s:
+// a root of -b z0^2 + (50 b - a) z0 + 50 a - 65 s, the one within the
+// bracket, by the stable form of the formula and one Newton step.
+static double CrossFalling(double a, double b, double s) {
+  const auto f = [&](double z0) { return (a + b * z0) * (50 - z0) - 65 * s; };
+  if (f(kDepthLow) < 0) return -kNever;
+  if (f(kDepthHigh) > 0) return kNever;
+  const double A = -b, B = 50 * b - a, C = 50 * a - 65 * s;
+  double z0;
+  if (std::fabs(A) < 1e-12) {
+    z0 = -C / B;
+  } else {
+    const double q = -0.5 * (B + std::copysign(std::sqrt(std::max(B * B - 4 * A * C, 0.0)), B));
+    const double roots[2] = {q / A, C / q};
+    const double middle = (kDepthLow + kDepthHigh) / 2;
+    z0 = std::fabs(roots[0] - middle) < std::fabs(roots[1] - middle) ? roots[0] : roots[1];
+  }
+  z0 -= f(z0) / (50 * b - a - 2 * b * z0);
+  return SampleOf(std::clamp(z0, kDepthLow, kDepthHigh));
+}
+
+double CrossX(const RayPath& path, double s) {
+  return CrossFalling(path.ax, path.bx, s);
+}
+
+double CrossY(const RayPath& path, double s) {
+  return CrossFalling(path.ay, path.by, s);
+}
+
+double CrossZ(const RayPath& path, double s) {
+  const double z0 = (s - path.az) / path.bz;
+  if (z0 < kDepthLow) return -kNever;
+  if (z0 > kDepthHigh) return kNever;
+  return SampleOf(z0);
+}
+
+// The least fall of (a + b z0)(50 - z0) / 65 per unit of z0, for a from
+// -aMost to aMost and z0 over the extended ray: its slope is linear in both,
+// so the extremes are at the corners. Negative if it does not always fall.
+static double LeastFall(double aMost, double b) {
+  double least = 1e9;
+  for (double a : {-aMost, aMost})
+    for (double z0 : {kDepthLow, kDepthHigh})
+      least = std::min(least, -(50 * b - a - 2 * b * z0) / 65);
+  return least;
+}
+
+double CrossingError(const ViewRotation& v) {
+  if (!(v.sinC == 0.0f && v.cosC == 1.0f)) return -1;
+  const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB;
+  // Over every ray: x0 and y0 lie within -10 to 10.
+  const double fallX = LeastFall(10 * std::fabs(cB) + 10 * std::fabs(sA * sB), cA * sB);
+  const double fallY = LeastFall(10 * std::fabs(cA), sA);
+  const double climbZ = cA * cB;
+  if (!(fallX > 0 && fallY > 0 && climbZ > 0)) return -1;
+  // A coordinate g = s * scale + offset, rounded to float (and a cell index
+  // from it), moves at scale times the exact pace per sample (z0 steps by
+  // 0.01) and strays from the exact g by scale times the path's stray plus
+  // the rounding of g (half an ulp: below 256 at most 2^-17). The voxel
+  // grid's s + 25 is the case of scale 1.
+  double error = 0;
+  const auto bound = [&](double pace, double scale) {
+    error = std::max(error, (kPathError * scale + 0x1p-17) / (pace * 0.01 * scale));
+  };
+  bound(fallX, 1), bound(fallY, 1), bound(climbZ, 1);
+  for (const SlabShape& shape : kSlabShapes) {
+    bound(fallX, shape.scaleX), bound(fallY, shape.scaleY), bound(climbZ, shape.scaleZ);
+  }
+  return error < 0.45 ? error : -1;
+}
+
+CellBox LitBox(const int32_t* map, int columns, int rows) {
+  CellBox box = {columns, -1, rows, -1};
+  for (int column = 0; column < columns; ++column) {
+    for (int row = 0; row < rows; ++row) {
+      if (map[column * rows + row] != 1) continue;
+      box.firstColumn = std::min(box.firstColumn, column);
+      box.lastColumn = std::max(box.lastColumn, column);
+      box.firstRow = std::min(box.firstRow, row);
+      box.lastRow = std::max(box.lastRow, row);
+    }
+  }
+  return box;
+}
+
+bool SlabInReach(const ViewRotation& v, float x0, float y0Low, float y0High,
+                 const SlabShape& shape, CellBox lit) {
+  if (lit.lastColumn < 0) return false;
+  if (CrossingError(v) < 0) return true;  // no bounds: look everywhere
+  // The depths z0 where the paths lie within the slab's depth, widened by
+  // far more than the stray. sz is linear in y0, so the outer rays bound it.
+  double from = kDepthHigh, to = kDepthLow;
+  for (float y0 : {y0Low, y0High}) {
+    const RayPath path = PathOf(v, x0, y0);
+    from = std::min(from, DepthOf(CrossZ(path, shape.szLow - 1e-3)) - 0.02);
+    to = std::max(to, DepthOf(CrossZ(path, shape.szHigh + 1e-3)) + 0.02);
+  }
+  from = std::max(from, kDepthLow), to = std::min(to, kDepthHigh);
+  if (from > to) return false;
+  // sx and sy fall along each ray and are linear in y0, so their extremes
+  // over the rays and depths lie at the corners.
+  double sxLow = 1e9, sxHigh = -1e9, syLow = 1e9, syHigh = -1e9;
+  for (float y0 : {y0Low, y0High}) {
+    const RayPath path = PathOf(v, x0, y0);
+    for (double z0 : {from, to}) {
+      const double sx = Falling(path.ax, path.bx, z0), sy = Falling(path.ay, path.by, z0);
+      sxLow = std::min(sxLow, sx), sxHigh = std::max(sxHigh, sx);
+      syLow = std::min(syLow, sy), syHigh = std::max(syHigh, sy);
+    }
+  }
+  // In the slab's columns and rows; the margin covers the stray and the
+  // rounding of gx and gy many times over.
+  const double margin = 0.01;
+  const double gxLow = sxLow * shape.scaleX + shape.offsetX - margin;
+  const double gxHigh = sxHigh * shape.scaleX + shape.offsetX + margin;
+  const double gyLow = (syLow + shape.offsetY) * shape.scaleY - margin;
+  const double gyHigh = (syHigh + shape.offsetY) * shape.scaleY + margin;
+  return !(gxHigh < lit.firstColumn || gxLow > lit.lastColumn + 1 || gyHigh < lit.firstRow ||
+           gyLow > lit.lastRow + 1);
+}

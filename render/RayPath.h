@@ -1,0 +1,80 @@
+// Inside the renderer: the exact paths of the rays, and where they cross
+// the faces of the cells that can contribute.
+//
+// With the third rotation angle 0, the sample point of sample t of the ray
+// through (x0, y0) follows, exactly, polynomials in its depth
+// z0 = t / 100 - 10:
+//   sx = (x0 cB - y0 sA sB + z0 cA sB) h,  sy = (y0 cA + z0 sA) h,
+//   sz = z0 cA cB - y0 sA cB - x0 sB,       with h = p / 2 = (50 - z0) / 65.
+// The computed (float) coordinates stray from these by less than
+// kPathError. For the scene's rotation each coordinate moves one way only
+// along every ray (sx and sy fall, sz climbs), never slower than a bound,
+// so the sample where a coordinate passes a cell face is known from the
+// polynomial to a fraction of a sample: the fast march need only look
+// exactly at the samples next to a crossing.
+#pragma once
+
+#include "render/Scene.h"
+
+// Computed sample coordinates stray from the exact path by a handful of
+// float roundings of values below 17 (under 1e-6 each): this is generous,
+// and the tests check it.
+constexpr double kPathError = 2e-5;
+
+// The exact path of one ray, in the depth z0.
+struct RayPath {
+  double ax, bx;  // sx = (ax + bx z0) (50 - z0) / 65
+  double ay, by;  // sy = (ay + by z0) (50 - z0) / 65
+  double az, bz;  // sz = az + bz z0
+};
+
+RayPath PathOf(const ViewRotation& v, float x0, float y0);
+
+// The exact coordinates at sample t (t need not be whole).
+double PathX(const RayPath& path, double t);
+double PathY(const RayPath& path, double t);
+double PathZ(const RayPath& path, double t);
+
+// The sample t (not whole, in general) where the exact coordinate passes
+// the value s. sx and sy fall along the ray, sz climbs. A crossing before
+// sample -5 or after sample 2005 gives -kNever or kNever.
+constexpr double kNever = 1e6;
+double CrossX(const RayPath& path, double s);
+double CrossY(const RayPath& path, double s);
+double CrossZ(const RayPath& path, double s);
+
+// A bound, in samples, on how far the sample where a computed coordinate
+// (or a cell index or slab coordinate taken from it) changes lies from the
+// crossing of the exact path: below 1/2, or negative where the rotation
+// breaks the premises (third angle not 0, or a coordinate that does not
+// move one way at a bounded pace), in which case every sample must be
+// looked at.
+double CrossingError(const ViewRotation& v);
+
+// A text slab's shape, units and place in sample space.
+struct SlabShape {
+  int columns, rows;
+  double scaleX, scaleY, scaleZ;  // layer units per sample unit
+  double offsetX, offsetY;        // gx = sx * scaleX + offsetX, gy = (sy + offsetY) * scaleY
+  double szLow, szHigh;           // the depth -1 to 2, in sz
+};
+
+// gy: sy / 1.5 + 2, (sy + 3.5) * 9 + 5, (sy - 3.5) * 9 + 5.
+constexpr SlabShape kSlabShapes[3] = {
+    {kWordColumns, kWordRows, 1.8, 1 / 1.5, 1, 12, 3, -1, 2},
+    {kStripColumns, kStripRows, 9, 9, 10, 64, 3.5 + 5.0 / 9, -0.1, 0.2},
+    {kBannerColumns, kBannerRows, 15, 9, 10, 106, -3.5 + 5.0 / 9, 2.4, 2.7}};
+
+// The columns and rows of a bitmap between which its lit cells lie, both
+// ends included.
+struct CellBox {
+  int firstColumn, lastColumn, firstRow, lastRow;
+};
+
+CellBox LitBox(const int32_t* map, int columns, int rows);
+
+// Whether any ray of column x0 with y0 from y0Low to y0High can come near
+// a lit cell of the slab within its depth: the exact paths' extremes over
+// the samples within the depth, widened far beyond their stray.
+bool SlabInReach(const ViewRotation& v, float x0, float y0Low, float y0High,
+                 const SlabShape& shape, CellBox lit);
