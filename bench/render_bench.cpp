@@ -249,7 +249,7 @@ void PrintSummary() {
   const double computed = (double)counts.evaluated + (double)(counts.examined - counts.runs);
   std::printf("samples shaded %llu (%.2f%%), in %llu runs\n", (unsigned long long)counts.evaluated,
               100 * counts.evaluated / total, (unsigned long long)counts.runs);
-  std::printf("looks at single samples %llu; samples never computed %.0f (%.2f%%)\n",
+  std::printf("samples looked at one by one, next to crossings, %llu; never computed %.0f (%.2f%%)\n",
               (unsigned long long)counts.examined, total - computed,
               100 * (total - computed) / total);
   std::printf("fast frame digest      %s\n", ColoursDigest(frame.data(), frame.size()).c_str());
