@@ -4,12 +4,13 @@
 // layers are shaded together (ShadeRun.h).
 //
 // Why it is exact. A sample whose computed coordinate could lie on either
-// side of a cell face lies within CrossingError (< 1/2) samples of where
-// the exact path crosses that face; the march looks at every sample within
-// kWindow = 1/2 of each crossing that matters, with the definitions. Every
-// other sample lies on the same side of every face as the exact path, so
-// the layers it blends in are those of the exact path's cell there, which
-// stay the same from one crossing to the next.
+// side of a cell face lies within w = CrossingError (about 0.12 for the
+// scene's rotation) samples of where the exact path crosses that face; the
+// march looks at every sample within w of each crossing that matters, with
+// the definitions. Every other sample lies on the same side of every face
+// as the exact path, so the layers it blends in are those of the exact
+// path's cell there, which stay the same from one crossing to the next.
+// Most crossings fall more than w from every sample and cost no look.
 #include "render/FastMarch.h"
 
 #include <algorithm>
@@ -19,15 +20,26 @@
 #include "render/ShadeRun.h"
 
 constexpr BitmapLayer kLayers[3] = {kWordLayer, kStripLayer, kBannerLayer};
-constexpr double kWindow = 0.5;
 
 // The occupied voxel cells that a group's rays may meet, found over
 // stretches of this many samples.
 constexpr int kStretch = 100;
+constexpr int kStretches = 2000 / kStretch;
 constexpr int kMaxCandidates = 128;
 // A ray's crossings, more than any ray of the scene has; a ray with more
 // is looked at sample by sample.
 constexpr int kMaxEvents = 512;
+
+// Floor and ceiling of values well within int's range, without the
+// library calls that a build for processors without SSE4.1 makes.
+static int FloorInt(double v) {
+  const int i = (int)v;
+  return i - (i > v);
+}
+static int CeilInt(double v) {
+  const int i = (int)v;
+  return i + (i < v);
+}
 
 struct Ray {
   float x0, y0;
@@ -70,46 +82,79 @@ struct GroupPlan {
   bool slabInReach[3];
 };
 
-// The occupied cells that any computed sample of rays from y0Low to y0High
-// can fall in: over each stretch of samples, the exact paths lie within the
-// box of their corners (sx, sy and sz are linear in y0 and move one way
-// along each ray), and the computed points within far less than 1e-4 of it.
-static void FindCandidates(const Scene& scene, const SkipMaps& maps, float x0, float y0Low,
-                           float y0High, GroupPlan& plan) {
+// The depths and perspective halves where the stretches meet, the same
+// for every ray.
+struct StretchEnds {
+  double z0[kStretches + 1], h[kStretches + 1];
+};
+
+static constexpr StretchEnds kEnds = [] {
+  StretchEnds ends = {};
+  for (int e = 0; e <= kStretches; ++e) {
+    ends.z0[e] = DepthOf(e * kStretch);
+    ends.h[e] = HalfOf(ends.z0[e]);
+  }
+  return ends;
+}();
+
+// The cells that the exact paths between two rays cover from stretch end
+// `first` to end `last`, at[axis][ray][end] their coordinates at the ends,
+// widened by 1e-4: from..to along each axis. Whether none is occupied, by
+// the distance from the box's middle cell to the nearest occupied cell.
+static bool BoxIsEmpty(const SkipMaps& maps, const double (&at)[3][2][kStretches + 1], int first,
+                       int last, int (&from)[3], int (&to)[3]) {
+  int middle[3], reach = 0;
+  for (int a = 0; a < 3; ++a) {
+    // Falling axes are lowest at the last end, the climbing one at the first.
+    const int lowEnd = a < 2 ? last : first, highEnd = a < 2 ? first : last;
+    const double low = std::min(at[a][0][lowEnd], at[a][1][lowEnd]);
+    const double high = std::max(at[a][0][highEnd], at[a][1][highEnd]);
+    from[a] = std::clamp(FloorInt(low - 1e-4 + 25), 0, kGridSize - 1);
+    to[a] = std::clamp(FloorInt(high + 1e-4 + 25), 0, kGridSize - 1);
+    middle[a] = (from[a] + to[a]) / 2;
+    reach = std::max(reach, to[a] - middle[a]);
+  }
+  // Every cell of the box lies within `reach` of its middle cell.
+  return maps.voxel[middle[0] * 2500 + middle[1] * 50 + middle[2]] > reach;
+}
+
+// The occupied cells that any computed sample of the rays between two
+// paths (the group's first and last) can fall in. Over each stretch of
+// samples the exact paths lie within the box of their ends: sx, sy and sz
+// are linear in y0, and move one way along each ray (sx and sy fall, sz
+// climbs). The computed points lie far less than 1e-4 from it.
+static void FindCandidates(const SkipMaps& maps, const RayPath (&paths)[2], GroupPlan& plan) {
   plan.candidateCount = 0;
   plan.tooMany = false;
-  const RayPath ends[2] = {PathOf(scene.rotation, x0, y0Low), PathOf(scene.rotation, x0, y0High)};
-  for (int start = 0; start <= 2000; start += kStretch) {
-    double low[3] = {1e9, 1e9, 1e9}, high[3] = {-1e9, -1e9, -1e9};
-    for (const RayPath& path : ends) {
-      for (double t : {(double)start, (double)std::min(start + kStretch, 2000)}) {
-        const double s[3] = {PathX(path, t), PathY(path, t), PathZ(path, t)};
-        for (int a = 0; a < 3; ++a) low[a] = std::min(low[a], s[a]), high[a] = std::max(high[a], s[a]);
-      }
+  double at[3][2][kStretches + 1];  // axis, path, stretch end
+  for (int p = 0; p < 2; ++p) {
+    for (int e = 0; e <= kStretches; ++e) {
+      at[0][p][e] = PathXAt(paths[p], kEnds.z0[e], kEnds.h[e]);
+      at[1][p][e] = PathYAt(paths[p], kEnds.z0[e], kEnds.h[e]);
+      at[2][p][e] = PathZAt(paths[p], kEnds.z0[e]);
     }
-    int from[3], to[3];
-    for (int a = 0; a < 3; ++a) {
-      from[a] = std::clamp((int)std::floor(low[a] - 1e-4 + 25), 0, kGridSize - 1);
-      to[a] = std::clamp((int)std::floor(high[a] + 1e-4 + 25), 0, kGridSize - 1);
-    }
-    // Nothing occupied within the box's reach of its middle cell: skip it.
-    const int reach = std::max({to[0] - from[0], to[1] - from[1], to[2] - from[2]});
-    const int middle =
-        (from[0] + to[0]) / 2 * 2500 + (from[1] + to[1]) / 2 * 50 + (from[2] + to[2]) / 2;
-    if (maps.voxel[middle] > reach) continue;
-    for (int i = from[0]; i <= to[0]; ++i) {
-      for (int j = from[1]; j <= to[1]; ++j) {
-        for (int k = from[2]; k <= to[2]; ++k) {
-          const int cell = i * 2500 + j * 50 + k;
-          if (maps.voxel[cell] != 0) continue;
-          if (std::find(plan.candidates, plan.candidates + plan.candidateCount, cell) !=
-              plan.candidates + plan.candidateCount)
-            continue;
-          if (plan.candidateCount == kMaxCandidates) {
-            plan.tooMany = true;
-            return;
+  }
+  // Whole runs of stretches first: most of every ray is far from anything.
+  constexpr int kCoarse = 4;
+  int from[3], to[3];
+  for (int c = 0; c < kStretches; c += kCoarse) {
+    if (BoxIsEmpty(maps, at, c, c + kCoarse, from, to)) continue;
+    for (int s = c; s < c + kCoarse; ++s) {
+      if (BoxIsEmpty(maps, at, s, s + 1, from, to)) continue;
+      for (int i = from[0]; i <= to[0]; ++i) {
+        for (int j = from[1]; j <= to[1]; ++j) {
+          for (int k = from[2]; k <= to[2]; ++k) {
+            const int cell = i * 2500 + j * 50 + k;
+            if (maps.voxel[cell] != 0) continue;
+            if (std::find(plan.candidates, plan.candidates + plan.candidateCount, cell) !=
+                plan.candidates + plan.candidateCount)
+              continue;
+            if (plan.candidateCount == kMaxCandidates) {
+              plan.tooMany = true;
+              return;
+            }
+            plan.candidates[plan.candidateCount++] = cell;
           }
-          plan.candidates[plan.candidateCount++] = cell;
         }
       }
     }
@@ -119,7 +164,7 @@ static void FindCandidates(const Scene& scene, const SkipMaps& maps, float x0, f
 // Where the ray's exact path is inside the cell: from its last entry to
 // its first exit, over the three axes. Adds the crossings, or the near
 // miss, unless the path passes more than a sample clear of it.
-static void CellEvents(const RayPath& path, int cell, Events& events) {
+static void CellEvents(const RayPath& path, int cell, double window, Events& events) {
   const int i = cell / 2500, j = cell / 50 % 50, k = cell % 50;
   // sz climbs through the cell's depth.
   double lo = std::max(CrossZ(path, k - 25), -2.0), hi = std::min(CrossZ(path, k - 24), 2002.0);
@@ -135,7 +180,9 @@ static void CellEvents(const RayPath& path, int cell, Events& events) {
     return true;
   };
   if (!axis(PathX, CrossX, i - 25) || !axis(PathY, CrossY, j - 25)) return;
-  if (hi < lo - 1) return;
+  // Only a sample within the window of both an entry and an exit can fall
+  // in the cell the exact path misses.
+  if (hi < lo - 2 * window) return;
   if (hi >= lo) {
     events.Add({lo, lo, Event::kEnter, cell});
     events.Add({hi, hi, Event::kLeave, cell});
@@ -158,7 +205,8 @@ static bool SlabCellLit(const BitmapLayers& layers, int l, int c, int r) {
 // off lit cells, the bitmap's edges, and any two within a sample of each
 // other (there the exact path may pass a corner the other way round).
 // Returns whether the ray starts on a lit cell.
-static bool SlabEvents(const BitmapLayers& layers, const RayPath& path, int l, Events& events) {
+static bool SlabEvents(const BitmapLayers& layers, const RayPath& path, int l, double window,
+                       Events& events) {
   const SlabShape& shape = kSlabShapes[l];
   const double in = CrossZ(path, shape.szLow), out = CrossZ(path, shape.szHigh);
   if (out < -2 || in > 2002) return false;
@@ -179,7 +227,7 @@ static bool SlabEvents(const BitmapLayers& layers, const RayPath& path, int l, E
   bool inDepth = in < from;
   if (!inDepth) crossings[n++] = {in, 0, 0};
   if (out < to) crossings[n++] = {out, 1, 0};
-  int column = (int)std::ceil(gx(from)) - 1, row = (int)std::ceil(gy(from)) - 1;
+  int column = CeilInt(gx(from)) - 1, row = CeilInt(gy(from)) - 1;
   for (int c = std::min(column, shape.columns - 1); c > gx(to) && c >= 0 && n < kMost; --c)
     crossings[n++] = {CrossX(path, (c - shape.offsetX) / shape.scaleX), 2, c};
   for (int r = std::min(row, shape.rows - 1); r > gy(to) && r >= 0 && n < kMost; --r)
@@ -203,8 +251,8 @@ static bool SlabEvents(const BitmapLayers& layers, const RayPath& path, int l, E
     const bool after = inDepth && SlabCellLit(layers, l, column, row);
     const bool edge = (x.what == 2 && (x.line == 0 || x.line == shape.columns - 1)) ||
                       (x.what == 3 && (x.line == 0 || x.line == shape.rows - 1));
-    const bool close = (m > 0 && x.at - crossings[m - 1].at < 2 * kWindow) ||
-                       (m + 1 < n && crossings[m + 1].at - x.at < 2 * kWindow);
+    const bool close = (m > 0 && x.at - crossings[m - 1].at < 2 * window) ||
+                       (m + 1 < n && crossings[m + 1].at - x.at < 2 * window);
     if (after != lit || edge || close) {
       events.Add({x.at, x.at, Event::kSlab, (1 << l) | (after ? 8 : 0)});
     }
@@ -273,11 +321,13 @@ static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernel
   RunCollector runs = {scene, maps, kernels, ray, lists, k, counts};
   events.count = 0;
   events.full = plan.tooMany || maps.crossingError < 0;
+  const double window = maps.crossingError;
   SampleState state = {-1, 0};
   if (!events.full) {
-    for (int c = 0; c < plan.candidateCount; ++c) CellEvents(ray.path, plan.candidates[c], events);
+    for (int c = 0; c < plan.candidateCount; ++c)
+      CellEvents(ray.path, plan.candidates[c], window, events);
     for (int l = 0; l < 3; ++l) {
-      if (plan.slabInReach[l] && SlabEvents(scene.layers, ray.path, l, events))
+      if (plan.slabInReach[l] && SlabEvents(scene.layers, ray.path, l, window, events))
         state.lit |= 1u << l;
     }
   }
@@ -293,8 +343,8 @@ static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernel
   int t = 0;
   for (int e = 0; e < events.count && t <= 2000; ++e) {
     const Event& x = events.list[e];
-    const int lookFrom = std::max((int)std::ceil(x.from - kWindow), t);
-    const int lookTo = std::min((int)std::floor(x.to + kWindow), 2000);
+    const int lookFrom = std::max(CeilInt(x.from - window), t);
+    const int lookTo = std::min(FloorInt(x.to + window), 2000);
     runs.Add(t, std::min(lookFrom - 1, 2000), state);
     t = std::max(t, lookFrom);
     switch (x.kind) {
@@ -326,12 +376,15 @@ void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& 
     group[k] = {x0, y0, PathOf(scene.rotation, x0, y0)};
     lists.count[k] = 0;
   }
-  const float y0Low = group[0].y0, y0High = group[rays - 1].y0;
-  GroupPlan plan;
-  FindCandidates(scene, maps, x0, y0Low, y0High, plan);
-  for (int l = 0; l < 3; ++l) {
-    plan.slabInReach[l] =
-        SlabInReach(scene.rotation, x0, y0Low, y0High, kSlabShapes[l], maps.litBox[l]);
+  // Without a crossing bound every sample is looked at: nothing to plan.
+  GroupPlan plan = {};
+  if (maps.crossingError >= 0) {
+    const float y0Low = group[0].y0, y0High = group[rays - 1].y0;
+    FindCandidates(maps, {group[0].path, group[rays - 1].path}, plan);
+    for (int l = 0; l < 3; ++l) {
+      plan.slabInReach[l] =
+          SlabInReach(scene.rotation, x0, y0Low, y0High, kSlabShapes[l], maps.litBox[l]);
+    }
   }
   Events events;
   for (int k = 0; k < rays; ++k)

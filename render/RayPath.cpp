@@ -8,10 +8,6 @@
 // next to a crossing just outside the ray are looked at too.
 constexpr double kDepthLow = -10.05, kDepthHigh = 10.05;
 
-static double DepthOf(double t) {
-  return t / 100 - 10;
-}
-
 static double SampleOf(double z0) {
   return (z0 + 10) * 100;
 }
@@ -19,22 +15,6 @@ static double SampleOf(double z0) {
 RayPath PathOf(const ViewRotation& v, float x0, float y0) {
   const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB;
   return {x0 * cB - y0 * sA * sB, cA * sB, y0 * cA, sA, -y0 * sA * cB - x0 * sB, cA * cB};
-}
-
-static double Falling(double a, double b, double z0) {
-  return (a + b * z0) * (50 - z0) * (1.0 / 65);
-}
-
-double PathX(const RayPath& path, double t) {
-  return Falling(path.ax, path.bx, DepthOf(t));
-}
-
-double PathY(const RayPath& path, double t) {
-  return Falling(path.ay, path.by, DepthOf(t));
-}
-
-double PathZ(const RayPath& path, double t) {
-  return path.az + path.bz * DepthOf(t);
 }
 
 // Where (a + b z0)(50 - z0) / 65, falling over the extended ray, passes s:
@@ -125,7 +105,6 @@ CellBox LitBox(const int32_t* map, int columns, int rows) {
 bool SlabInReach(const ViewRotation& v, float x0, float y0Low, float y0High,
                  const SlabShape& shape, CellBox lit) {
   if (lit.lastColumn < 0) return false;
-  if (CrossingError(v) < 0) return true;  // no bounds: look everywhere
   // The depths z0 where the paths lie within the slab's depth, widened by
   // far more than the stray. sz is linear in y0, so the outer rays bound it.
   double from = kDepthHigh, to = kDepthLow;
@@ -142,7 +121,8 @@ bool SlabInReach(const ViewRotation& v, float x0, float y0Low, float y0High,
   for (float y0 : {y0Low, y0High}) {
     const RayPath path = PathOf(v, x0, y0);
     for (double z0 : {from, to}) {
-      const double sx = Falling(path.ax, path.bx, z0), sy = Falling(path.ay, path.by, z0);
+      const double h = HalfOf(z0);
+      const double sx = PathXAt(path, z0, h), sy = PathYAt(path, z0, h);
       sxLow = std::min(sxLow, sx), sxHigh = std::max(sxHigh, sx);
       syLow = std::min(syLow, sy), syHigh = std::max(syHigh, sy);
     }

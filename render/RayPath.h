@@ -30,10 +30,36 @@ struct RayPath {
 
 RayPath PathOf(const ViewRotation& v, float x0, float y0);
 
+// The depth z0 of sample t, and the perspective half (50 - z0) / 65 there.
+constexpr double DepthOf(double t) {
+  return t / 100 - 10;
+}
+constexpr double HalfOf(double z0) {
+  return (50 - z0) * (1.0 / 65);
+}
+
+// The exact coordinates at depth z0, given h = HalfOf(z0): for callers
+// that take many rays at the same depths.
+inline double PathXAt(const RayPath& path, double z0, double h) {
+  return (path.ax + path.bx * z0) * h;
+}
+inline double PathYAt(const RayPath& path, double z0, double h) {
+  return (path.ay + path.by * z0) * h;
+}
+inline double PathZAt(const RayPath& path, double z0) {
+  return path.az + path.bz * z0;
+}
+
 // The exact coordinates at sample t (t need not be whole).
-double PathX(const RayPath& path, double t);
-double PathY(const RayPath& path, double t);
-double PathZ(const RayPath& path, double t);
+inline double PathX(const RayPath& path, double t) {
+  return PathXAt(path, DepthOf(t), HalfOf(DepthOf(t)));
+}
+inline double PathY(const RayPath& path, double t) {
+  return PathYAt(path, DepthOf(t), HalfOf(DepthOf(t)));
+}
+inline double PathZ(const RayPath& path, double t) {
+  return PathZAt(path, DepthOf(t));
+}
 
 // The sample t (not whole, in general) where the exact coordinate passes
 // the value s. sx and sy fall along the ray, sz climbs. A crossing before
@@ -75,6 +101,7 @@ CellBox LitBox(const int32_t* map, int columns, int rows);
 
 // Whether any ray of column x0 with y0 from y0Low to y0High can come near
 // a lit cell of the slab within its depth: the exact paths' extremes over
-// the samples within the depth, widened far beyond their stray.
+// the samples within the depth, widened far beyond their stray. Only for a
+// rotation with a crossing bound (CrossingError >= 0).
 bool SlabInReach(const ViewRotation& v, float x0, float y0Low, float y0High,
                  const SlabShape& shape, CellBox lit);

@@ -85,21 +85,45 @@ D4 Widen(F4 v) {
   return (D4)_mm256_cvtps_pd((__m128)v);
 }
 
+// What the sample points of one ray share, splat once per run rather than
+// once per four samples.
+struct RayTerms {
+  D4 sinA, cosA, sinB, cosB;
+  D4 y0CosA, minusY0SinA, x0CosB, minusX0SinB;
+  bool turned;  // a third angle other than 0
+  D4 sinC, cosC;
+};
+
+RayTerms TermsOf(const ViewRotation& v, float x0, float y0) {
+  return {Splat(v.sinA),
+          Splat(v.cosA),
+          Splat(v.sinB),
+          Splat(v.cosB),
+          Splat((double)y0 * v.cosA),
+          Splat(-((double)y0 * v.sinA)),
+          Splat((double)x0 * v.cosB),
+          Splat(-((double)x0 * v.sinB)),
+          !(v.sinC == 0.0f && v.cosC == 1.0f),
+          Splat(v.sinC),
+          Splat(v.cosC)};
+}
+
 // ComputeSamplePointAt, four samples at once, given z0 and the float p.
-Points SamplePoints(const ViewRotation& v, float x0, float y0, D4 z0, F4 p) {
-  const F4 y1 = Narrow(MulAddExact(z0, Splat(v.sinA), Splat((double)y0 * v.cosA)));
-  const D4 z1 = ToFloat(MulAddExact(z0, Splat(v.cosA), Splat(-((double)y0 * v.sinA))));
-  const F4 x2 = Narrow(MulAddExact(z1, Splat(v.sinB), Splat((double)x0 * v.cosB)));
-  const D4 z2 = ToFloat(MulAddExact(z1, Splat(v.cosB), Splat(-((double)x0 * v.sinB))));
+// Inlined into the run shader's loop, where it is most of the work.
+[[gnu::always_inline]] inline Points SamplePoints(const RayTerms& v, D4 z0, F4 p) {
+  const F4 y1 = Narrow(MulAddExact(z0, v.sinA, v.y0CosA));
+  const D4 z1 = ToFloat(MulAddExact(z0, v.cosA, v.minusY0SinA));
+  const F4 x2 = Narrow(MulAddExact(z1, v.sinB, v.x0CosB));
+  const D4 z2 = ToFloat(MulAddExact(z1, v.cosB, v.minusX0SinB));
   F4 x3 = x2, y3 = y1;
   // With the third angle 0 (sin 0, cos 1) the last step is the identity:
   // x2 * 1 + y1 * 0 is x2 and y1 * 1 - x2 * 0 is y1, but for the sign of a
   // zero, which nothing downstream can tell (a cell offset, a shifted or
   // scaled coordinate of -0 and +0 are the same).
-  if (!(v.sinC == 0.0f && v.cosC == 1.0f)) {
+  if (v.turned) {
     const D4 x2d = Widen(x2), y1d = Widen(y1);
-    x3 = Narrow(x2d * Splat(v.cosC) + y1d * Splat(v.sinC));
-    y3 = Narrow(y1d * Splat(v.cosC) - x2d * Splat(v.sinC));
+    x3 = Narrow(x2d * v.cosC + y1d * v.sinC);
+    y3 = Narrow(y1d * v.cosC - x2d * v.sinC);
   }
   // x3 * p / 2 is exact in double, so its one rounding is that of the float
   // product of x3 and p / 2 (itself exact: p is above 1).
@@ -115,12 +139,13 @@ D4 CellOffset(D4 s) {
 // that the run shader takes over a whole chunk each: the distance term e,
 // then the alpha from it. Shorter chains of dependent operations let the
 // processor keep more groups of samples in flight.
-F4 GlowDistance(float r, float kind, const Points& s) {
+// `size` is r for a sphere (kind 1), r / 300 for a cube.
+[[gnu::always_inline]] inline F4 GlowDistance(double size, float kind, const Points& s) {
   const D4 dx = CellOffset(s.sx), dy = CellOffset(s.sy), dz = CellOffset(s.sz);
-  if (kind == 1.0f) return Narrow(Sqrt(dx * dx + dy * dy + dz * dz) - (double)r);
+  if (kind == 1.0f) return Narrow(Sqrt(dx * dx + dy * dy + dz * dz) - size);
   return Narrow(Sqrt(dx * dx * dx * dx * dx * dx + dy * dy * dy * dy * dy * dy +
                      dz * dz * dz * dz * dz * dz) -
-                (double)r / 300);
+                size);
 }
 
 F4 GlowAlpha(float kind, F4 e) {
@@ -205,8 +230,8 @@ void DivideByOddAvx2(const double* w, int d, double* quotients) {
 
 void SamplePointsAvx2(const ViewRotation& rotation, const SkipMaps& maps, float x0, float y0, int t,
                       SamplePoint* points) {
-  const Points s =
-      SamplePoints(rotation, x0, y0, Load(&maps.depth[t]), (F4)_mm_loadu_ps(&maps.perspective[t]));
+  const Points s = SamplePoints(TermsOf(rotation, x0, y0), Load(&maps.depth[t]),
+                                (F4)_mm_loadu_ps(&maps.perspective[t]));
   float sx[4], sy[4], sz[4];
   Store(sx, Narrow(s.sx)), Store(sy, Narrow(s.sy)), Store(sz, Narrow(s.sz));
   for (int i = 0; i < 4; ++i) points[i] = {sx[i], sy[i], sz[i]};
@@ -264,6 +289,8 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
   // lanes past `last` are computed and written past the ray's count, where
   // the lists have room; they are never blended.
   constexpr int kChunk = 16;  // groups of four samples
+  const RayTerms terms = TermsOf(scene.rotation, run.x0, run.y0);
+  const double size = run.kind == 1.0f ? (double)run.r : (double)run.r / 300;
   Points points[kChunk];
   Slot slots[kChunk][4];
   for (int start = first; start <= last; start += 4 * kChunk) {
@@ -271,13 +298,12 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
     for (int g = 0; g < groups; ++g) {
       // The depth tables run three entries past the last sample.
       const int t = start + 4 * g;
-      points[g] = SamplePoints(scene.rotation, run.x0, run.y0, Load(&maps.depth[t]),
-                               (F4)_mm_loadu_ps(&maps.perspective[t]));
+      points[g] = SamplePoints(terms, Load(&maps.depth[t]), (F4)_mm_loadu_ps(&maps.perspective[t]));
     }
     int slot = 0;
     if (run.voxel) {
       F4 e[kChunk];
-      for (int g = 0; g < groups; ++g) e[g] = GlowDistance(run.r, run.kind, points[g]);
+      for (int g = 0; g < groups; ++g) e[g] = GlowDistance(size, run.kind, points[g]);
       for (int g = 0; g < groups; ++g)
         slots[g][slot] = {GlowAlpha(run.kind, e[g]), glowRed, glowGreen, glowBlue};
       ++slot;
