@@ -14,6 +14,7 @@
 #include "render/FastMarch.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <memory>
 
@@ -97,27 +98,6 @@ static constexpr StretchEnds kEnds = [] {
   return ends;
 }();
 
-// The cells that the exact paths between two rays cover from stretch end
-// `first` to end `last`, at[axis][ray][end] their coordinates at the ends,
-// widened by 1e-4: from..to along each axis. Whether none is occupied, by
-// the distance from the box's middle cell to the nearest occupied cell.
-static bool BoxIsEmpty(const SkipMaps& maps, const double (&at)[3][2][kStretches + 1], int first,
-                       int last, int (&from)[3], int (&to)[3]) {
-  int middle[3], reach = 0;
-  for (int a = 0; a < 3; ++a) {
-    // Falling axes are lowest at the last end, the climbing one at the first.
-    const int lowEnd = a < 2 ? last : first, highEnd = a < 2 ? first : last;
-    const double low = std::min(at[a][0][lowEnd], at[a][1][lowEnd]);
-    const double high = std::max(at[a][0][highEnd], at[a][1][highEnd]);
-    from[a] = std::clamp(FloorInt(low - 1e-4 + 25), 0, kGridSize - 1);
-    to[a] = std::clamp(FloorInt(high + 1e-4 + 25), 0, kGridSize - 1);
-    middle[a] = (from[a] + to[a]) / 2;
-    reach = std::max(reach, to[a] - middle[a]);
-  }
-  // Every cell of the box lies within `reach` of its middle cell.
-  return maps.voxel[middle[0] * 2500 + middle[1] * 50 + middle[2]] > reach;
-}
-
 // The occupied cells that any computed sample of the rays between two
 // paths (the group's first and last) can fall in. Over each stretch of
 // samples the exact paths lie within the box of their ends: sx, sy and sz
@@ -134,27 +114,30 @@ static void FindCandidates(const SkipMaps& maps, const RayPath (&paths)[2], Grou
       at[2][p][e] = PathZAt(paths[p], kEnds.z0[e]);
     }
   }
-  // Whole runs of stretches first: most of every ray is far from anything.
-  constexpr int kCoarse = 4;
-  int from[3], to[3];
-  for (int c = 0; c < kStretches; c += kCoarse) {
-    if (BoxIsEmpty(maps, at, c, c + kCoarse, from, to)) continue;
-    for (int s = c; s < c + kCoarse; ++s) {
-      if (BoxIsEmpty(maps, at, s, s + 1, from, to)) continue;
-      for (int i = from[0]; i <= to[0]; ++i) {
-        for (int j = from[1]; j <= to[1]; ++j) {
-          for (int k = from[2]; k <= to[2]; ++k) {
-            const int cell = i * 2500 + j * 50 + k;
-            if (maps.voxel[cell] != 0) continue;
-            if (std::find(plan.candidates, plan.candidates + plan.candidateCount, cell) !=
-                plan.candidates + plan.candidateCount)
-              continue;
-            if (plan.candidateCount == kMaxCandidates) {
-              plan.tooMany = true;
-              return;
-            }
-            plan.candidates[plan.candidateCount++] = cell;
+  for (int s = 0; s < kStretches; ++s) {
+    int from[3], to[3];
+    for (int a = 0; a < 3; ++a) {
+      // Falling axes are lowest at the stretch's end, the climbing one at its start.
+      const int lowEnd = a < 2 ? s + 1 : s, highEnd = a < 2 ? s : s + 1;
+      const double low = std::min(at[a][0][lowEnd], at[a][1][lowEnd]);
+      const double high = std::max(at[a][0][highEnd], at[a][1][highEnd]);
+      from[a] = std::clamp(FloorInt(low - 1e-4 + 25), 0, kGridSize - 1);
+      to[a] = std::clamp(FloorInt(high + 1e-4 + 25), 0, kGridSize - 1);
+    }
+    // The box's cells along k, as bits, in each of its (i, j) columns.
+    const uint64_t span = (uint64_t{2} << to[2]) - (uint64_t{1} << from[2]);
+    for (int i = from[0]; i <= to[0]; ++i) {
+      for (int j = from[1]; j <= to[1]; ++j) {
+        for (uint64_t bits = maps.occupied[i * kGridSize + j] & span; bits != 0; bits &= bits - 1) {
+          const int cell = (i * kGridSize + j) * kGridSize + std::countr_zero(bits);
+          if (std::find(plan.candidates, plan.candidates + plan.candidateCount, cell) !=
+              plan.candidates + plan.candidateCount)
+            continue;
+          if (plan.candidateCount == kMaxCandidates) {
+            plan.tooMany = true;
+            return;
           }
+          plan.candidates[plan.candidateCount++] = cell;
         }
       }
     }

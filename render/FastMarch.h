@@ -20,9 +20,9 @@ constexpr int kColumnCount = 1025;  // columns 0 to 1024
 constexpr int kColumnHeight = 769;  // rows 0 to 768
 
 struct SkipMaps {
-  // Cells to the nearest occupied cell (Chebyshev distance, capped at 255),
-  // 0 inside one: finds the occupied cells near a bundle of rays quickly.
-  uint8_t voxel[kGridCells];
+  // Bit k of occupied[i * 50 + j] is set where cell (i, j, k) holds an
+  // object: the cells near a bundle of rays, a few words at a time.
+  uint64_t occupied[kGridSize * kGridSize];
   CellBox litBox[3];  // word, strip, banner
   // The depth z0 and perspective factor p of each sample index, the same on
   // every ray; three more past the last, repeating it, so that vector code

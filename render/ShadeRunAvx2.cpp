@@ -142,7 +142,9 @@ D4 CellOffset(D4 s) {
 // `size` is r for a sphere (kind 1), r / 300 for a cube.
 [[gnu::always_inline]] inline F4 GlowDistance(double size, float kind, const Points& s) {
   const D4 dx = CellOffset(s.sx), dy = CellOffset(s.sy), dz = CellOffset(s.sz);
-  if (kind == 1.0f) return Narrow(Sqrt(dx * dx + dy * dy + dz * dz) - size);
+  // Squares of floats are exact in double: the fused forms round each sum
+  // once, as written.
+  if (kind == 1.0f) return Narrow(Sqrt(MulAddExact(dz, dz, MulAddExact(dy, dy, dx * dx))) - size);
   return Narrow(Sqrt(dx * dx * dx * dx * dx * dx + dy * dy * dy * dy * dy * dy +
                      dz * dz * dz * dz * dz * dz) -
                 size);
@@ -352,12 +354,14 @@ void BlendBlocks(const ContributionLists& lists, int k, int i, Lanes& first, Lan
   for (int m = 0; m < 4; ++m) {
     const D4 alpha0 = Widen((F4)a0.entry[m]), keep0 = 1 - alpha0;
     const D4 alpha1 = Widen((F4)a1.entry[m]), keep1 = 1 - alpha1;
-    R0 = ToFloat(keep0 * R0 + Widen((F4)r0.entry[m]) * alpha0);
-    R1 = ToFloat(keep1 * R1 + Widen((F4)r1.entry[m]) * alpha1);
-    G0 = ToFloat(keep0 * G0 + Widen((F4)g0.entry[m]) * alpha0);
-    G1 = ToFloat(keep1 * G1 + Widen((F4)g1.entry[m]) * alpha1);
-    B0 = ToFloat(keep0 * B0 + Widen((F4)b0.entry[m]) * alpha0);
-    B1 = ToFloat(keep1 * B1 + Widen((F4)b1.entry[m]) * alpha1);
+    // colour * a is a product of two floats, exact in double, so fusing it
+    // into the sum rounds once, as the written form does.
+    R0 = ToFloat(MulAddExact(Widen((F4)r0.entry[m]), alpha0, keep0 * R0));
+    R1 = ToFloat(MulAddExact(Widen((F4)r1.entry[m]), alpha1, keep1 * R1));
+    G0 = ToFloat(MulAddExact(Widen((F4)g0.entry[m]), alpha0, keep0 * G0));
+    G1 = ToFloat(MulAddExact(Widen((F4)g1.entry[m]), alpha1, keep1 * G1));
+    B0 = ToFloat(MulAddExact(Widen((F4)b0.entry[m]), alpha0, keep0 * B0));
+    B1 = ToFloat(MulAddExact(Widen((F4)b1.entry[m]), alpha1, keep1 * B1));
   }
   first = {R0, G0, B0}, second = {R1, G1, B1};
 }
