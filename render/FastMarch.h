@@ -7,8 +7,10 @@
 // once. Where it does so follows from the exact path to a fraction of a
 // sample: the march works out these crossings for the occupied voxel cells
 // near the ray and for the slabs' cells, looks exactly at the samples
-// within half a sample of a crossing, and knows every other sample's
-// layers without looking: nothing between two crossings can change.
+// within the crossing bound (CrossingError) of a crossing, and knows every
+// other sample's layers without looking: nothing between two crossings can
+// change. The bound is also the look window: the samples it covers are the
+// only ones that can surprise.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +31,8 @@ struct SkipMaps {
   // may read four at a time.
   float depth[kSamplesPerRay + 3];
   float perspective[kSamplesPerRay + 3];
-  // CrossingError of the rotation: negative if every sample must be looked at.
+  // CrossingError of the rotation, the half-width of the window looked at
+  // around each crossing: negative if every sample must be looked at.
   double crossingError;
 };
 
