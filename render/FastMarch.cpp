@@ -27,6 +27,9 @@ constexpr BitmapLayer kLayers[3] = {kWordLayer, kStripLayer, kBannerLayer};
 constexpr int kStretch = 100;
 constexpr int kStretches = 2000 / kStretch;
 constexpr int kMaxCandidates = 128;
+// Rows of a column that share one search for occupied cells: a few groups.
+constexpr int kPlanRows = 32;
+static_assert(kPlanRows % kGroupRays == 0);
 // A ray's crossings, more than any ray of the scene has; a ray with more
 // is looked at sample by sample.
 constexpr int kMaxEvents = 512;
@@ -349,44 +352,59 @@ static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernel
   runs.Flush();
 }
 
-void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels, float x,
-                  float y, int rays, ContributionLists& lists, MarchCounts* counts) {
-  Ray group[kGroupRays];
-  MarchCounts n[kGroupRays];
+// What the rays of rows y to y + rows - 1 of column x share: the occupied
+// cells near them and the slabs within their reach. Nothing, without a
+// crossing bound: then every sample is looked at.
+static void PlanRows(const Scene& scene, const SkipMaps& maps, float x, float y, int rows,
+                     GroupPlan& plan) {
+  plan = {};
+  if (maps.crossingError < 0) return;
   const float x0 = ColumnCoordinate(x);
+  const float y0Low = RowCoordinate(y), y0High = RowCoordinate(y + (float)(rows - 1));
+  FindCandidates(maps, {PathOf(scene.rotation, x0, y0Low), PathOf(scene.rotation, x0, y0High)},
+                 plan);
+  for (int l = 0; l < 3; ++l) {
+    plan.slabInReach[l] =
+        SlabInReach(scene.rotation, x0, y0Low, y0High, kSlabShapes[l], maps.litBox[l]);
+  }
+}
+
+// The rays of a group, with a plan that covers them.
+static void MarchGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels,
+                       const GroupPlan& plan, float x, float y, int rays, ContributionLists& lists,
+                       MarchCounts* counts) {
+  const float x0 = ColumnCoordinate(x);
+  Events events;
   for (int k = 0; k < rays; ++k) {
     const float y0 = RowCoordinate(y + (float)k);
-    group[k] = {x0, y0, PathOf(scene.rotation, x0, y0)};
+    const Ray ray = {x0, y0, PathOf(scene.rotation, x0, y0)};
     lists.count[k] = 0;
-  }
-  // Without a crossing bound every sample is looked at: nothing to plan.
-  GroupPlan plan = {};
-  if (maps.crossingError >= 0) {
-    const float y0Low = group[0].y0, y0High = group[rays - 1].y0;
-    FindCandidates(maps, {group[0].path, group[rays - 1].path}, plan);
-    for (int l = 0; l < 3; ++l) {
-      plan.slabInReach[l] =
-          SlabInReach(scene.rotation, x0, y0Low, y0High, kSlabShapes[l], maps.litBox[l]);
-    }
-  }
-  Events events;
-  for (int k = 0; k < rays; ++k)
-    MarchRay(scene, maps, kernels, plan, group[k], lists, k, n[k], events);
-  if (counts != nullptr) {
-    for (int k = 0; k < rays; ++k) {
-      counts[k].evaluated += n[k].evaluated;
-      counts[k].examined += n[k].examined;
-      counts[k].runs += n[k].runs;
+    MarchCounts n;
+    MarchRay(scene, maps, kernels, plan, ray, lists, k, n, events);
+    if (counts != nullptr) {
+      counts[k].evaluated += n.evaluated;
+      counts[k].examined += n.examined;
+      counts[k].runs += n.runs;
     }
   }
 }
 
+void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels, float x,
+                  float y, int rays, ContributionLists& lists, MarchCounts* counts) {
+  GroupPlan plan;
+  PlanRows(scene, maps, x, y, rays, plan);
+  MarchGroup(scene, maps, kernels, plan, x, y, rays, lists, counts);
+}
+
 void MarchColumnFast(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels, int x,
                      ContributionLists& lists, COLORREF* column, MarchCounts* counts) {
+  GroupPlan plan;
   for (int y = 0; y < kColumnHeight; y += kGroupRays) {
+    if (y % kPlanRows == 0)
+      PlanRows(scene, maps, (float)x, (float)y, std::min(kPlanRows, kColumnHeight - y), plan);
     const int rays = std::min(kGroupRays, kColumnHeight - y);
-    CollectGroup(scene, maps, kernels, (float)x, (float)y, rays, lists,
-                 counts != nullptr ? &counts[y] : nullptr);
+    MarchGroup(scene, maps, kernels, plan, (float)x, (float)y, rays, lists,
+               counts != nullptr ? &counts[y] : nullptr);
     Accumulator accs[kGroupRays];
     kernels.blendGroup(lists, rays, accs);
     for (int k = 0; k < rays; ++k) column[y + k] = PackColour(accs[k]);
