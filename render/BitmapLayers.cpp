@@ -33,22 +33,26 @@ void ShadeLayerCell(const BitmapLayers& layers, BitmapLayer layer, GridPoint g, 
 }
 
 Contribution LayerColour(BitmapLayer layer, GridPoint g) {
-  const float a = 0.1f;
-  const float T = (float)(((double)g.gz + 1) * 255 / 3);  // depth tint, 0 to 255
+  return PatternColour(layer, LayerPattern(layer, g), g.gz);
+}
+
+int LayerPattern(BitmapLayer layer, GridPoint g) {
   switch (layer) {
-    case kWordLayer: {
-      const int b = (int)std::floor((double)g.gx + (double)g.gy) % 2;
-      return {a, (float)(150 * b), T, (float)(200 * b)};
-    }
-    case kStripLayer: {
-      const int b = (int)std::floor(2 * (double)g.gx + 2 * (double)g.gy) % 2;
-      return {a, T, (float)(150 * b), (float)(200 * b)};
-    }
+    case kWordLayer: return (int)std::floor((double)g.gx + (double)g.gy) % 2;
+    case kStripLayer: return (int)std::floor(2 * (double)g.gx + 2 * (double)g.gy) % 2;
     case kBannerLayer:
-    default: {
-      const int b = (int)std::floor(2 * (double)g.gx + (double)g.gy) % 4;
-      return {a, (float)(150 * (double)b / 4), T, (float)(200 * (double)b / 4)};
-    }
+    default: return (int)std::floor(2 * (double)g.gx + (double)g.gy) % 4;
+  }
+}
+
+Contribution PatternColour(BitmapLayer layer, int b, float gz) {
+  const float a = 0.1f;
+  const float T = (float)(((double)gz + 1) * 255 / 3);  // depth tint, 0 to 255
+  switch (layer) {
+    case kWordLayer: return {a, (float)(150 * b), T, (float)(200 * b)};
+    case kStripLayer: return {a, T, (float)(150 * b), (float)(200 * b)};
+    case kBannerLayer:
+    default: return {a, (float)(150 * (double)b / 4), T, (float)(200 * (double)b / 4)};
   }
 }
 

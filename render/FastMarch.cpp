@@ -50,21 +50,28 @@ struct Ray {
   RayPath path;
 };
 
-// What blends at a sample: the occupied voxel cell (or -1), and a bit per
-// lit slab.
+// What blends at a sample: the occupied voxel cell (or -1), a bit per lit
+// slab, and each lit slab's pattern value there (0 where it is not lit, so
+// that equal states blend alike).
 struct SampleState {
   int cell;
   unsigned lit;
+  uint8_t pattern[3];
   bool operator==(const SampleState&) const = default;
 };
 
 // What the samples near a crossing change: from sample `from` to `to` (a
 // crossing, or the two ends of a near miss) they must be looked at.
 struct Event {
-  enum Kind : uint8_t { kEnter, kLeave, kSlab, kLook };
+  // kPatternSet gives a slab's pattern value from `from` on, where the
+  // slab is not lit or the value does not change: it needs no look. Of
+  // events at the same sample it comes first.
+  enum Kind : uint8_t { kPatternSet, kEnter, kLeave, kSlab, kPattern, kLook };
   double from, to;
   Kind kind;
-  int value;  // the cell entered or left; the slab's bit, or'ed with 8 if lit after
+  // The cell entered or left; the slab's bit, or'ed with 8 if lit after;
+  // the slab's index, or'ed with the pattern value after, times 4.
+  int value;
 };
 
 struct Events {
@@ -187,10 +194,17 @@ static bool SlabCellLit(const BitmapLayers& layers, int l, int c, int r) {
   return maps[l][c * shape.rows + r] == 1;
 }
 
+// A whole number modulo m, 0 to m - 1.
+static int Modulo(int n, int m) {
+  return (n % m + m) % m;
+}
+
 // The crossings of slab l that matter: those where the ray comes onto or
 // off lit cells, the bitmap's edges, and any two within a sample of each
-// other (there the exact path may pass a corner the other way round).
-// Returns whether the ray starts on a lit cell.
+// other (there the exact path may pass a corner the other way round); and,
+// from a sample before each stretch of lit cells to one after it, the
+// pattern's value and the lines where it changes. Returns whether the ray
+// starts on a lit cell.
 static bool SlabEvents(const BitmapLayers& layers, const RayPath& path, int l, double window,
                        Events& events) {
   const SlabShape& shape = kSlabShapes[l];
@@ -200,8 +214,8 @@ static bool SlabEvents(const BitmapLayers& layers, const RayPath& path, int l, d
   // just outside may still pass the corner with the depth's face.
   const double from = std::max(in - 1, -3.0), to = std::min(out + 1, 2003.0);
   // gx and gy fall along the ray; cell (c, r) holds gx in (c, c + 1].
-  const auto gx = [&](double t) { return PathX(path, t) * shape.scaleX + shape.offsetX; };
-  const auto gy = [&](double t) { return (PathY(path, t) + shape.offsetY) * shape.scaleY; };
+  const auto gx = [&](double t) { return SlabX(path, shape, t); };
+  const auto gy = [&](double t) { return SlabY(path, shape, t); };
   struct Crossing {
     double at;
     int8_t what;  // 0 depth in, 1 depth out, 2 column, 3 row
@@ -226,6 +240,12 @@ static bool SlabEvents(const BitmapLayers& layers, const RayPath& path, int l, d
             [](const Crossing& a, const Crossing& b) { return a.at < b.at; });
   const bool startLit = inDepth && SlabCellLit(layers, l, column, row);
   bool lit = startLit;
+  struct Stretch {
+    double on, off;
+  };
+  Stretch stretches[kMost];
+  int stretchCount = 0;
+  if (startLit) stretches[stretchCount++] = {from, to};
   for (int m = 0; m < n; ++m) {
     const Crossing& x = crossings[m];
     switch (x.what) {
@@ -242,7 +262,26 @@ static bool SlabEvents(const BitmapLayers& layers, const RayPath& path, int l, d
     if (after != lit || edge || close) {
       events.Add({x.at, x.at, Event::kSlab, (1 << l) | (after ? 8 : 0)});
     }
+    if (after && !lit) stretches[stretchCount++] = {x.at, to};
+    if (lit && !after) stretches[stretchCount - 1].off = x.at;
     lit = after;
+  }
+  // The pattern's sum falls along the ray: its value a sample before the
+  // stretch, then each whole number it passes lowers its floor by one.
+  for (int i = 0; i < stretchCount; ++i) {
+    const double spanFrom = std::max(stretches[i].on - 1, from);
+    const double spanTo = std::min(stretches[i].off + 1, to);
+    const int top = FloorInt(PatternSum(path, shape, spanFrom));
+    const double bottom = PatternSum(path, shape, spanTo);
+    if (top - bottom > kMost) {
+      events.full = true;
+      return false;
+    }
+    events.Add({spanFrom, spanFrom, Event::kPatternSet, l | Modulo(top, shape.patternCount) << 2});
+    for (int line = top; line > bottom; --line) {
+      const double at = CrossPattern(path, shape, line);
+      events.Add({at, at, Event::kPattern, l | Modulo(line - 1, shape.patternCount) << 2});
+    }
   }
   return startLit;
 }
@@ -252,12 +291,15 @@ static SampleState Evaluate(const Scene& scene, const SkipMaps& maps, const Ray&
   const SamplePoint s =
       ComputeSamplePointAt(scene.rotation, ray.x0, ray.y0, maps.depth[t], maps.perspective[t]);
   const int cell = VoxelCellIndex(s.sx, s.sy, s.sz);
-  SampleState state = {scene.field.radiusGrid[cell] > 0 ? cell : -1, 0};
+  SampleState state = {scene.field.radiusGrid[cell] > 0 ? cell : -1, 0, {0, 0, 0}};
   for (int l = 0; l < 3; ++l) {
     const float gz = LayerDepth(kLayers[l], s.sz);
     if (!(gz <= 2 && gz >= -1)) continue;
-    if (LayerCellLit(scene.layers, kLayers[l], LayerCoordinates(kLayers[l], s.sx, s.sy, s.sz)))
+    const GridPoint g = LayerCoordinates(kLayers[l], s.sx, s.sy, s.sz);
+    if (LayerCellLit(scene.layers, kLayers[l], g)) {
       state.lit |= 1u << l;
+      state.pattern[l] = (uint8_t)LayerPattern(kLayers[l], g);
+    }
   }
   return state;
 }
@@ -273,10 +315,13 @@ struct RunCollector {
   int k;
   MarchCounts& counts;
   int first = 0, last = -1;
-  SampleState state = {-1, 0};
+  SampleState state = {-1, 0, {0, 0, 0}};
 
   void Add(int from, int to, SampleState s) {
     if (from > to) return;
+    for (int l = 0; l < 3; ++l) {
+      if ((s.lit >> l & 1) == 0) s.pattern[l] = 0;
+    }
     if (s == state && from == last + 1) {
       last = to;
       return;
@@ -287,7 +332,8 @@ struct RunCollector {
 
   void Flush() {
     if (last < first || (state.cell < 0 && state.lit == 0)) return;
-    SampleRun run = {ray.x0, ray.y0, state.cell >= 0, 0.0f, 0.0f, {false, false, false}};
+    SampleRun run = {ray.x0, ray.y0, state.cell >= 0, 0.0f, 0.0f, {false, false, false},
+                     {state.pattern[0], state.pattern[1], state.pattern[2]}};
     if (run.voxel) {
       run.r = scene.field.radiusGrid[state.cell];
       run.kind = scene.field.kindGrid[state.cell];
@@ -308,7 +354,7 @@ static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernel
   events.count = 0;
   events.full = plan.tooMany || maps.crossingError < 0;
   const double window = maps.crossingError;
-  SampleState state = {-1, 0};
+  SampleState state = {-1, 0, {0, 0, 0}};
   if (!events.full) {
     for (int c = 0; c < plan.candidateCount; ++c)
       CellEvents(ray.path, plan.candidates[c], window, events);
@@ -324,13 +370,15 @@ static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernel
     runs.Flush();
     return;
   }
-  std::sort(events.list, events.list + events.count,
-            [](const Event& a, const Event& b) { return a.from < b.from; });
+  std::sort(events.list, events.list + events.count, [](const Event& a, const Event& b) {
+    return a.from < b.from || (a.from == b.from && a.kind < b.kind);
+  });
   int t = 0;
   for (int e = 0; e < events.count && t <= 2000; ++e) {
     const Event& x = events.list[e];
-    const int lookFrom = std::max(CeilInt(x.from - window), t);
-    const int lookTo = std::min(FloorInt(x.to + window), 2000);
+    const bool look = x.kind != Event::kPatternSet;
+    const int lookFrom = std::max(look ? CeilInt(x.from - window) : FloorInt(x.from) + 1, t);
+    const int lookTo = look ? std::min(FloorInt(x.to + window), 2000) : lookFrom - 1;
     runs.Add(t, std::min(lookFrom - 1, 2000), state);
     t = std::max(t, lookFrom);
     switch (x.kind) {
@@ -341,6 +389,8 @@ static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernel
       case Event::kSlab:
         state.lit = (state.lit & ~(unsigned)(x.value & 7)) | ((x.value & 8) ? x.value & 7 : 0);
         break;
+      case Event::kPatternSet:
+      case Event::kPattern: state.pattern[x.value & 3] = (uint8_t)(x.value >> 2); break;
       case Event::kLook: break;
     }
     for (; t <= lookTo; ++t) {

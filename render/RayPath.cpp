@@ -18,8 +18,11 @@ RayPath PathOf(const ViewRotation& v, float x0, float y0) {
 }
 
 // Where (a + b z0)(50 - z0) / 65, falling over the extended ray, passes s:
-// a root of -b z0^2 + (50 b - a) z0 + 50 a - 65 s, the one within the
-// bracket, by the stable form of the formula and one Newton step.
+// the root of -b z0^2 + (50 b - a) z0 + 50 a - 65 s within the bracket
+// (the other lies outside: the function falls all through it), by the
+// stable form of the formula. The discriminant is the square of the slope
+// at the root, which the pace bounds from below, so its rounding costs the
+// root only a few units in the last place.
 static double CrossFalling(double a, double b, double s) {
   const auto f = [&](double z0) { return (a + b * z0) * (50 - z0) - 65 * s; };
   if (f(kDepthLow) < 0) return -kNever;
@@ -30,11 +33,9 @@ static double CrossFalling(double a, double b, double s) {
     z0 = -C / B;
   } else {
     const double q = -0.5 * (B + std::copysign(std::sqrt(std::max(B * B - 4 * A * C, 0.0)), B));
-    const double roots[2] = {q / A, C / q};
-    const double middle = (kDepthLow + kDepthHigh) / 2;
-    z0 = std::fabs(roots[0] - middle) < std::fabs(roots[1] - middle) ? roots[0] : roots[1];
+    z0 = C / q;
+    if (!(z0 >= kDepthLow && z0 <= kDepthHigh)) z0 = q / A;
   }
-  z0 -= f(z0) / (50 * b - a - 2 * b * z0);
   return SampleOf(std::clamp(z0, kDepthLow, kDepthHigh));
 }
 
@@ -44,6 +45,13 @@ double CrossX(const RayPath& path, double s) {
 
 double CrossY(const RayPath& path, double s) {
   return CrossFalling(path.ay, path.by, s);
+}
+
+double CrossPattern(const RayPath& path, const SlabShape& shape, double n) {
+  // gx and gy are (a + b z0) h times their scales, plus constants.
+  const double wx = shape.patternX * shape.scaleX, wy = shape.patternY * shape.scaleY;
+  const double constant = shape.patternX * shape.offsetX + wy * shape.offsetY;
+  return CrossFalling(wx * path.ax + wy * path.ay, wx * path.bx + wy * path.by, n - constant);
 }
 
 double CrossZ(const RayPath& path, double s) {

@@ -83,13 +83,35 @@ struct SlabShape {
   double scaleX, scaleY, scaleZ;  // layer units per sample unit
   double offsetX, offsetY;        // gx = sx * scaleX + offsetX, gy = (sy + offsetY) * scaleY
   double szLow, szHigh;           // the depth -1 to 2, in sz
+  // The pattern (LayerPattern): floor(patternX gx + patternY gy) modulo
+  // patternCount.
+  int patternX, patternY, patternCount;
 };
 
 // gy: sy / 1.5 + 2, (sy + 3.5) * 9 + 5, (sy - 3.5) * 9 + 5.
 constexpr SlabShape kSlabShapes[3] = {
-    {kWordColumns, kWordRows, 1.8, 1 / 1.5, 1, 12, 3, -1, 2},
-    {kStripColumns, kStripRows, 9, 9, 10, 64, 3.5 + 5.0 / 9, -0.1, 0.2},
-    {kBannerColumns, kBannerRows, 15, 9, 10, 106, -3.5 + 5.0 / 9, 2.4, 2.7}};
+    {kWordColumns, kWordRows, 1.8, 1 / 1.5, 1, 12, 3, -1, 2, 1, 1, 2},
+    {kStripColumns, kStripRows, 9, 9, 10, 64, 3.5 + 5.0 / 9, -0.1, 0.2, 2, 2, 2},
+    {kBannerColumns, kBannerRows, 15, 9, 10, 106, -3.5 + 5.0 / 9, 2.4, 2.7, 2, 1, 4}};
+
+// The exact slab coordinates at sample t, and the pattern's sum
+// patternX gx + patternY gy, which falls along every ray as gx and gy do.
+inline double SlabX(const RayPath& path, const SlabShape& shape, double t) {
+  return PathX(path, t) * shape.scaleX + shape.offsetX;
+}
+inline double SlabY(const RayPath& path, const SlabShape& shape, double t) {
+  return (PathY(path, t) + shape.offsetY) * shape.scaleY;
+}
+inline double PatternSum(const RayPath& path, const SlabShape& shape, double t) {
+  return shape.patternX * SlabX(path, shape, t) + shape.patternY * SlabY(path, shape, t);
+}
+
+// The sample where the pattern's sum passes n, as CrossX. Computed pattern
+// sums (of computed gx and gy, exactly) stray from it by at most
+// patternX and patternY times gx's and gy's strays, while it falls at
+// patternX and patternY times their paces, so CrossingError bounds these
+// crossings too.
+double CrossPattern(const RayPath& path, const SlabShape& shape, double n);
 
 // The columns and rows of a bitmap between which its lit cells lie, both
 // ends included.

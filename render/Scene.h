@@ -207,8 +207,14 @@ static inline bool LayerCellLit(const BitmapLayers& layers, BitmapLayer layer, G
   return map[(int)g.gx * rows + (int)g.gy] == 1;
 }
 
-// The colour the layer blends at a grid point on a lit cell.
+// The colour the layer blends at a grid point on a lit cell: its pattern
+// there (a checker of diagonal stripes, by the grid point's columns and
+// rows) and its depth.
 Contribution LayerColour(BitmapLayer layer, GridPoint g);
+// The two parts of it: the pattern's value b at the grid point, and the
+// colour of pattern value b at depth gz.
+int LayerPattern(BitmapLayer layer, GridPoint g);
+Contribution PatternColour(BitmapLayer layer, int b, float gz);
 
 // Where the grid point is on a lit cell, blends the layer's colour into acc.
 void ShadeLayerCell(const BitmapLayers& layers, BitmapLayer layer, GridPoint g, Accumulator& acc);

@@ -11,7 +11,7 @@ void ShadeRunScalar(const Scene& scene, const SkipMaps& maps, const SampleRun& r
     if (run.voxel) Append(lists, ray, VoxelGlow(run.r, run.kind, s.sx, s.sy, s.sz));
     for (int l = 0; l < 3; ++l) {
       if (run.lit[l])
-        Append(lists, ray, LayerColour(kLayers[l], LayerCoordinates(kLayers[l], s.sx, s.sy, s.sz)));
+        Append(lists, ray, PatternColour(kLayers[l], run.pattern[l], LayerDepth(kLayers[l], s.sz)));
     }
   }
 }

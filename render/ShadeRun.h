@@ -21,6 +21,9 @@ struct SampleRun {
   bool voxel;
   float r, kind;
   bool lit[3];  // word, strip, banner
+  // Each lit slab's pattern value (LayerPattern), the same at every sample
+  // of the run.
+  uint8_t pattern[3];
 };
 
 // Rays marched and blended together: neighbouring rows of a column. A

@@ -35,15 +35,6 @@ D4 Load(const float* p) {
   return (D4)_mm256_cvtps_pd(_mm_loadu_ps(p));
 }
 
-// Truncation toward zero, as a conversion to int does.
-I4 ToInt(D4 v) {
-  return (I4)_mm256_cvttpd_epi32((__m256d)v);
-}
-
-D4 ToDouble(I4 v) {
-  return (D4)_mm256_cvtepi32_pd((__m128i)v);
-}
-
 D4 Floor(D4 v) {
   return (D4)_mm256_floor_pd((__m256d)v);
 }
@@ -108,13 +99,21 @@ RayTerms TermsOf(const ViewRotation& v, float x0, float y0) {
           Splat(v.cosC)};
 }
 
+// The rotation's z1 and z2 (the sample's sz), as ComputeSamplePointAt.
+D4 RotatedZ1(const RayTerms& v, D4 z0) {
+  return ToFloat(MulAddExact(z0, v.cosA, v.minusY0SinA));
+}
+D4 RotatedZ2(const RayTerms& v, D4 z1) {
+  return ToFloat(MulAddExact(z1, v.cosB, v.minusX0SinB));
+}
+
 // ComputeSamplePointAt, four samples at once, given z0 and the float p.
 // Inlined into the run shader's loop, where it is most of the work.
 [[gnu::always_inline]] inline Points SamplePoints(const RayTerms& v, D4 z0, F4 p) {
   const F4 y1 = Narrow(MulAddExact(z0, v.sinA, v.y0CosA));
-  const D4 z1 = ToFloat(MulAddExact(z0, v.cosA, v.minusY0SinA));
+  const D4 z1 = RotatedZ1(v, z0);
   const F4 x2 = Narrow(MulAddExact(z1, v.sinB, v.x0CosB));
-  const D4 z2 = ToFloat(MulAddExact(z1, v.cosB, v.minusX0SinB));
+  const D4 z2 = RotatedZ2(v, z1);
   F4 x3 = x2, y3 = y1;
   // With the third angle 0 (sin 0, cos 1) the last step is the identity:
   // x2 * 1 + y1 * 0 is x2 and y1 * 1 - x2 * 0 is y1, but for the sign of a
@@ -169,56 +168,23 @@ void Store(float* out, F4 v) {
   _mm_storeu_ps(out, (__m128)v);
 }
 
-// An int's value as a float (exact: these are small).
-F4 IntToFloat(I4 v) {
-  return (F4)_mm_cvtepi32_ps((__m128i)v);
+F4 SplatFloat(float v) {
+  return F4{v, v, v, v};
 }
 
-// LayerCoordinates and LayerColour, four samples at once.
-Colours LayerColours(BitmapLayer layer, const Points& s) {
-  D4 gx, gy, gz;
+// PatternColour, four samples at once, for one pattern value: its fixed
+// channels from PatternColour itself, the depth tint T from each sz.
+Colours PatternColours(BitmapLayer layer, const Contribution& fixed, D4 sz) {
+  D4 gz;
   switch (layer) {
-    case kWordLayer:
-      // sy / 1.5 is (2 sy) / 3, and 2 sy is exact.
-      gx = ToFloat(s.sx * 1.8 + 12), gy = ToFloat(DivideByOdd(s.sy * 2, 3, 1.0 / 3) + 2);
-      gz = s.sz;
-      break;
-    case kStripLayer:
-      gx = ToFloat(s.sx * 9 + 64), gy = ToFloat((s.sy + 3.5) * 9 + 5), gz = ToFloat(s.sz * 10);
-      break;
+    case kWordLayer: gz = sz; break;
+    case kStripLayer: gz = ToFloat(sz * 10); break;
     case kBannerLayer:
-    default:
-      gx = ToFloat(s.sx * 15 + 106), gy = ToFloat((s.sy - 3.5) * 9 + 5);
-      gz = ToFloat((s.sz - 2.5) * 10);
-      break;
+    default: gz = ToFloat((sz - 2.5) * 10); break;
   }
   const F4 T = Narrow(DivideByOdd((gz + 1) * 255, 3, 1.0 / 3));
-  Colours c;
-  switch (layer) {
-    case kWordLayer: {
-      const I4 b = ToInt(Floor(gx + gy)) % 2;
-      c.red = IntToFloat(150 * b);
-      c.green = T;
-      c.blue = IntToFloat(200 * b);
-      break;
-    }
-    case kStripLayer: {
-      const I4 b = ToInt(Floor(2 * gx + 2 * gy)) % 2;
-      c.red = T;
-      c.green = IntToFloat(150 * b);
-      c.blue = IntToFloat(200 * b);
-      break;
-    }
-    case kBannerLayer:
-    default: {
-      const D4 b = ToDouble(ToInt(Floor(2 * gx + gy)) % 4);
-      c.red = Narrow(150 * b / 4);
-      c.green = T;
-      c.blue = Narrow(200 * b / 4);
-      break;
-    }
-  }
-  return c;
+  if (layer == kStripLayer) return {T, SplatFloat(fixed.green), SplatFloat(fixed.blue)};
+  return {SplatFloat(fixed.red), T, SplatFloat(fixed.blue)};
 }
 
 }  // namespace
@@ -282,7 +248,6 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
   const F4 glowRed = {glow[0], glow[0], glow[0], glow[0]};
   const F4 glowGreen = {glow[1], glow[1], glow[1], glow[1]};
   const F4 glowBlue = {glow[2], glow[2], glow[2], glow[2]};
-  const F4 slabAlpha = {0.1f, 0.1f, 0.1f, 0.1f};
   const int perSample = run.voxel + run.lit[0] + run.lit[1] + run.lit[2];
   float* const fields[4] = {lists.a[ray], lists.red[ray], lists.green[ray], lists.blue[ray]};
   const int base = lists.count[ray];
@@ -293,14 +258,22 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
   constexpr int kChunk = 16;  // groups of four samples
   const RayTerms terms = TermsOf(scene.rotation, run.x0, run.y0);
   const double size = run.kind == 1.0f ? (double)run.r : (double)run.r / 300;
+  Contribution patterns[3];
+  for (int l = 0; l < 3; ++l) {
+    if (run.lit[l]) patterns[l] = PatternColour(layers[l], run.pattern[l], 0.0f);
+  }
   Points points[kChunk];
   Slot slots[kChunk][4];
   for (int start = first; start <= last; start += 4 * kChunk) {
     const int groups = (last - start) / 4 + 1 < kChunk ? (last - start) / 4 + 1 : kChunk;
+    // The depth tables run three entries past the last sample. The slabs
+    // need only sz: their pattern is the run's.
     for (int g = 0; g < groups; ++g) {
-      // The depth tables run three entries past the last sample.
       const int t = start + 4 * g;
-      points[g] = SamplePoints(terms, Load(&maps.depth[t]), (F4)_mm_loadu_ps(&maps.perspective[t]));
+      if (run.voxel)
+        points[g] = SamplePoints(terms, Load(&maps.depth[t]), (F4)_mm_loadu_ps(&maps.perspective[t]));
+      else
+        points[g].sz = RotatedZ2(terms, RotatedZ1(terms, Load(&maps.depth[t])));
     }
     int slot = 0;
     if (run.voxel) {
@@ -313,8 +286,8 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
     for (int l = 0; l < 3; ++l) {
       if (!run.lit[l]) continue;
       for (int g = 0; g < groups; ++g) {
-        const Colours c = LayerColours(layers[l], points[g]);
-        slots[g][slot] = {slabAlpha, c.red, c.green, c.blue};
+        const Colours c = PatternColours(layers[l], patterns[l], points[g].sz);
+        slots[g][slot] = {SplatFloat(patterns[l].a), c.red, c.green, c.blue};
       }
       ++slot;
     }
