@@ -204,9 +204,11 @@ static int Modulo(int n, int m) {
 // other (there the exact path may pass a corner the other way round); and,
 // from a sample before each stretch of lit cells to one after it, the
 // pattern's value and the lines where it changes. Returns whether the ray
-// starts on a lit cell.
-static bool SlabEvents(const BitmapLayers& layers, const RayPath& path, int l, double window,
-                       Events& events) {
+// starts on a lit cell. Lines between two columns (or rows) that hold no
+// lit cell change nothing, even at a corner, and are left out: the edges
+// of the bitmap matter only where a lit cell touches them.
+static bool SlabEvents(const BitmapLayers& layers, const CellBox& box, const RayPath& path, int l,
+                       double window, Events& events) {
   const SlabShape& shape = kSlabShapes[l];
   const double in = CrossZ(path, shape.szLow), out = CrossZ(path, shape.szHigh);
   if (out < -2 || in > 2002) return false;
@@ -228,10 +230,15 @@ static bool SlabEvents(const BitmapLayers& layers, const RayPath& path, int l, d
   if (!inDepth) crossings[n++] = {in, 0, 0};
   if (out < to) crossings[n++] = {out, 1, 0};
   int column = CeilInt(gx(from)) - 1, row = CeilInt(gy(from)) - 1;
-  for (int c = std::min(column, shape.columns - 1); c > gx(to) && c >= 0 && n < kMost; --c)
+  const double columnEnd = gx(to), rowEnd = gy(to);
+  for (int c = std::min(column, shape.columns - 1); c > columnEnd && c >= 0 && n < kMost; --c) {
+    if (c < box.firstColumn || c > box.lastColumn + 1) continue;
     crossings[n++] = {CrossX(path, (c - shape.offsetX) / shape.scaleX), 2, c};
-  for (int r = std::min(row, shape.rows - 1); r > gy(to) && r >= 0 && n < kMost; --r)
+  }
+  for (int r = std::min(row, shape.rows - 1); r > rowEnd && r >= 0 && n < kMost; --r) {
+    if (r < box.firstRow || r > box.lastRow + 1) continue;
     crossings[n++] = {CrossY(path, r / shape.scaleY - shape.offsetY), 3, r};
+  }
   if (n == kMost) {
     events.full = true;
     return false;
@@ -359,7 +366,8 @@ static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernel
     for (int c = 0; c < plan.candidateCount; ++c)
       CellEvents(ray.path, plan.candidates[c], window, events);
     for (int l = 0; l < 3; ++l) {
-      if (plan.slabInReach[l] && SlabEvents(scene.layers, ray.path, l, window, events))
+      if (plan.slabInReach[l] &&
+          SlabEvents(scene.layers, maps.litBox[l], ray.path, l, window, events))
         state.lit |= 1u << l;
     }
   }
