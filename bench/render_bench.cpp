@@ -239,7 +239,7 @@ void PrintSummary() {
       "sample points):\n");
   const double decide = parts[0].seconds - buildSeconds;
   std::printf("  deciding runs and skips          %8.3f s\n", decide);
-  std::printf("  sample points (at most)          %8.3f s  (four at a time, each four a call)\n",
+  std::printf("  full sample points of every run  %8.3f s  (four at a time, each four a call)\n",
               parts[1].seconds - parts[0].seconds);
   std::printf("  voxel glow                       %8.3f s\n", parts[2].seconds - parts[0].seconds);
   std::printf("  slab colours                     %8.3f s\n", parts[3].seconds - parts[0].seconds);

@@ -203,9 +203,10 @@ void ExpectFacesNearCrossing(double computed, double exact, double t, double err
 // The crossings against the computed samples, ray by ray over whole columns:
 // the computed point stays far within kPathError of the exact path, and
 // wherever it falls in another voxel cell or slab cell than the exact path
-// does at the same sample, the path crosses the face between them within
-// CrossingError (< 1/2) of that sample; so the samples next to crossings
-// are the only ones that can surprise.
+// does at the same sample, or on another side of a pattern line, the path
+// crosses the face or line between them within CrossingError (< 1/2) of
+// that sample; so the samples next to crossings are the only ones that can
+// surprise.
 TEST(RayPath, ComputedSamplesLeaveTheExactPathsCellsOnlyNextToCrossings) {
   const ViewRotation& v = TheScene().scene.rotation;
   const double error = CrossingError(v);
@@ -241,6 +242,11 @@ TEST(RayPath, ComputedSamplesLeaveTheExactPathsCellsOnlyNextToCrossings) {
           ExpectFacesNearCrossing(
               g.gy, (ey + shape.offsetY) * shape.scaleY, t, error,
               [&](int f) { return CrossY(path, f / shape.scaleY - shape.offsetY); }, "slab y");
+          // The pattern's sum, as LayerPattern takes it (exact in double).
+          ExpectFacesNearCrossing(
+              shape.patternX * (double)g.gx + shape.patternY * (double)g.gy,
+              PatternSum(path, shape, t), t, error,
+              [&](int f) { return CrossPattern(path, shape, f); }, "pattern");
           for (double face : {shape.szLow, shape.szHigh}) {
             const double depthFace = face == shape.szLow ? -1 : 2;
             if ((g.gz < depthFace) != (ez < face) || g.gz == depthFace) {
