@@ -10,7 +10,10 @@
 // the definitions. Every other sample lies on the same side of every face
 // as the exact path, so the layers it blends in are those of the exact
 // path's cell there, which stay the same from one crossing to the next.
-// Most crossings fall more than w from every sample and cost no look.
+// Most crossings fall more than w from every sample and cost no look. The
+// slabs' pattern lines are crossings of the same kind: between them each
+// lit sample's pattern value is known, and a run of slab samples needs
+// only their depths.
 #include "render/FastMarch.h"
 
 #include <algorithm>
@@ -22,7 +25,7 @@
 
 constexpr BitmapLayer kLayers[3] = {kWordLayer, kStripLayer, kBannerLayer};
 
-// The occupied voxel cells that a group's rays may meet, found over
+// The occupied voxel cells that neighbouring rays may meet, found over
 // stretches of this many samples.
 constexpr int kStretch = 100;
 constexpr int kStretches = 2000 / kStretch;
@@ -84,8 +87,8 @@ struct Events {
   }
 };
 
-// What the group's rays share: the occupied cells near them, and the
-// slabs within their reach.
+// What neighbouring rays of a column share: the occupied cells near them,
+// and the slabs within their reach.
 struct GroupPlan {
   int candidates[kMaxCandidates];
   int candidateCount;
