@@ -187,16 +187,6 @@ static void CellEvents(const RayPath& path, int cell, double window, Events& eve
   }
 }
 
-// Whether a slab's cell (column c, row r: gx in (c, c + 1], gy in
-// (r, r + 1]) can blend. Of the last column and row only the lower edge
-// passes the range test, and that edge is a crossing, always looked at.
-static bool SlabCellLit(const BitmapLayers& layers, int l, int c, int r) {
-  const SlabShape& shape = kSlabShapes[l];
-  if (c < 0 || r < 0 || c >= shape.columns - 1 || r >= shape.rows - 1) return false;
-  const int32_t* maps[3] = {layers.wordMap, layers.stripMap, layers.bannerMap};
-  return maps[l][c * shape.rows + r] == 1;
-}
-
 // A whole number modulo m, 0 to m - 1.
 static int Modulo(int n, int m) {
   return (n % m + m) % m;
@@ -207,11 +197,16 @@ static int Modulo(int n, int m) {
 // other (there the exact path may pass a corner the other way round); and,
 // from a sample before each stretch of lit cells to one after it, the
 // pattern's value and the lines where it changes. Returns whether the ray
-// starts on a lit cell. Lines between two columns (or rows) that hold no
-// lit cell change nothing, even at a corner, and are left out: the edges
-// of the bitmap matter only where a lit cell touches them.
-static bool SlabEvents(const BitmapLayers& layers, const CellBox& box, const RayPath& path, int l,
-                       double window, Events& events) {
+// starts on a lit cell.
+//
+// Cell (c, r) holds gx in (c, c + 1] and gy in (r, r + 1]. Of the last
+// column and row only the lower edge passes the range test, so they count
+// as unlit, and their lines are crossings looked at where the bitmap
+// lights them. A line with the same cells lit on both sides, over every
+// row (or column) near the ray, changes nothing, even at a corner: it is
+// left out, and a ray near no lit cell has no crossings at all.
+static bool SlabEvents(const SkipMaps& maps, const RayPath& path, int l, double window,
+                       Events& events) {
   const SlabShape& shape = kSlabShapes[l];
   const double in = CrossZ(path, shape.szLow), out = CrossZ(path, shape.szHigh);
   if (out < -2 || in > 2002) return false;
@@ -234,13 +229,33 @@ static bool SlabEvents(const BitmapLayers& layers, const CellBox& box, const Ray
   if (out < to) crossings[n++] = {out, 1, 0};
   int column = CeilInt(gx(from)) - 1, row = CeilInt(gy(from)) - 1;
   const double columnEnd = gx(to), rowEnd = gy(to);
+  // The columns and rows a computed sample can fall in, from a cell before
+  // the exact path's first to one past its last, within the bitmap.
+  const int columnLow = std::max(CeilInt(columnEnd) - 2, 0);
+  const int columnHigh = std::min(column + 1, shape.columns - 1);
+  const int rowLow = std::max(CeilInt(rowEnd) - 2, 0), rowHigh = std::min(row + 1, shape.rows - 1);
+  if (columnLow > columnHigh || rowLow > rowHigh) return false;
+  const unsigned near = (2u << rowHigh) - (1u << rowLow);
+  const uint16_t* bits = maps.litRows[l];
+  unsigned anyLit = 0;
+  for (int c = columnLow; c <= columnHigh; ++c) anyLit |= bits[c] & near;
+  if (anyLit == 0) return false;
+  // The cells that count as lit, by column.
+  const unsigned inner = (1u << (shape.rows - 1)) - 1;
+  const auto cells = [&](int c) { return c >= 0 && c < shape.columns - 1 ? bits[c] & inner : 0u; };
   for (int c = std::min(column, shape.columns - 1); c > columnEnd && c >= 0 && n < kMost; --c) {
-    if (c < box.firstColumn || c > box.lastColumn + 1) continue;
-    crossings[n++] = {CrossX(path, (c - shape.offsetX) / shape.scaleX), 2, c};
+    const bool matters = ((cells(c - 1) ^ cells(c)) & near) != 0 ||
+                         (c == shape.columns - 1 && (bits[c] & near) != 0);
+    if (matters) crossings[n++] = {CrossX(path, (c - shape.offsetX) / shape.scaleX), 2, c};
   }
   for (int r = std::min(row, shape.rows - 1); r > rowEnd && r >= 0 && n < kMost; --r) {
-    if (r < box.firstRow || r > box.lastRow + 1) continue;
-    crossings[n++] = {CrossY(path, r / shape.scaleY - shape.offsetY), 3, r};
+    bool matters = false;
+    for (int c = columnLow; c <= columnHigh; ++c) {
+      const unsigned lit = cells(c), below = r > 0 ? lit >> (r - 1) & 1 : 0;
+      matters = matters || (lit >> r & 1) != below ||
+                (r == shape.rows - 1 && (bits[c] >> r & 1) != 0);
+    }
+    if (matters) crossings[n++] = {CrossY(path, r / shape.scaleY - shape.offsetY), 3, r};
   }
   if (n == kMost) {
     events.full = true;
@@ -248,7 +263,8 @@ static bool SlabEvents(const BitmapLayers& layers, const CellBox& box, const Ray
   }
   std::sort(crossings, crossings + n,
             [](const Crossing& a, const Crossing& b) { return a.at < b.at; });
-  const bool startLit = inDepth && SlabCellLit(layers, l, column, row);
+  const auto cellLit = [&](int c, int r) { return r >= 0 && r < 16 && (cells(c) >> r & 1) != 0; };
+  const bool startLit = inDepth && cellLit(column, row);
   bool lit = startLit;
   struct Stretch {
     double on, off;
@@ -264,7 +280,7 @@ static bool SlabEvents(const BitmapLayers& layers, const CellBox& box, const Ray
       case 2: column = x.line - 1; break;
       default: row = x.line - 1; break;
     }
-    const bool after = inDepth && SlabCellLit(layers, l, column, row);
+    const bool after = inDepth && cellLit(column, row);
     const bool edge = (x.what == 2 && (x.line == 0 || x.line == shape.columns - 1)) ||
                       (x.what == 3 && (x.line == 0 || x.line == shape.rows - 1));
     const bool close = (m > 0 && x.at - crossings[m - 1].at < 2 * window) ||
@@ -370,7 +386,7 @@ static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernel
       CellEvents(ray.path, plan.candidates[c], window, events);
     for (int l = 0; l < 3; ++l) {
       if (plan.slabInReach[l] &&
-          SlabEvents(scene.layers, maps.litBox[l], ray.path, l, window, events))
+          SlabEvents(maps, ray.path, l, window, events))
         state.lit |= 1u << l;
     }
   }

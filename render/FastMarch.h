@@ -26,6 +26,9 @@ struct SkipMaps {
   // object: the cells near a bundle of rays, a few words at a time.
   uint64_t occupied[kGridSize * kGridSize];
   CellBox litBox[3];  // word, strip, banner
+  // Bit r of litRows[l][c] is set where slab l's bitmap lights column c,
+  // row r (word, strip, banner).
+  uint16_t litRows[3][kBannerColumns];
   // The depth z0 and perspective factor p of each sample index, the same on
   // every ray; three more past the last, repeating it, so that vector code
   // may read four at a time.

@@ -1,5 +1,6 @@
 // The fast march's maps: which voxel cells are occupied, a column of cells
-// to a word, where each bitmap's lit cells lie, and the per-sample tables.
+// to a word; where each bitmap's lit cells lie, a column to a word; and
+// the per-sample tables.
 #include <algorithm>
 
 #include "render/FastMarch.h"
@@ -12,6 +13,18 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
   maps.litBox[0] = LitBox(scene.layers.wordMap, kWordColumns, kWordRows);
   maps.litBox[1] = LitBox(scene.layers.stripMap, kStripColumns, kStripRows);
   maps.litBox[2] = LitBox(scene.layers.bannerMap, kBannerColumns, kBannerRows);
+  const int32_t* bitmaps[3] = {scene.layers.wordMap, scene.layers.stripMap,
+                               scene.layers.bannerMap};
+  static_assert(kWordRows <= 16 && kStripRows <= 16 && kBannerRows <= 16);
+  for (int l = 0; l < 3; ++l) {
+    const SlabShape& shape = kSlabShapes[l];
+    for (int c = 0; c < kBannerColumns; ++c) {
+      maps.litRows[l][c] = 0;
+      for (int r = 0; c < shape.columns && r < shape.rows; ++r) {
+        if (bitmaps[l][c * shape.rows + r] == 1) maps.litRows[l][c] |= (uint16_t)(1u << r);
+      }
+    }
+  }
   for (int t = 0; t < kSamplesPerRay + 3; ++t) {
     maps.depth[t] = SampleDepth((float)std::min(t, kSamplesPerRay - 1));
     maps.perspective[t] = PerspectiveFactor(maps.depth[t]);
