@@ -235,17 +235,17 @@ static bool SlabEvents(const SkipMaps& maps, const RayPath& path, int l, double 
   const int columnHigh = std::min(column + 1, shape.columns - 1);
   const int rowLow = std::max(CeilInt(rowEnd) - 2, 0), rowHigh = std::min(row + 1, shape.rows - 1);
   if (columnLow > columnHigh || rowLow > rowHigh) return false;
-  const unsigned near = (2u << rowHigh) - (1u << rowLow);
+  const unsigned reachedRows = (2u << rowHigh) - (1u << rowLow);
   const uint16_t* bits = maps.litRows[l];
   unsigned anyLit = 0;
-  for (int c = columnLow; c <= columnHigh; ++c) anyLit |= bits[c] & near;
+  for (int c = columnLow; c <= columnHigh; ++c) anyLit |= bits[c] & reachedRows;
   if (anyLit == 0) return false;
   // The cells that count as lit, by column.
   const unsigned inner = (1u << (shape.rows - 1)) - 1;
   const auto cells = [&](int c) { return c >= 0 && c < shape.columns - 1 ? bits[c] & inner : 0u; };
   for (int c = std::min(column, shape.columns - 1); c > columnEnd && c >= 0 && n < kMost; --c) {
-    const bool matters = ((cells(c - 1) ^ cells(c)) & near) != 0 ||
-                         (c == shape.columns - 1 && (bits[c] & near) != 0);
+    const bool matters = ((cells(c - 1) ^ cells(c)) & reachedRows) != 0 ||
+                         (c == shape.columns - 1 && (bits[c] & reachedRows) != 0);
     if (matters) crossings[n++] = {CrossX(path, (c - shape.offsetX) / shape.scaleX), 2, c};
   }
   for (int r = std::min(row, shape.rows - 1); r > rowEnd && r >= 0 && n < kMost; --r) {
