@@ -20,6 +20,10 @@ struct SampleRun {
   float x0, y0;  // the ray
   bool voxel;
   float r, kind;
+  // Per axis, whether every sample's coordinate lies at least 0.5 from 0,
+  // so that its cell offset needs no rounding (a shortcut the vector
+  // shader may take; false is always safe).
+  bool exactOffset[3];
   bool lit[3];  // word, strip, banner
   // Each lit slab's pattern value (LayerPattern), the same at every sample
   // of the run.

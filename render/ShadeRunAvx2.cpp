@@ -130,8 +130,14 @@ D4 RotatedZ2(const RayTerms& v, D4 z1) {
   return {Widen(x3 * halfP), Widen(y3 * halfP), z2};
 }
 
-D4 CellOffset(D4 s) {
-  return ToFloat(s - Floor(s) - 0.5);
+// VoxelField's cell offset: s - floor(s) - 0.5, rounded to float. For a
+// float s at least 0.5 from 0 the offset is already a float (for |s| >= 1
+// a multiple of s's unit in the last place below 1/2 in size, for the rest
+// an exact difference of numbers within a factor of two), so there the
+// rounding may be left out: `exact` says the run's samples all lie there.
+[[gnu::always_inline]] inline D4 CellOffset(D4 s, bool exact) {
+  const D4 offset = s - Floor(s) - 0.5;
+  return exact ? offset : ToFloat(offset);
 }
 
 // VoxelGlow's alpha (its colour depends on the kind alone), in two stages
@@ -139,8 +145,10 @@ D4 CellOffset(D4 s) {
 // then the alpha from it. Shorter chains of dependent operations let the
 // processor keep more groups of samples in flight.
 // `size` is r for a sphere (kind 1), r / 300 for a cube.
-[[gnu::always_inline]] inline F4 GlowDistance(double size, float kind, const Points& s) {
-  const D4 dx = CellOffset(s.sx), dy = CellOffset(s.sy), dz = CellOffset(s.sz);
+[[gnu::always_inline]] inline F4 GlowDistance(double size, float kind, const bool (&exact)[3],
+                                              const Points& s) {
+  const D4 dx = CellOffset(s.sx, exact[0]), dy = CellOffset(s.sy, exact[1]),
+           dz = CellOffset(s.sz, exact[2]);
   // Squares of floats are exact in double: the fused forms round each sum
   // once, as written.
   if (kind == 1.0f) return Narrow(Sqrt(MulAddExact(dz, dz, MulAddExact(dy, dy, dx * dx))) - size);
@@ -278,7 +286,7 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
     int slot = 0;
     if (run.voxel) {
       F4 e[kChunk];
-      for (int g = 0; g < groups; ++g) e[g] = GlowDistance(size, run.kind, points[g]);
+      for (int g = 0; g < groups; ++g) e[g] = GlowDistance(size, run.kind, run.exactOffset, points[g]);
       for (int g = 0; g < groups; ++g)
         slots[g][slot] = {GlowAlpha(run.kind, e[g]), glowRed, glowGreen, glowBlue};
       ++slot;

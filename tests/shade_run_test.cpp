@@ -66,26 +66,40 @@ TEST(ShadeRun, VectorSamplePointsAreTheScalarOnes) {
 
 // Every layer switched on at every sample, whether or not it would blend
 // there: each formula meets every sample point of the ray, and each sample
-// every lane (the runs start at 0, 1, 2 and 3).
+// every lane (the runs start at 0, 1, 2 and 3). Along the axes where a ray
+// stays at least 0.5 from 0, its cell offsets go unrounded, as the march
+// allows for cells away from the middle.
 TEST(ShadeRun, VectorAndScalarShadersAgreeOnWholeColumns) {
   if (!Avx2Available()) GTEST_SKIP() << "this processor has no AVX2";
   const Built* b = &TheScene();
   auto scalar = std::make_unique<ContributionLists>();
   auto vector = std::make_unique<ContributionLists>();
   const float radii[] = {0.4f, 0.123456f, 0.4f / 32767};
+  int exactRuns = 0;
   for (int x : {0, 512, 1024}) {
     for (int y = 0; y <= 768; ++y) {
       const float kind = (float)(y % 2);  // sphere and cube glows by turns
       // Every fourth run the slabs alone, whose shader needs only sz; the
       // patterns' values by turns.
       const bool voxel = y % 4 != 3;
-      const SampleRun run = {ColumnCoordinate((float)x),
-                             RowCoordinate((float)y),
+      // Cell offsets unrounded along each axis where the whole ray keeps
+      // that coordinate at least 0.5 from 0.
+      const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
+      bool exact[3] = {true, true, true};
+      for (int t = 0; t <= 2000; ++t) {
+        const SamplePoint s = ComputeSamplePoint(b->scene.rotation, x0, y0, (float)t);
+        const float coordinates[3] = {s.sx, s.sy, s.sz};
+        for (int a = 0; a < 3; ++a) exact[a] = exact[a] && std::fabs(coordinates[a]) >= 0.5f;
+      }
+      const SampleRun run = {x0,
+                             y0,
                              voxel,
                              radii[y % 3],
                              kind,
+                             {exact[0], exact[1], exact[2]},
                              {true, true, true},
                              {(uint8_t)(y % 2), (uint8_t)(y / 2 % 2), (uint8_t)(y / 3 % 4)}};
+      exactRuns += exact[0] + exact[1] + exact[2];
       const int ray = y % kGroupRays;
       for (int first = 0; first < 4; ++first) {
         scalar->count[ray] = vector->count[ray] = 0;
@@ -104,6 +118,7 @@ TEST(ShadeRun, VectorAndScalarShadersAgreeOnWholeColumns) {
       }
     }
   }
+  EXPECT_GT(exactRuns, 500);  // the unrounded offsets were tried too
 }
 
 // Runs of every length end where they should: the lanes past the last
@@ -113,7 +128,7 @@ TEST(ShadeRun, RunsOfAnyLengthAppendExactlyTheirSamples) {
   const Built* b = &TheScene();
   auto lists = std::make_unique<ContributionLists>();
   const SampleRun run = {ColumnCoordinate(700), RowCoordinate(300), true, 0.3f, 1.0f,
-                         {true, false, true}, {1, 0, 3}};
+                         {false, false, false}, {true, false, true}, {1, 0, 3}};
   for (int first : {0, 1, 1990, 1997}) {
     for (int last = first; last <= 2000 && last <= first + 9; ++last) {
       lists->count[2] = 5;
