@@ -187,6 +187,19 @@ static void CellEvents(const RayPath& path, int cell, double window, Events& eve
   }
 }
 
+// Sorts a short list in place: rays have a handful of crossings, where
+// insertion beats the general sort's set-up.
+template <typename T, typename Less>
+static void SortShort(T* list, int count, Less less) {
+  if (count > 32) return std::sort(list, list + count, less);
+  for (int i = 1; i < count; ++i) {
+    const T item = list[i];
+    int j = i;
+    for (; j > 0 && less(item, list[j - 1]); --j) list[j] = list[j - 1];
+    list[j] = item;
+  }
+}
+
 // A whole number modulo m, 0 to m - 1.
 static int Modulo(int n, int m) {
   return (n % m + m) % m;
@@ -261,7 +274,7 @@ static bool SlabEvents(const SkipMaps& maps, const RayPath& path, int l, double 
     events.full = true;
     return false;
   }
-  std::sort(crossings, crossings + n,
+  SortShort(crossings, n,
             [](const Crossing& a, const Crossing& b) { return a.at < b.at; });
   const auto cellLit = [&](int c, int r) { return r >= 0 && r < 16 && (cells(c) >> r & 1) != 0; };
   const bool startLit = inDepth && cellLit(column, row);
@@ -408,7 +421,7 @@ static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernel
     runs.Flush();
     return;
   }
-  std::sort(events.list, events.list + events.count, [](const Event& a, const Event& b) {
+  SortShort(events.list, events.count, [](const Event& a, const Event& b) {
     return a.from < b.from || (a.from == b.from && a.kind < b.kind);
   });
   int t = 0;
