@@ -82,8 +82,10 @@ struct Events {
   int count = 0;
   bool full = false;
   void Add(Event e) {
-    if (count == kMaxEvents) full = true;
-    else list[count++] = e;
+    if (count == kMaxEvents)
+      full = true;
+    else
+      list[count++] = e;
   }
 };
 
@@ -265,8 +267,8 @@ static bool SlabEvents(const SkipMaps& maps, const RayPath& path, int l, double 
     bool matters = false;
     for (int c = columnLow; c <= columnHigh; ++c) {
       const unsigned lit = cells(c), below = r > 0 ? lit >> (r - 1) & 1 : 0;
-      matters = matters || (lit >> r & 1) != below ||
-                (r == shape.rows - 1 && (bits[c] >> r & 1) != 0);
+      matters =
+          matters || (lit >> r & 1) != below || (r == shape.rows - 1 && (bits[c] >> r & 1) != 0);
     }
     if (matters) crossings[n++] = {CrossY(path, r / shape.scaleY - shape.offsetY), 3, r};
   }
@@ -274,8 +276,7 @@ static bool SlabEvents(const SkipMaps& maps, const RayPath& path, int l, double 
     events.full = true;
     return false;
   }
-  SortShort(crossings, n,
-            [](const Crossing& a, const Crossing& b) { return a.at < b.at; });
+  SortShort(crossings, n, [](const Crossing& a, const Crossing& b) { return a.at < b.at; });
   const auto cellLit = [&](int c, int r) { return r >= 0 && r < 16 && (cells(c) >> r & 1) != 0; };
   const bool startLit = inDepth && cellLit(column, row);
   bool lit = startLit;
@@ -409,8 +410,7 @@ static void MarchRay(const Scene& scene, const SkipMaps& maps, const MarchKernel
     for (int c = 0; c < plan.candidateCount; ++c)
       CellEvents(ray.path, plan.candidates[c], window, events);
     for (int l = 0; l < 3; ++l) {
-      if (plan.slabInReach[l] &&
-          SlabEvents(maps, ray.path, l, window, events))
+      if (plan.slabInReach[l] && SlabEvents(maps, ray.path, l, window, events))
         state.lit |= 1u << l;
     }
   }

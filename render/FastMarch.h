@@ -39,7 +39,8 @@ struct SkipMaps {
   double crossingError;
 };
 
-// The maps and tables of the built scene.
+// The maps and tables of the built scene; a march must use them with that
+// scene (another rotation needs other bounds).
 void BuildSkipMaps(const Scene& scene, SkipMaps& maps);
 
 struct MarchCounts {

@@ -110,8 +110,8 @@ CellBox LitBox(const int32_t* map, int columns, int rows) {
   return box;
 }
 
-bool SlabInReach(const ViewRotation& v, float x0, float y0Low, float y0High,
-                 const SlabShape& shape, CellBox lit) {
+bool SlabInReach(const ViewRotation& v, float x0, float y0Low, float y0High, const SlabShape& shape,
+                 CellBox lit) {
   if (lit.lastColumn < 0) return false;
   // The depths z0 where the paths lie within the slab's depth, widened by
   // far more than the stray. sz is linear in y0, so the outer rays bound it.

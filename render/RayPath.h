@@ -125,5 +125,5 @@ CellBox LitBox(const int32_t* map, int columns, int rows);
 // a lit cell of the slab within its depth: the exact paths' extremes over
 // the samples within the depth, widened far beyond their stray. Only for a
 // rotation with a crossing bound (CrossingError >= 0).
-bool SlabInReach(const ViewRotation& v, float x0, float y0Low, float y0High,
-                 const SlabShape& shape, CellBox lit);
+bool SlabInReach(const ViewRotation& v, float x0, float y0Low, float y0High, const SlabShape& shape,
+                 CellBox lit);

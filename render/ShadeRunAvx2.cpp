@@ -279,14 +279,16 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
     for (int g = 0; g < groups; ++g) {
       const int t = start + 4 * g;
       if (run.voxel)
-        points[g] = SamplePoints(terms, Load(&maps.depth[t]), (F4)_mm_loadu_ps(&maps.perspective[t]));
+        points[g] =
+            SamplePoints(terms, Load(&maps.depth[t]), (F4)_mm_loadu_ps(&maps.perspective[t]));
       else
         points[g].sz = RotatedZ2(terms, RotatedZ1(terms, Load(&maps.depth[t])));
     }
     int slot = 0;
     if (run.voxel) {
       F4 e[kChunk];
-      for (int g = 0; g < groups; ++g) e[g] = GlowDistance(size, run.kind, run.exactOffset, points[g]);
+      for (int g = 0; g < groups; ++g)
+        e[g] = GlowDistance(size, run.kind, run.exactOffset, points[g]);
       for (int g = 0; g < groups; ++g)
         slots[g][slot] = {GlowAlpha(run.kind, e[g]), glowRed, glowGreen, glowBlue};
       ++slot;

@@ -159,8 +159,9 @@ TEST(FastMarch, GrazingRaysMatchTheReference) {
         nearest = std::min({nearest, std::fabs(gz + 1.0), std::fabs(gz - 2.0)});
         // The faces of the word's cells where lit meets unlit, in sample units.
         const GridPoint g = LayerCoordinates(kWordLayer, s.sx, s.sy, s.sz);
-        if (gz >= -1 && gz <= 2 && NearLitEdge(b.scene.layers.wordMap, kWordColumns, kWordRows,
-                                               (int)std::ceil(g.gx) - 1, (int)std::ceil(g.gy) - 1)) {
+        if (gz >= -1 && gz <= 2 &&
+            NearLitEdge(b.scene.layers.wordMap, kWordColumns, kWordRows, (int)std::ceil(g.gx) - 1,
+                        (int)std::ceil(g.gy) - 1)) {
           nearest = std::min({nearest, std::fabs(g.gx - std::round(g.gx)) / 1.8,
                               std::fabs(g.gy - std::round(g.gy)) * 1.5});
         }
@@ -193,8 +194,8 @@ TEST(SkipMaps, OccupiedBitsAreTheOccupiedCells) {
 // either) is crossed by the exact path within CrossingError of sample t.
 void ExpectFacesNearCrossing(double computed, double exact, double t, double error,
                              const std::function<double(int)>& crossing, const char* what) {
-  for (int f = (int)std::floor(std::min(computed, exact)); f <= std::ceil(std::max(computed, exact));
-       ++f) {
+  for (int f = (int)std::floor(std::min(computed, exact));
+       f <= std::ceil(std::max(computed, exact)); ++f) {
     if ((computed < f && exact < f) || (computed > f && exact > f)) continue;
     ASSERT_LE(std::fabs(crossing(f) - t), error) << what << " face " << f << " at sample " << t;
   }
@@ -227,12 +228,15 @@ TEST(RayPath, ComputedSamplesLeaveTheExactPathsCellsOnlyNextToCrossings) {
         ASSERT_NEAR(CrossZ(path, ez), t, 1e-6);
         // Voxel cells: the coordinates shifted by 25 as the cell index takes them.
         const auto shifted = [](float u) { return (double)(float)((double)u + 25); };
-        ExpectFacesNearCrossing(shifted(s.sx), ex + 25, t, error,
-                                [&](int f) { return CrossX(path, f - 25); }, "voxel x");
-        ExpectFacesNearCrossing(shifted(s.sy), ey + 25, t, error,
-                                [&](int f) { return CrossY(path, f - 25); }, "voxel y");
-        ExpectFacesNearCrossing(shifted(s.sz), ez + 25, t, error,
-                                [&](int f) { return CrossZ(path, f - 25); }, "voxel z");
+        ExpectFacesNearCrossing(
+            shifted(s.sx), ex + 25, t, error, [&](int f) { return CrossX(path, f - 25); },
+            "voxel x");
+        ExpectFacesNearCrossing(
+            shifted(s.sy), ey + 25, t, error, [&](int f) { return CrossY(path, f - 25); },
+            "voxel y");
+        ExpectFacesNearCrossing(
+            shifted(s.sz), ez + 25, t, error, [&](int f) { return CrossZ(path, f - 25); },
+            "voxel z");
         for (int l = 0; l < 3; ++l) {
           const SlabShape& shape = kSlabShapes[l];
           const GridPoint g = LayerCoordinates(kLayers[l], s.sx, s.sy, s.sz);

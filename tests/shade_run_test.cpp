@@ -127,7 +127,7 @@ TEST(ShadeRun, RunsOfAnyLengthAppendExactlyTheirSamples) {
   if (!Avx2Available()) GTEST_SKIP() << "this processor has no AVX2";
   const Built* b = &TheScene();
   auto lists = std::make_unique<ContributionLists>();
-  const SampleRun run = {ColumnCoordinate(700), RowCoordinate(300), true, 0.3f, 1.0f,
+  const SampleRun run = {ColumnCoordinate(700), RowCoordinate(300),  true,     0.3f, 1.0f,
                          {false, false, false}, {true, false, true}, {1, 0, 3}};
   for (int first : {0, 1, 1990, 1997}) {
     for (int last = first; last <= 2000 && last <= first + 9; ++last) {
