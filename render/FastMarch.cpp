@@ -461,13 +461,11 @@ static void PlanRows(const Scene& scene, const SkipMaps& maps, float x, float y,
   plan = {};
   if (maps.crossingError < 0) return;
   const float x0 = ColumnCoordinate(x);
-  const float y0Low = RowCoordinate(y), y0High = RowCoordinate(y + (float)(rows - 1));
-  FindCandidates(maps, {PathOf(scene.rotation, x0, y0Low), PathOf(scene.rotation, x0, y0High)},
-                 plan);
-  for (int l = 0; l < 3; ++l) {
-    plan.slabInReach[l] =
-        SlabInReach(scene.rotation, x0, y0Low, y0High, kSlabShapes[l], maps.litBox[l]);
-  }
+  const RayPath ends[2] = {PathOf(scene.rotation, x0, RowCoordinate(y)),
+                           PathOf(scene.rotation, x0, RowCoordinate(y + (float)(rows - 1)))};
+  FindCandidates(maps, ends, plan);
+  for (int l = 0; l < 3; ++l)
+    plan.slabInReach[l] = SlabInReach(ends, kSlabShapes[l], maps.litBox[l]);
 }
 
 // The rays of a group, with a plan that covers them.

@@ -110,14 +110,12 @@ CellBox LitBox(const int32_t* map, int columns, int rows) {
   return box;
 }
 
-bool SlabInReach(const ViewRotation& v, float x0, float y0Low, float y0High, const SlabShape& shape,
-                 CellBox lit) {
+bool SlabInReach(const RayPath (&ends)[2], const SlabShape& shape, CellBox lit) {
   if (lit.lastColumn < 0) return false;
   // The depths z0 where the paths lie within the slab's depth, widened by
   // far more than the stray. sz is linear in y0, so the outer rays bound it.
   double from = kDepthHigh, to = kDepthLow;
-  for (float y0 : {y0Low, y0High}) {
-    const RayPath path = PathOf(v, x0, y0);
+  for (const RayPath& path : ends) {
     from = std::min(from, DepthOf(CrossZ(path, shape.szLow - 1e-3)) - 0.02);
     to = std::max(to, DepthOf(CrossZ(path, shape.szHigh + 1e-3)) + 0.02);
   }
@@ -126,8 +124,7 @@ bool SlabInReach(const ViewRotation& v, float x0, float y0Low, float y0High, con
   // sx and sy fall along each ray and are linear in y0, so their extremes
   // over the rays and depths lie at the corners.
   double sxLow = 1e9, sxHigh = -1e9, syLow = 1e9, syHigh = -1e9;
-  for (float y0 : {y0Low, y0High}) {
-    const RayPath path = PathOf(v, x0, y0);
+  for (const RayPath& path : ends) {
     for (double z0 : {from, to}) {
       const double h = HalfOf(z0);
       const double sx = PathXAt(path, z0, h), sy = PathYAt(path, z0, h);

@@ -121,9 +121,8 @@ struct CellBox {
 
 CellBox LitBox(const int32_t* map, int columns, int rows);
 
-// Whether any ray of column x0 with y0 from y0Low to y0High can come near
-// a lit cell of the slab within its depth: the exact paths' extremes over
-// the samples within the depth, widened far beyond their stray. Only for a
-// rotation with a crossing bound (CrossingError >= 0).
-bool SlabInReach(const ViewRotation& v, float x0, float y0Low, float y0High, const SlabShape& shape,
-                 CellBox lit);
+// Whether any ray of a column between two rays' paths (ends) can come
+// near a lit cell of the slab within its depth: the exact paths' extremes
+// over the samples within the depth, widened far beyond their stray. Only
+// for a rotation with a crossing bound (CrossingError >= 0).
+bool SlabInReach(const RayPath (&ends)[2], const SlabShape& shape, CellBox lit);

@@ -253,9 +253,8 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
   static const BitmapLayer layers[3] = {kWordLayer, kStripLayer, kBannerLayer};
   static const float glowColours[2][3] = {{255.0f, 170.0f, 50.0f}, {50.0f, 255.0f, 200.0f}};
   const float* glow = glowColours[run.kind == 1.0f];
-  const F4 glowRed = {glow[0], glow[0], glow[0], glow[0]};
-  const F4 glowGreen = {glow[1], glow[1], glow[1], glow[1]};
-  const F4 glowBlue = {glow[2], glow[2], glow[2], glow[2]};
+  const F4 glowRed = SplatFloat(glow[0]), glowGreen = SplatFloat(glow[1]);
+  const F4 glowBlue = SplatFloat(glow[2]);
   const int perSample = run.voxel + run.lit[0] + run.lit[1] + run.lit[2];
   float* const fields[4] = {lists.a[ray], lists.red[ray], lists.green[ray], lists.blue[ray]};
   const int base = lists.count[ray];

@@ -1,5 +1,5 @@
 // The fast march against the straightforward one: same colours, every
-// contributing sample taken, distance maps and crossing bounds that hold.
+// contributing sample taken, occupancy bits and crossing bounds that hold.
 #include <gtest/gtest.h>
 
 #include <algorithm>
