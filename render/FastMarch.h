@@ -34,6 +34,11 @@ struct SkipMaps {
   // may read four at a time.
   float depth[kSamplesPerRay + 3];
   float perspective[kSamplesPerRay + 3];
+  // The same depths widened, and half of each perspective factor (exact:
+  // p is above 1), for vector code that would otherwise convert them on
+  // every ray.
+  double depthWide[kSamplesPerRay + 3];
+  float halfPerspective[kSamplesPerRay + 3];
   // CrossingError of the rotation, the half-width of the window looked at
   // around each crossing: negative if every sample must be looked at.
   double crossingError;

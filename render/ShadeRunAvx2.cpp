@@ -31,8 +31,8 @@ D4 ToFloat(D4 v) {
   return (D4)_mm256_cvtps_pd(_mm256_cvtpd_ps((__m256d)v));
 }
 
-D4 Load(const float* p) {
-  return (D4)_mm256_cvtps_pd(_mm_loadu_ps(p));
+D4 Load(const double* p) {
+  return (D4)_mm256_loadu_pd(p);
 }
 
 D4 Floor(D4 v) {
@@ -113,9 +113,9 @@ F4 RotatedZ2(const RayTerms& v, D4 z1) {
   return Narrow(MulAddExact(z1, v.cosB, v.minusX0SinB));
 }
 
-// ComputeSamplePointAt, four samples at once, given z0 and the float p.
+// ComputeSamplePointAt, four samples at once, given z0 and the float p / 2.
 // Inlined into the run shader's loop, where it is most of the work.
-[[gnu::always_inline]] inline Points SamplePoints(const RayTerms& v, D4 z0, F4 p) {
+[[gnu::always_inline]] inline Points SamplePoints(const RayTerms& v, D4 z0, F4 halfP) {
   const F4 y1 = Narrow(MulAddExact(z0, v.sinA, v.y0CosA));
   const D4 z1 = RotatedZ1(v, z0);
   const F4 x2 = Narrow(MulAddExact(z1, v.sinB, v.x0CosB));
@@ -132,7 +132,6 @@ F4 RotatedZ2(const RayTerms& v, D4 z1) {
   }
   // x3 * p / 2 is exact in double, so its one rounding is that of the float
   // product of x3 and p / 2 (itself exact: p is above 1).
-  const F4 halfP = p * 0.5f;
   return {x3 * halfP, y3 * halfP, z2};
 }
 
@@ -215,8 +214,8 @@ void DivideByOddAvx2(const double* w, int d, double* quotients) {
 
 void SamplePointsAvx2(const ViewRotation& rotation, const SkipMaps& maps, float x0, float y0, int t,
                       SamplePoint* points) {
-  const Points s = SamplePoints(TermsOf(rotation, x0, y0), Load(&maps.depth[t]),
-                                (F4)_mm_loadu_ps(&maps.perspective[t]));
+  const Points s = SamplePoints(TermsOf(rotation, x0, y0), Load(&maps.depthWide[t]),
+                                (F4)_mm_loadu_ps(&maps.halfPerspective[t]));
   float sx[4], sy[4], sz[4];
   Store(sx, s.sx), Store(sy, s.sy), Store(sz, s.sz);
   for (int i = 0; i < 4; ++i) points[i] = {sx[i], sy[i], sz[i]};
@@ -287,10 +286,10 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
     for (int g = 0; g < groups; ++g) {
       const int t = start + 4 * g;
       if (run.voxel)
-        points[g] =
-            SamplePoints(terms, Load(&maps.depth[t]), (F4)_mm_loadu_ps(&maps.perspective[t]));
+        points[g] = SamplePoints(terms, Load(&maps.depthWide[t]),
+                                 (F4)_mm_loadu_ps(&maps.halfPerspective[t]));
       else
-        points[g].sz = RotatedZ2(terms, RotatedZ1(terms, Load(&maps.depth[t])));
+        points[g].sz = RotatedZ2(terms, RotatedZ1(terms, Load(&maps.depthWide[t])));
     }
     int slot = 0;
     if (run.voxel) {

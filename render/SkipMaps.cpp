@@ -28,6 +28,8 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
   for (int t = 0; t < kSamplesPerRay + 3; ++t) {
     maps.depth[t] = SampleDepth((float)std::min(t, kSamplesPerRay - 1));
     maps.perspective[t] = PerspectiveFactor(maps.depth[t]);
+    maps.depthWide[t] = maps.depth[t];
+    maps.halfPerspective[t] = maps.perspective[t] * 0.5f;
   }
   maps.crossingError = CrossingError(scene.rotation);
 }
