@@ -190,13 +190,16 @@ F4 SplatFloat(float v) {
 
 // PatternColour, four samples at once, for one pattern value: its fixed
 // channels from PatternColour itself, the depth tint T from each sz.
-Colours PatternColours(BitmapLayer layer, const Contribution& fixed, D4 sz) {
+// The strip's depth sz * 10 is one rounding of a product of floats: the
+// float product. (The banner's sz - 2.5 is exact in float only near 2.5,
+// so it stays in double.)
+Colours PatternColours(BitmapLayer layer, const Contribution& fixed, F4 sz) {
   D4 gz;
   switch (layer) {
-    case kWordLayer: gz = sz; break;
-    case kStripLayer: gz = ToFloat(sz * 10); break;
+    case kWordLayer: gz = Widen(sz); break;
+    case kStripLayer: gz = Widen(sz * 10.0f); break;
     case kBannerLayer:
-    default: gz = ToFloat((sz - 2.5) * 10); break;
+    default: gz = ToFloat((Widen(sz) - 2.5) * 10); break;
   }
   const F4 T = Narrow(DivideByOdd((gz + 1) * 255, 3, 1.0 / 3));
   if (layer == kStripLayer) return {T, SplatFloat(fixed.green), SplatFloat(fixed.blue)};
@@ -303,7 +306,7 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
     for (int l = 0; l < 3; ++l) {
       if (!run.lit[l]) continue;
       for (int g = 0; g < groups; ++g) {
-        const Colours c = PatternColours(layers[l], patterns[l], Widen(points[g].sz));
+        const Colours c = PatternColours(layers[l], patterns[l], points[g].sz);
         slots[g][slot] = {SplatFloat(patterns[l].a), c.red, c.green, c.blue};
       }
       ++slot;
