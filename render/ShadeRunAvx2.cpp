@@ -224,6 +224,8 @@ void SamplePointsAvx2(const ViewRotation& rotation, const SkipMaps& maps, float 
   for (int i = 0; i < 4; ++i) points[i] = {sx[i], sy[i], sz[i]};
 }
 
+namespace {
+
 // What one slot (the voxel glow, or one slab) adds at four samples.
 struct Slot {
   F4 a, red, green, blue;
@@ -258,6 +260,8 @@ void PutGroup(float* const fields[4], int base, int j, int perSample, const Slot
     }
   }
 }
+
+}  // namespace
 
 void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first,
                   int last, ContributionLists& lists, int ray) {
@@ -317,6 +321,8 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
   lists.count[ray] += (last - first + 1) * perSample;
 }
 
+namespace {
+
 // Four rays' accumulators, lane k for ray k.
 struct Lanes {
   D4 R, G, B;
@@ -358,6 +364,8 @@ void BlendBlocks(const ContributionLists& lists, int k, int i, Lanes& first, Lan
   }
   first = {R0, G0, B0}, second = {R1, G1, B1};
 }
+
+}  // namespace
 
 // Blend, eight rays at a time: lane k of a vector is ray k's channel. The
 // lists are padded to whole blocks of four entries, the same for all eight
