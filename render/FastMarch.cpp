@@ -136,8 +136,9 @@ static void FindCandidates(const SkipMaps& maps, const RayPath (&paths)[2], Grou
       const int lowEnd = a < 2 ? s + 1 : s, highEnd = a < 2 ? s : s + 1;
       const double low = std::min(at[a][0][lowEnd], at[a][1][lowEnd]);
       const double high = std::max(at[a][0][highEnd], at[a][1][highEnd]);
-      from[a] = std::clamp(FloorInt(low - 1e-4 + 25), 0, kGridSize - 1);
-      to[a] = std::clamp(FloorInt(high + 1e-4 + 25), 0, kGridSize - 1);
+      // Truncation differs from the floor only below 0, where both clamp to 0.
+      from[a] = std::clamp((int)(low - 1e-4 + 25), 0, kGridSize - 1);
+      to[a] = std::clamp((int)(high + 1e-4 + 25), 0, kGridSize - 1);
     }
     // The box's cells along k, as bits, in each of its (i, j) columns.
     const uint64_t span = (uint64_t{2} << to[2]) - (uint64_t{1} << from[2]);
