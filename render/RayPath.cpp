@@ -61,15 +61,41 @@ double CrossZ(const RayPath& path, double s) {
   return SampleOf(z0);
 }
 
-// The least fall of (a + b z0)(50 - z0) / 65 per unit of z0, for a from
-// -aMost to aMost and z0 over the extended ray: its slope is linear in both,
-// so the extremes are at the corners. Negative if it does not always fall.
+// The least fall of (a + b z0)(50 - z0) / 65 per unit of z0, over the
+// extended ray: its slope is linear in z0, so the least is at an end.
+// Negative if it does not always fall.
+static double LeastFallOf(double a, double b) {
+  return std::min(-(50 * b - a - 2 * b * kDepthLow) / 65, -(50 * b - a - 2 * b * kDepthHigh) / 65);
+}
+
+// The same for every a from -aMost to aMost: linear in a too, so the least
+// is at a corner.
 static double LeastFall(double aMost, double b) {
-  double least = 1e9;
-  for (double a : {-aMost, aMost})
-    for (double z0 : {kDepthLow, kDepthHigh})
-      least = std::min(least, -(50 * b - a - 2 * b * z0) / 65);
-  return least;
+  return std::min(LeastFallOf(-aMost, b), LeastFallOf(aMost, b));
+}
+
+// A coordinate g = s * scale + offset, rounded to float (and a cell index
+// from it), moves at scale times the exact pace per sample (z0 steps by
+// 0.01) and strays from the exact g by scale times the path's stray plus
+// the rounding of g (half an ulp: below 256 at most 2^-17). The voxel
+// grid's s + 25 is the case of scale 1. So the bound, in samples, is
+// stray(scale) / pace, with stray(scale) = (kPathError + 2^-17 / scale) /
+// 0.01 largest at each axis's least scale: 1 for x and z, the word's
+// 1 / 1.5 for y.
+static constexpr double StrayOver(double leastScale) {
+  return (kPathError + 0x1p-17 / leastScale) / 0.01;
+}
+static constexpr double kStrayX = StrayOver(1), kStrayY = StrayOver(1 / 1.5),
+                        kStrayZ = StrayOver(1);
+static_assert(kSlabShapes[0].scaleX >= 1 && kSlabShapes[1].scaleX >= 1 &&
+              kSlabShapes[2].scaleX >= 1);
+static_assert(kSlabShapes[0].scaleY >= 1 / 1.5 && kSlabShapes[1].scaleY >= 1 / 1.5 &&
+              kSlabShapes[2].scaleY >= 1 / 1.5);
+static_assert(kSlabShapes[0].scaleZ >= 1 && kSlabShapes[1].scaleZ >= 1 &&
+              kSlabShapes[2].scaleZ >= 1);
+
+static double ErrorOfPaces(double fallX, double fallY, double climbZ) {
+  return std::max({kStrayX / fallX, kStrayY / fallY, kStrayZ / climbZ});
 }
 
 double CrossingError(const ViewRotation& v) {
@@ -80,20 +106,13 @@ double CrossingError(const ViewRotation& v) {
   const double fallY = LeastFall(10 * std::fabs(cA), sA);
   const double climbZ = cA * cB;
   if (!(fallX > 0 && fallY > 0 && climbZ > 0)) return -1;
-  // A coordinate g = s * scale + offset, rounded to float (and a cell index
-  // from it), moves at scale times the exact pace per sample (z0 steps by
-  // 0.01) and strays from the exact g by scale times the path's stray plus
-  // the rounding of g (half an ulp: below 256 at most 2^-17). The voxel
-  // grid's s + 25 is the case of scale 1.
-  double error = 0;
-  const auto bound = [&](double pace, double scale) {
-    error = std::max(error, (kPathError * scale + 0x1p-17) / (pace * 0.01 * scale));
-  };
-  bound(fallX, 1), bound(fallY, 1), bound(climbZ, 1);
-  for (const SlabShape& shape : kSlabShapes) {
-    bound(fallX, shape.scaleX), bound(fallY, shape.scaleY), bound(climbZ, shape.scaleZ);
-  }
+  const double error = ErrorOfPaces(fallX, fallY, climbZ);
   return error < 0.45 ? error : -1;
+}
+
+double RayCrossingError(const RayPath& path) {
+  // sz climbs at bz per unit of z0 on every ray.
+  return ErrorOfPaces(LeastFallOf(path.ax, path.bx), LeastFallOf(path.ay, path.by), path.bz);
 }
 
 CellBox LitBox(const int32_t* map, int columns, int rows) {

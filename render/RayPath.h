@@ -77,6 +77,11 @@ double CrossZ(const RayPath& path, double s);
 // looked at.
 double CrossingError(const ViewRotation& v);
 
+// The same bound for one ray, from its own least paces rather than the
+// slowest ray's: several times smaller for most rays. Only for a rotation
+// with a crossing bound (CrossingError >= 0), which it never exceeds.
+double RayCrossingError(const RayPath& path);
+
 // A text slab's shape, units and place in sample space.
 struct SlabShape {
   int columns, rows;
