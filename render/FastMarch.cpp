@@ -316,10 +316,14 @@ static bool SlabEvents(const SkipMaps& maps, const RayPath& path, int l, double 
       events.full = true;
       return false;
     }
-    events.Add({spanFrom, spanFrom, Event::kPatternSet, l | Modulo(top, shape.patternCount) << 2});
+    // The value steps down one at each line, counted without a division
+    // per line (a division by a count known only at run time is slow).
+    int value = Modulo(top, shape.patternCount);
+    events.Add({spanFrom, spanFrom, Event::kPatternSet, l | value << 2});
     for (int line = top; line > bottom; --line) {
+      value = value == 0 ? shape.patternCount - 1 : value - 1;
       const double at = CrossPattern(path, shape, line);
-      events.Add({at, at, Event::kPattern, l | Modulo(line - 1, shape.patternCount) << 2});
+      events.Add({at, at, Event::kPattern, l | value << 2});
     }
   }
   return startLit;
