@@ -1,5 +1,6 @@
-// The fast render pass across threads: workers compute whole columns, the
-// calling thread draws them, strictly in column order, as they complete.
+// The fast render pass across threads: every thread, the calling one too,
+// computes whole columns; the calling thread alone draws them, strictly in
+// column order, as they complete.
 // The image is the same on any number of threads: each pixel is computed
 // alone, by the same functions, and drawn in the same order.
 #include "render/MarchColumns.h"
@@ -40,14 +41,20 @@ void MarchColumns(const Scene& scene, const SkipMaps& maps, const MarchKernels& 
   std::unique_ptr<std::atomic<int>[]> done(new std::atomic<int>[kColumnCount]);
   for (int x = 0; x < kColumnCount; ++x) done[x].store(0);
   std::atomic<int> next{0};
+  const auto march = [&](ContributionLists& lists, int x) {
+    MarchColumnFast(scene, maps, kernels, x, lists, &colours[(size_t)x * kColumnHeight]);
+    done[x].store(1, std::memory_order_release);
+  };
+  // The calling thread is one of the `threads`: a thread that only waited
+  // to draw would take turns with the workers on every core each time a
+  // column completes.
   std::vector<std::thread> workers;
   try {
-    for (int i = 0; i < threads; ++i) {
+    for (int i = 1; i < threads; ++i) {
       workers.emplace_back([&] {
         const auto lists = std::make_unique<ContributionLists>();
         for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
-          MarchColumnFast(scene, maps, kernels, x, *lists, &colours[(size_t)x * kColumnHeight]);
-          done[x].store(1, std::memory_order_release);
+          march(*lists, x);
           done[x].notify_one();
         }
       });
@@ -55,11 +62,18 @@ void MarchColumns(const Scene& scene, const SkipMaps& maps, const MarchKernels& 
   } catch (const std::system_error&) {
     // Fewer threads than asked for: those started share the work.
   }
-  if (workers.empty()) return MarchColumnsInOrder(scene, maps, kernels, hdc, drawColumn);
-  // Only this thread draws, so the window sees the columns arrive in order.
-  for (int x = 0; x < kColumnCount; ++x) {
-    done[x].wait(0, std::memory_order_acquire);
-    drawColumn(hdc, x, &colours[(size_t)x * kColumnHeight]);
+  // Only this thread draws, so the window sees the columns arrive in order:
+  // after each column of its own, every column complete by then.
+  int drawn = 0;
+  const auto lists = std::make_unique<ContributionLists>();
+  for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
+    march(*lists, x);
+    for (; drawn < kColumnCount && done[drawn].load(std::memory_order_acquire) != 0; ++drawn)
+      drawColumn(hdc, drawn, &colours[(size_t)drawn * kColumnHeight]);
+  }
+  for (; drawn < kColumnCount; ++drawn) {
+    done[drawn].wait(0, std::memory_order_acquire);
+    drawColumn(hdc, drawn, &colours[(size_t)drawn * kColumnHeight]);
   }
   for (std::thread& worker : workers) worker.join();
 }
