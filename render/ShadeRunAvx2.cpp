@@ -341,20 +341,36 @@ Block LoadBlock(const float (*field)[kMaxContributions], int k, int i) {
   return b;
 }
 
-// Four blends into each of two sets of four rays, the blocks at entry i of
-// rays k and rays k + 4: two chains of blends (three channels each) in
-// flight. The accumulators stay in registers throughout.
-void BlendBlocks(const ContributionLists& lists, int k, int i, Lanes& first, Lanes& second) {
-  const Block a0 = LoadBlock(lists.a, k, i), r0 = LoadBlock(lists.red, k, i),
-              g0 = LoadBlock(lists.green, k, i), b0 = LoadBlock(lists.blue, k, i);
-  const Block a1 = LoadBlock(lists.a, k + 4, i), r1 = LoadBlock(lists.red, k + 4, i),
-              g1 = LoadBlock(lists.green, k + 4, i), b1 = LoadBlock(lists.blue, k + 4, i);
-  D4 R0 = first.R, G0 = first.G, B0 = first.B, R1 = second.R, G1 = second.G, B1 = second.B;
+// Four blends into one set of four rays, the block at entry i of rays k to
+// k + 3. The accumulators stay in registers throughout.
+[[gnu::always_inline]] inline void BlendBlock(const ContributionLists& lists, int k, int i,
+                                              Lanes& lanes) {
+  const Block a = LoadBlock(lists.a, k, i), r = LoadBlock(lists.red, k, i),
+              g = LoadBlock(lists.green, k, i), b = LoadBlock(lists.blue, k, i);
+  D4 R = lanes.R, G = lanes.G, B = lanes.B;
+  for (int m = 0; m < 4; ++m) {
+    const D4 alpha = Widen((F4)a.entry[m]), keep = 1 - alpha;
+    // colour * a is a product of two floats, exact in double, so fusing it
+    // into the sum rounds once, as the written form does.
+    R = ToFloat(MulAddExact(Widen((F4)r.entry[m]), alpha, keep * R));
+    G = ToFloat(MulAddExact(Widen((F4)g.entry[m]), alpha, keep * G));
+    B = ToFloat(MulAddExact(Widen((F4)b.entry[m]), alpha, keep * B));
+  }
+  lanes = {R, G, B};
+}
+
+// The same for both sets at once, rays 0 to 3 and 4 to 7, step by step:
+// two chains of blends (three channels each) in flight.
+void BlendBlocks(const ContributionLists& lists, int i, Lanes (&lanes)[2]) {
+  const Block a0 = LoadBlock(lists.a, 0, i), r0 = LoadBlock(lists.red, 0, i),
+              g0 = LoadBlock(lists.green, 0, i), b0 = LoadBlock(lists.blue, 0, i);
+  const Block a1 = LoadBlock(lists.a, 4, i), r1 = LoadBlock(lists.red, 4, i),
+              g1 = LoadBlock(lists.green, 4, i), b1 = LoadBlock(lists.blue, 4, i);
+  D4 R0 = lanes[0].R, G0 = lanes[0].G, B0 = lanes[0].B;
+  D4 R1 = lanes[1].R, G1 = lanes[1].G, B1 = lanes[1].B;
   for (int m = 0; m < 4; ++m) {
     const D4 alpha0 = Widen((F4)a0.entry[m]), keep0 = 1 - alpha0;
     const D4 alpha1 = Widen((F4)a1.entry[m]), keep1 = 1 - alpha1;
-    // colour * a is a product of two floats, exact in double, so fusing it
-    // into the sum rounds once, as the written form does.
     R0 = ToFloat(MulAddExact(Widen((F4)r0.entry[m]), alpha0, keep0 * R0));
     R1 = ToFloat(MulAddExact(Widen((F4)r1.entry[m]), alpha1, keep1 * R1));
     G0 = ToFloat(MulAddExact(Widen((F4)g0.entry[m]), alpha0, keep0 * G0));
@@ -362,31 +378,38 @@ void BlendBlocks(const ContributionLists& lists, int k, int i, Lanes& first, Lan
     B0 = ToFloat(MulAddExact(Widen((F4)b0.entry[m]), alpha0, keep0 * B0));
     B1 = ToFloat(MulAddExact(Widen((F4)b1.entry[m]), alpha1, keep1 * B1));
   }
-  first = {R0, G0, B0}, second = {R1, G1, B1};
+  lanes[0] = {R0, G0, B0}, lanes[1] = {R1, G1, B1};
 }
 
 }  // namespace
 
-// Blend, eight rays at a time: lane k of a vector is ray k's channel. The
-// lists are padded to whole blocks of four entries, the same for all eight
-// rays, with a = 0, which leaves an accumulator as it is:
-// (1 - 0) * R + 0 * 0 = R, exactly.
+// Blend, eight rays at a time: lane k of a vector is ray k's channel, rays
+// 0 to 3 in one set of vectors and 4 to 7 in the other. Each set's lists
+// are padded to whole blocks of four entries, as many as its longest list
+// needs, with a = 0, which leaves an accumulator as it is:
+// (1 - 0) * R + 0 * 0 = R, exactly. The two sets blend side by side, then
+// the longer one alone.
 void BlendGroupAvx2(ContributionLists& lists, int rays, Accumulator* accs) {
   static_assert(kGroupRays == 8, "two vectors of four rays");
-  int longest = 0;
-  for (int k = 0; k < rays; ++k) longest = lists.count[k] > longest ? lists.count[k] : longest;
-  const int blocks = (longest + 3) / 4;
+  int blocks[2] = {0, 0};
+  for (int k = 0; k < rays; ++k) {
+    const int needed = (lists.count[k] + 3) / 4;
+    blocks[k / 4] = needed > blocks[k / 4] ? needed : blocks[k / 4];
+  }
   for (int k = 0; k < kGroupRays; ++k) {
-    for (int i = k < rays ? lists.count[k] : 0; i < 4 * blocks; ++i)
+    for (int i = k < rays ? lists.count[k] : 0; i < 4 * blocks[k / 4]; ++i)
       lists.a[k][i] = lists.red[k][i] = lists.green[k][i] = lists.blue[k][i] = 0.0f;
   }
-  Lanes first = {Splat(0), Splat(0), Splat(0)}, second = first;
-  for (int b = 0; b < blocks; ++b) BlendBlocks(lists, 0, 4 * b, first, second);
-  const Lanes* lanes[2] = {&first, &second};
+  Lanes lanes[2] = {{Splat(0), Splat(0), Splat(0)}, {Splat(0), Splat(0), Splat(0)}};
+  const int both = blocks[0] < blocks[1] ? blocks[0] : blocks[1];
+  for (int block = 0; block < both; ++block) BlendBlocks(lists, 4 * block, lanes);
+  const int longer = blocks[1] > blocks[0];
+  for (int block = both; block < blocks[longer]; ++block)
+    BlendBlock(lists, 4 * longer, 4 * block, lanes[longer]);
   for (int v = 0; v < 2; ++v) {
     float red[4], green[4], blue[4];
-    Store(red, Narrow(lanes[v]->R)), Store(green, Narrow(lanes[v]->G)),
-        Store(blue, Narrow(lanes[v]->B));
+    Store(red, Narrow(lanes[v].R)), Store(green, Narrow(lanes[v].G)),
+        Store(blue, Narrow(lanes[v].B));
     for (int k = 4 * v; k < rays && k < 4 * v + 4; ++k)
       accs[k] = {red[k - 4 * v], green[k - 4 * v], blue[k - 4 * v]};
   }
