@@ -396,9 +396,15 @@ void BlendGroupAvx2(ContributionLists& lists, int rays, Accumulator* accs) {
     const int needed = (lists.count[k] + 3) / 4;
     blocks[k / 4] = needed > blocks[k / 4] ? needed : blocks[k / 4];
   }
+  // Four entries to a store: most rays need one or two, far too few for a
+  // call to memset, which a loop of single entries would become. The last
+  // store may reach three entries past the padding, where the lists have room.
+  const __m128 zero = _mm_setzero_ps();
   for (int k = 0; k < kGroupRays; ++k) {
-    for (int i = k < rays ? lists.count[k] : 0; i < 4 * blocks[k / 4]; ++i)
-      lists.a[k][i] = lists.red[k][i] = lists.green[k][i] = lists.blue[k][i] = 0.0f;
+    for (int i = k < rays ? lists.count[k] : 0; i < 4 * blocks[k / 4]; i += 4) {
+      _mm_storeu_ps(&lists.a[k][i], zero), _mm_storeu_ps(&lists.red[k][i], zero);
+      _mm_storeu_ps(&lists.green[k][i], zero), _mm_storeu_ps(&lists.blue[k][i], zero);
+    }
   }
   Lanes lanes[2] = {{Splat(0), Splat(0), Splat(0)}, {Splat(0), Splat(0), Splat(0)}};
   const int both = blocks[0] < blocks[1] ? blocks[0] : blocks[1];
