@@ -31,8 +31,11 @@ struct RayPath {
 RayPath PathOf(const ViewRotation& v, float x0, float y0);
 
 // The depth z0 of sample t, and the perspective half (50 - z0) / 65 there.
+// (A product rather than a quotient: the paths are evaluated millions of
+// times a frame, and their bounds leave room for far more than the
+// difference, an ulp or so.)
 constexpr double DepthOf(double t) {
-  return t / 100 - 10;
+  return t * 0.01 - 10;
 }
 constexpr double HalfOf(double z0) {
   return (50 - z0) * (1.0 / 65);
