@@ -7,9 +7,9 @@
 // once. Where it does so follows from the exact path to a fraction of a
 // sample: the march works out these crossings for the occupied voxel cells
 // near the ray and for the slabs' cells, looks exactly at the samples
-// within the crossing bound (CrossingError) of a crossing, and knows every
-// other sample's layers without looking: nothing between two crossings can
-// change. The bound is also the look window: the samples it covers are the
+// within the ray's crossing bound (RayCrossingError) of a crossing, and
+// knows every other sample's layers without looking: nothing between two
+// crossings can change. The bound is also the look window: the samples it covers are the
 // only ones that can surprise.
 #pragma once
 
@@ -39,8 +39,9 @@ struct SkipMaps {
   // every ray.
   double depthWide[kSamplesPerRay + 3];
   float halfPerspective[kSamplesPerRay + 3];
-  // CrossingError of the rotation, the half-width of the window looked at
-  // around each crossing: negative if every sample must be looked at.
+  // CrossingError of the rotation, the widest window looked at around a
+  // crossing (each ray takes its own, RayCrossingError): negative if every
+  // sample must be looked at.
   double crossingError;
 };
 
