@@ -9,8 +9,8 @@
 // near the ray and for the slabs' cells, looks exactly at the samples
 // within the ray's crossing bound (RayCrossingError) of a crossing, and
 // knows every other sample's layers without looking: nothing between two
-// crossings can change. The bound is also the look window: the samples it covers are the
-// only ones that can surprise.
+// crossings can change. The bound is also the look window: the samples
+// it covers are the only ones that can surprise.
 #pragma once
 
 #include <cstdint>
