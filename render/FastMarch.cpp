@@ -6,12 +6,14 @@
 // Why it is exact. A sample whose computed coordinate could lie on either
 // side of a cell face lies within w = RayCrossingError (at most about 0.12
 // samples for the scene's rotation, 0.015 on a typical ray) of where the
-// exact path crosses that face; the march looks at every sample within w
-// of each crossing that matters, with the definitions. Every other sample lies on the same side of
-// every face as the exact path, so the layers it blends in are those of the exact path's cell
-// there, which stay the same from one crossing to the next. Most crossings fall more than w from
-// every sample and cost no look. The slabs' pattern lines are crossings of the same kind: between
-// them each lit sample's pattern value is known, and a run of slab samples needs only their depths.
+// exact path crosses that face; the march looks at every sample within w of
+// each crossing that matters, with the definitions. Every other sample lies
+// on the same side of every face as the exact path, so the layers it blends
+// in are those of the exact path's cell there, which stay the same from one
+// crossing to the next. Most crossings fall more than w from every sample
+// and cost no look. The slabs' pattern lines are crossings of the same kind:
+// between them each lit sample's pattern value is known, and a run of slab
+// samples needs only their depths.
 #include "render/FastMarch.h"
 
 #include <algorithm>
