@@ -53,6 +53,15 @@ struct Ray {
   RayPath path;
 };
 
+// A voxel cell's index along x, y and z: cell = (i * 50 + j) * 50 + k.
+struct CellIndices {
+  int i, j, k;
+};
+
+static CellIndices IndicesOf(int cell) {
+  return {cell / (kGridSize * kGridSize), cell / kGridSize % kGridSize, cell % kGridSize};
+}
+
 // What blends at a sample: the occupied voxel cell (or -1), a bit per lit
 // slab, and each lit slab's pattern value there (0 where it is not lit, so
 // that equal states blend alike).
@@ -164,7 +173,7 @@ static void FindCandidates(const SkipMaps& maps, const RayPath (&paths)[2], Grou
 // its first exit, over the three axes. Adds the crossings, or the near
 // miss, unless the path passes more than a sample clear of it.
 static void CellEvents(const RayPath& path, int cell, double window, Events& events) {
-  const int i = cell / 2500, j = cell / 50 % 50, k = cell % 50;
+  const auto [i, j, k] = IndicesOf(cell);
   // sz climbs through the cell's depth.
   double lo = std::max(CrossZ(path, k - 25), -2.0), hi = std::min(CrossZ(path, k - 24), 2002.0);
   if (lo > hi) return;
@@ -391,7 +400,8 @@ struct RunCollector {
       // Every sample lies in the cell: in cells 24 and 25 along an axis
       // (coordinates -1 to 1) a coordinate may come near 0; in the others
       // it stays at least 1 - 2^-19 from it.
-      const int index[3] = {state.cell / 2500, state.cell / 50 % 50, state.cell % 50};
+      const CellIndices at = IndicesOf(state.cell);
+      const int index[3] = {at.i, at.j, at.k};
       for (int a = 0; a < 3; ++a) run.exactOffset[a] = index[a] != 24 && index[a] != 25;
     }
     for (int l = 0; l < 3; ++l) run.lit[l] = (state.lit >> l & 1) != 0;

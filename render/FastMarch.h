@@ -59,8 +59,8 @@ struct MarchKernels;
 struct ContributionLists;
 
 // Marches the rays of pixels (x, y) to (x, y + rays - 1), rays <=
-// kGroupRays (a group): fills the group's lists with what each of their samples blends,
-// in order. counts, if given, has an entry per ray.
+// kGroupRays (a group): fills the group's lists with what each of their
+// samples blends, in order. counts, if given, has an entry per ray.
 void CollectGroup(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels, float x,
                   float y, int rays, ContributionLists& lists, MarchCounts* counts = nullptr);
 

@@ -341,44 +341,42 @@ Block LoadBlock(const float (*field)[kMaxContributions], int k, int i) {
   return b;
 }
 
-// Four blends into one set of four rays, the block at entry i of rays k to
-// k + 3. The accumulators stay in registers throughout.
-[[gnu::always_inline]] inline void BlendBlock(const ContributionLists& lists, int k, int i,
-                                              Lanes& lanes) {
-  const Block a = LoadBlock(lists.a, k, i), r = LoadBlock(lists.red, k, i),
-              g = LoadBlock(lists.green, k, i), b = LoadBlock(lists.blue, k, i);
-  D4 R = lanes.R, G = lanes.G, B = lanes.B;
-  for (int m = 0; m < 4; ++m) {
-    const D4 alpha = Widen((F4)a.entry[m]), keep = 1 - alpha;
-    // colour * a is a product of two floats, exact in double, so fusing it
-    // into the sum rounds once, as the written form does.
-    R = ToFloat(MulAddExact(Widen((F4)r.entry[m]), alpha, keep * R));
-    G = ToFloat(MulAddExact(Widen((F4)g.entry[m]), alpha, keep * G));
-    B = ToFloat(MulAddExact(Widen((F4)b.entry[m]), alpha, keep * B));
-  }
-  lanes = {R, G, B};
+// Entry m of the blocks blended into one set of four rays' accumulators:
+// Blend, four rays side by side.
+[[gnu::always_inline]] inline void BlendEntry(const Block& a, const Block& r, const Block& g,
+                                              const Block& b, int m, Lanes& lanes) {
+  const D4 alpha = Widen((F4)a.entry[m]), keep = 1 - alpha;
+  // colour * a is a product of two floats, exact in double, so fusing it
+  // into the sum rounds once, as the written form does.
+  lanes.R = ToFloat(MulAddExact(Widen((F4)r.entry[m]), alpha, keep * lanes.R));
+  lanes.G = ToFloat(MulAddExact(Widen((F4)g.entry[m]), alpha, keep * lanes.G));
+  lanes.B = ToFloat(MulAddExact(Widen((F4)b.entry[m]), alpha, keep * lanes.B));
 }
 
-// The same for both sets at once, rays 0 to 3 and 4 to 7, step by step:
-// two chains of blends (three channels each) in flight.
+// Four blends into one set of four rays, the block at entry i of rays k to
+// k + 3. The accumulators stay in registers throughout.
+void BlendBlock(const ContributionLists& lists, int k, int i, Lanes& lanes) {
+  const Block a = LoadBlock(lists.a, k, i), r = LoadBlock(lists.red, k, i),
+              g = LoadBlock(lists.green, k, i), b = LoadBlock(lists.blue, k, i);
+  Lanes set = lanes;
+  for (int m = 0; m < 4; ++m) BlendEntry(a, r, g, b, m, set);
+  lanes = set;
+}
+
+// The same for both sets at once, rays 0 to 3 and 4 to 7, entry by entry
+// in turn: two chains of blends (three channels each) in flight. (Two
+// calls of BlendBlock, one set after the other, are slower.)
 void BlendBlocks(const ContributionLists& lists, int i, Lanes (&lanes)[2]) {
   const Block a0 = LoadBlock(lists.a, 0, i), r0 = LoadBlock(lists.red, 0, i),
               g0 = LoadBlock(lists.green, 0, i), b0 = LoadBlock(lists.blue, 0, i);
   const Block a1 = LoadBlock(lists.a, 4, i), r1 = LoadBlock(lists.red, 4, i),
               g1 = LoadBlock(lists.green, 4, i), b1 = LoadBlock(lists.blue, 4, i);
-  D4 R0 = lanes[0].R, G0 = lanes[0].G, B0 = lanes[0].B;
-  D4 R1 = lanes[1].R, G1 = lanes[1].G, B1 = lanes[1].B;
+  Lanes first = lanes[0], second = lanes[1];
   for (int m = 0; m < 4; ++m) {
-    const D4 alpha0 = Widen((F4)a0.entry[m]), keep0 = 1 - alpha0;
-    const D4 alpha1 = Widen((F4)a1.entry[m]), keep1 = 1 - alpha1;
-    R0 = ToFloat(MulAddExact(Widen((F4)r0.entry[m]), alpha0, keep0 * R0));
-    R1 = ToFloat(MulAddExact(Widen((F4)r1.entry[m]), alpha1, keep1 * R1));
-    G0 = ToFloat(MulAddExact(Widen((F4)g0.entry[m]), alpha0, keep0 * G0));
-    G1 = ToFloat(MulAddExact(Widen((F4)g1.entry[m]), alpha1, keep1 * G1));
-    B0 = ToFloat(MulAddExact(Widen((F4)b0.entry[m]), alpha0, keep0 * B0));
-    B1 = ToFloat(MulAddExact(Widen((F4)b1.entry[m]), alpha1, keep1 * B1));
+    BlendEntry(a0, r0, g0, b0, m, first);
+    BlendEntry(a1, r1, g1, b1, m, second);
   }
-  lanes[0] = {R0, G0, B0}, lanes[1] = {R1, G1, B1};
+  lanes[0] = first, lanes[1] = second;
 }
 
 }  // namespace

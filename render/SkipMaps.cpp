@@ -11,13 +11,11 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
     if (scene.field.radiusGrid[c] > 0)
       maps.occupied[c / kGridSize] |= uint64_t{1} << (c % kGridSize);
   }
-  maps.litBox[0] = LitBox(scene.layers.wordMap, kWordColumns, kWordRows);
-  maps.litBox[1] = LitBox(scene.layers.stripMap, kStripColumns, kStripRows);
-  maps.litBox[2] = LitBox(scene.layers.bannerMap, kBannerColumns, kBannerRows);
   const int32_t* bitmaps[3] = {scene.layers.wordMap, scene.layers.stripMap, scene.layers.bannerMap};
   static_assert(kWordRows <= 16 && kStripRows <= 16 && kBannerRows <= 16);
   for (int l = 0; l < 3; ++l) {
     const SlabShape& shape = kSlabShapes[l];
+    maps.litBox[l] = LitBox(bitmaps[l], shape.columns, shape.rows);
     for (int c = 0; c < kBannerColumns; ++c) {
       maps.litRows[l][c] = 0;
       for (int r = 0; c < shape.columns && r < shape.rows; ++r) {
