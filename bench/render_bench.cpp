@@ -17,13 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include "march/MarchColumns.h"
 #include "platform/Surface.h"
 #include "render/DrawBall.h"
-#include "render/FastMarch.h"
-#include "render/MarchColumns.h"
-#include "render/ShadeRun.h"
-#include "tests/GoldenDigest.h"
 #include "tools/FrameDigest.h"
+#include "tools/GoldenDigest.h"
+#include "tools/MemoryContext.h"
 
 namespace {
 
@@ -75,7 +74,7 @@ double TimeFrame(int threads, const MarchKernels& kernels, double* built) {
   auto maps = std::make_unique<SkipMaps>();
   BuildSkipMaps(*scene, *maps);
   if (built != nullptr) *built = Since(start);
-  MarchColumns(*scene, *maps, kernels, threads, nullptr, StoreColumn);
+  MarchColumns({*scene, *maps, kernels}, threads, nullptr, StoreColumn);
   return Since(start);
 }
 
@@ -93,9 +92,12 @@ void FastFrame(benchmark::State& state) {
 }
 
 // Kernels that shade and blend nothing: what deciding the runs and skips
-// costs on its own. And kernels that do part of the work, to see how the
-// rest splits: sample points only; the voxel glow only, or the slabs only
-// (each with its runs' sample points); all of it but the blending.
+// costs on its own. And kernels that do part of the work with the fastest
+// set, to see how the rest splits: sample points only; the voxel glow only,
+// or the slabs only (each with its runs' sample points); all of it but the
+// blending.
+const MarchKernels& fastest = ChooseKernels();
+
 void NoRun(const Scene&, const SkipMaps&, const SampleRun&, int, int, ContributionLists&, int) {}
 void NoBlend(ContributionLists&, int rays, Accumulator* accs) {
   for (int k = 0; k < rays; ++k) accs[k] = {0, 0, 0};
@@ -104,7 +106,7 @@ void PointsOnly(const Scene& scene, const SkipMaps& maps, const SampleRun& run, 
                 ContributionLists&, int) {
   for (int t = first; t <= last; t += 4) {
     SamplePoint points[4];
-    SamplePointsAvx2(scene.rotation, maps, run.x0, run.y0, t, points);
+    fastest.samplePoints(scene.rotation, maps, run.x0, run.y0, t, points);
     benchmark::DoNotOptimize(points);
   }
 }
@@ -112,14 +114,14 @@ void VoxelOnly(const Scene& scene, const SkipMaps& maps, const SampleRun& run, i
                ContributionLists& lists, int ray) {
   SampleRun voxel = run;
   voxel.lit[0] = voxel.lit[1] = voxel.lit[2] = false;
-  if (voxel.voxel) ShadeRunAvx2(scene, maps, voxel, first, last, lists, ray);
+  if (voxel.voxel) fastest.shadeRun(scene, maps, voxel, first, last, lists, ray);
 }
 void SlabsOnly(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first, int last,
                ContributionLists& lists, int ray) {
   SampleRun slabs = run;
   slabs.voxel = false;
   if (slabs.lit[0] || slabs.lit[1] || slabs.lit[2])
-    ShadeRunAvx2(scene, maps, slabs, first, last, lists, ray);
+    fastest.shadeRun(scene, maps, slabs, first, last, lists, ray);
 }
 
 struct Part {
@@ -127,21 +129,22 @@ struct Part {
   MarchKernels kernels;
   double seconds;
 };
-Part parts[] = {{"deciding runs and skips", {NoRun, NoBlend}, 0},
-                {"+ sample points", {PointsOnly, NoBlend}, 0},
-                {"+ voxel glow", {VoxelOnly, NoBlend}, 0},
-                {"+ slab colours", {SlabsOnly, NoBlend}, 0},
-                {"+ all contributions", {ShadeRunAvx2, NoBlend}, 0},
+void AllRuns(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first, int last,
+             ContributionLists& lists, int ray) {
+  fastest.shadeRun(scene, maps, run, first, last, lists, ray);
+}
+
+Part parts[] = {{"deciding runs and skips", {"none", NoRun, NoBlend, nullptr, nullptr}, 0},
+                {"+ sample points", {"points", PointsOnly, NoBlend, nullptr, nullptr}, 0},
+                {"+ voxel glow", {"glow", VoxelOnly, NoBlend, nullptr, nullptr}, 0},
+                {"+ slab colours", {"slabs", SlabsOnly, NoBlend, nullptr, nullptr}, 0},
+                {"+ all contributions", {"runs", AllRuns, NoBlend, nullptr, nullptr}, 0},
                 {"scalar kernels, blending too", kScalarKernels, 0}};
 constexpr int kParts = sizeof parts / sizeof parts[0];
 
-// One thread, part of the work (the AVX2 parts need AVX2).
+// One thread, part of the work.
 void PartFrame(benchmark::State& state) {
   Part& part = parts[state.range(0)];
-  if (part.kernels.blendGroup == NoBlend && part.kernels.shadeRun != NoRun && !Avx2Available()) {
-    state.SkipWithError("this processor has no AVX2");
-    return;
-  }
   double best = 1e9;
   for (auto _ : state) {
     const double seconds = TimeFrame(1, part.kernels, nullptr);
@@ -164,20 +167,14 @@ namespace {
 // One replay pass: what every timer tick costs in pixel writes, into a
 // memory surface the size of the window's client area.
 void ReplayPass(benchmark::State& state) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = 1024;
-  info.bmiHeader.biHeight = -768;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  HDC hdc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateDIBSection(hdc, &info, DIB_RGB_COLORS, nullptr, nullptr, 0);
-  SelectObject(hdc, bitmap);
-  if (bin == 0) DrawBall(hdc);  // the render pass, once
-  for (auto _ : state) DrawBall(hdc);
-  DeleteDC(hdc);
-  DeleteObject(bitmap);
+  MemoryContext context;
+  if (!CreateMemoryContext(1024, -768, context)) {
+    state.SkipWithError("out of memory");
+    return;
+  }
+  if (bin == 0) DrawBall(context.hdc);  // the render pass, once
+  for (auto _ : state) DrawBall(context.hdc);
+  DeleteMemoryContext(context);
 }
 
 BENCHMARK(ReplayPass)->Unit(benchmark::kMillisecond);
@@ -195,10 +192,10 @@ void PrintSummary() {
   BuildSkipMaps(*scene, *maps);
   MarchCounts counts;
   const auto lists = std::make_unique<ContributionLists>();
-  std::vector<COLORREF> column(kColumnHeight);
+  std::vector<Accumulator> column(kColumnHeight);
   std::vector<MarchCounts> pixels(kColumnHeight);
   for (int x = 0; x < kColumnCount; ++x)
-    MarchColumnFast(*scene, *maps, ChooseKernels(), x, *lists, column.data(), pixels.data());
+    MarchColumnFast({*scene, *maps, ChooseKernels()}, x, *lists, column.data(), pixels.data());
   for (const MarchCounts& pixel : pixels) {
     counts.evaluated += pixel.evaluated;
     counts.examined += pixel.examined;
@@ -245,7 +242,8 @@ void PrintSummary() {
   std::printf("  slab colours                     %8.3f s\n", parts[3].seconds - parts[0].seconds);
   std::printf("  all contributions together       %8.3f s\n", parts[4].seconds - parts[0].seconds);
   std::printf("  blending                         %8.3f s\n", fastSeconds[0] - parts[4].seconds);
-  std::printf("the same with scalar kernels       %8.3f s  (as without AVX2)\n", parts[5].seconds);
+  std::printf("the same with scalar kernels       %8.3f s  (the parts above: %s kernels)\n",
+              parts[5].seconds, fastest.name);
   // A sample looked at may be shaded too: the two counts bound from above
   // how many samples were computed at all.
   const double computed = (double)counts.evaluated + (double)counts.examined;

@@ -28,3 +28,6 @@ extern int nRenderThreads;
 // image is defined; false (the default): the fast march, skipping samples
 // that cannot contribute.
 extern bool bReferenceMarch;
+// The fast march's kernel set by name ("scalar", "avx2"); null, or a set
+// this build or processor does not run, for the fastest it runs.
+extern const char* szRenderKernels;

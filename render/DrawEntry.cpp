@@ -2,16 +2,17 @@
 // drawing each pixel as soon as it is known; every later call replays it.
 #include <memory>
 
+#include "march/MarchColumns.h"
+#include "march/SkipMaps.h"
 #include "render/DrawBall.h"
-#include "render/MarchColumns.h"
-#include "render/Scene.h"
-#include "render/ShadeRun.h"
+#include "scene/Scene.h"
 
 int bin = 0;
 float mmo[kImageWidth][kImageHeight];
 
 int nRenderThreads = 0;
 bool bReferenceMarch = false;
+const char* szRenderKernels = nullptr;
 
 // Draws one pixel, then stores it: the draw comes first, and the store does
 // not depend on it.
@@ -49,7 +50,9 @@ static void RenderPass(HDC hdc) {
   // already holds the scene, and the main thread has only 2 MB of it.
   auto maps = std::make_unique<SkipMaps>();
   BuildSkipMaps(scene, *maps);
-  MarchColumns(scene, *maps, ChooseKernels(), RenderThreadCount(nRenderThreads), hdc, DrawColumn);
+  const MarchKernels* named = szRenderKernels != nullptr ? KernelsNamed(szRenderKernels) : nullptr;
+  const MarchContext march = {scene, *maps, named != nullptr ? *named : ChooseKernels()};
+  MarchColumns(march, RenderThreadCount(nRenderThreads), hdc, DrawColumn);
 }
 
 // Writes the stored colours back, in the order they were computed.

@@ -1,8 +1,12 @@
 // The scene and the fast march's maps, built once for the tests of a
-// process and shared by them (read only).
+// process and shared by them (read only); and what the march tests share.
 #pragma once
 
-#include "render/FastMarch.h"
+#include <cstring>
+#include <ostream>
+#include <vector>
+
+#include "march/FastMarch.h"
 
 struct Built {
   Scene scene;
@@ -19,4 +23,30 @@ inline const Built& TheScene() {
     return b;
   }();
   return *built;
+}
+
+// The built scene marched with the given kernels.
+inline MarchContext MarchWith(const MarchKernels& kernels) {
+  return {TheScene().scene, TheScene().maps, kernels};
+}
+
+// Every kernel set this build has and this processor runs.
+inline std::vector<const MarchKernels*> AllKernels() {
+  const KernelSets sets = RunnableKernels();
+  return {sets.set, sets.set + sets.count};
+}
+
+// Accumulators compared bit for bit, as floats print too coarsely to tell.
+inline bool SameBits(const Accumulator& a, const Accumulator& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+inline std::ostream& operator<<(std::ostream& out, const Accumulator& acc) {
+  const auto hex = [](float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+  };
+  return out << "{" << acc.R << " (" << std::hex << hex(acc.R) << "), " << std::dec << acc.G << " ("
+             << std::hex << hex(acc.G) << "), " << std::dec << acc.B << " (" << std::hex
+             << hex(acc.B) << std::dec << ")}";
 }

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "render/Message.h"
-#include "render/Scene.h"
+#include "scene/Message.h"
+#include "scene/Scene.h"
 
 namespace {
 

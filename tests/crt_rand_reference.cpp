@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "render/Scene.h"
+#include "scene/Scene.h"
 
 int main(int argc, char** argv) {
   const long count = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 10;

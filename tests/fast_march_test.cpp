@@ -1,5 +1,6 @@
-// The fast march against the straightforward one: same colours, every
-// contributing sample taken, occupancy bits and crossing bounds that hold.
+// The fast march against the straightforward one: the same accumulators,
+// bit for bit, every contributing sample taken; occupancy bits and crossing
+// bounds that hold.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,24 +9,18 @@
 #include <memory>
 #include <vector>
 
-#include "render/FastMarch.h"
-#include "render/MarchColumns.h"
-#include "render/ShadeRun.h"
+#include "march/FastMarch.h"
 #include "tests/BuiltScene.h"
-#include "tests/GoldenDigest.h"
-#include "tools/FrameDigest.h"
 
 namespace {
 
-constexpr BitmapLayer kLayers[3] = {kWordLayer, kStripLayer, kBannerLayer};
-
 // Whether the voxel cell or one of its neighbours holds an object.
 bool NearOccupied(const VoxelField& field, int cell) {
-  const int i = cell / 2500, j = cell / 50 % 50, k = cell % 50;
+  const auto [i, j, k] = CellIndicesOf(cell);
   for (int a = std::max(i - 1, 0); a <= std::min(i + 1, kGridSize - 1); ++a)
     for (int b = std::max(j - 1, 0); b <= std::min(j + 1, kGridSize - 1); ++b)
       for (int c = std::max(k - 1, 0); c <= std::min(k + 1, kGridSize - 1); ++c)
-        if (field.radiusGrid[a * 2500 + b * 50 + c] > 0) return true;
+        if (field.radiusGrid[CellAt(a, b, c)] > 0) return true;
   return false;
 }
 
@@ -50,7 +45,7 @@ int ContributingSamples(const Scene& scene, int x, int y) {
   for (int t = 0; t <= 2000; ++t) {
     const SamplePoint s = ComputeSamplePoint(scene.rotation, x0, y0, (float)t);
     bool blends = scene.field.radiusGrid[VoxelCellIndex(s.sx, s.sy, s.sz)] > 0;
-    for (BitmapLayer layer : {kWordLayer, kStripLayer, kBannerLayer}) {
+    for (BitmapLayer layer : kBitmapLayers) {
       blends =
           blends || LayerCellLit(scene.layers, layer, LayerCoordinates(layer, s.sx, s.sy, s.sz));
     }
@@ -59,33 +54,27 @@ int ContributingSamples(const Scene& scene, int x, int y) {
   return count;
 }
 
-// The kernels this machine can run: the scalar ones, and AVX2 where the
-// processor has it.
-std::vector<MarchKernels> Kernels() {
-  std::vector<MarchKernels> kernels = {kScalarKernels};
-  if (Avx2Available()) kernels.push_back(kAvx2Kernels);
-  return kernels;
-}
-
 // The pixel alone, and as each ray of a group (the group's rays share the
 // occupied cells found near them, so each place in it is tried).
 void ExpectSameAsReference(int x, int y) {
   const Built& b = TheScene();
-  const COLORREF reference = MarchPixel(b.scene, (float)x, (float)y);
+  const Accumulator reference = AccumulatePixel(b.scene, (float)x, (float)y);
   const uint64_t contributing = ContributingSamples(b.scene, x, y);
   const auto lists = std::make_unique<ContributionLists>();
-  for (const MarchKernels& kernels : Kernels()) {
+  for (const MarchKernels* kernels : AllKernels()) {
+    const MarchContext march = MarchWith(*kernels);
     MarchCounts counts;
-    ASSERT_EQ(MarchPixelFast(b.scene, b.maps, kernels, (float)x, (float)y, &counts), reference)
-        << "pixel " << x << ", " << y;
+    const Accumulator alone = MarchPixelFast(march, (float)x, (float)y, &counts);
+    ASSERT_PRED2(SameBits, alone, reference) << "pixel " << x << ", " << y << ", " << kernels->name;
     ASSERT_EQ(counts.evaluated, contributing) << "pixel " << x << ", " << y;
     for (int k = 0; k < kGroupRays; ++k) {
       if (y - k < 0 || y - k + kGroupRays > kColumnHeight) continue;
       MarchCounts group[kGroupRays];
-      CollectGroup(b.scene, b.maps, kernels, (float)x, (float)(y - k), kGroupRays, *lists, group);
+      CollectGroup(march, (float)x, (float)(y - k), kGroupRays, *lists, group);
       Accumulator accs[kGroupRays];
-      kernels.blendGroup(*lists, kGroupRays, accs);
-      ASSERT_EQ(PackColour(accs[k]), reference) << "pixel " << x << ", " << y << " as ray " << k;
+      kernels->blendGroup(*lists, kGroupRays, accs);
+      ASSERT_PRED2(SameBits, accs[k], reference)
+          << "pixel " << x << ", " << y << " as ray " << k << ", " << kernels->name;
       ASSERT_EQ(group[k].evaluated, contributing) << "pixel " << x << ", " << y << " as ray " << k;
     }
   }
@@ -101,10 +90,10 @@ TEST(FastMarch, AnotherThirdAngleStillMatchesTheReference) {
   BuildSkipMaps(*scene, *maps);
   for (int x : {300, 512}) {
     for (int y = 0; y <= 768; y += 7) {
-      for (const MarchKernels& kernels : Kernels()) {
-        ASSERT_EQ(MarchPixelFast(*scene, *maps, kernels, (float)x, (float)y),
-                  MarchPixel(*scene, (float)x, (float)y))
-            << "pixel " << x << ", " << y;
+      for (const MarchKernels* kernels : AllKernels()) {
+        ASSERT_PRED2(SameBits, MarchPixelFast({*scene, *maps, *kernels}, (float)x, (float)y),
+                     AccumulatePixel(*scene, (float)x, (float)y))
+            << "pixel " << x << ", " << y << ", " << kernels->name;
       }
     }
   }
@@ -117,18 +106,19 @@ TEST(FastMarch, WholeColumnsMatchTheReferenceSampleForSample) {
   const Built& b = TheScene();
   const auto lists = std::make_unique<ContributionLists>();
   for (int x : {0, 137, 300, 512, 641, 777, 1024}) {
-    std::vector<COLORREF> reference(kColumnHeight);
+    std::vector<Accumulator> reference(kColumnHeight);
     std::vector<int> contributing(kColumnHeight);
     for (int y = 0; y <= 768; ++y) {
-      reference[y] = MarchPixel(b.scene, (float)x, (float)y);
+      reference[y] = AccumulatePixel(b.scene, (float)x, (float)y);
       contributing[y] = ContributingSamples(b.scene, x, y);
     }
-    for (const MarchKernels& kernels : Kernels()) {
-      std::vector<COLORREF> column(kColumnHeight);
+    for (const MarchKernels* kernels : AllKernels()) {
+      std::vector<Accumulator> column(kColumnHeight);
       std::vector<MarchCounts> counts(kColumnHeight);
-      MarchColumnFast(b.scene, b.maps, kernels, x, *lists, column.data(), counts.data());
+      MarchColumnFast(MarchWith(*kernels), x, *lists, column.data(), counts.data());
       for (int y = 0; y <= 768; ++y) {
-        ASSERT_EQ(column[y], reference[y]) << "pixel " << x << ", " << y;
+        ASSERT_PRED2(SameBits, column[y], reference[y])
+            << "pixel " << x << ", " << y << ", " << kernels->name;
         ASSERT_EQ(counts[y].evaluated, (uint64_t)contributing[y]) << "pixel " << x << ", " << y;
       }
     }
@@ -242,7 +232,7 @@ TEST(RayPath, ComputedSamplesLeaveTheExactPathsCellsOnlyNextToCrossings) {
             "voxel z");
         for (int l = 0; l < 3; ++l) {
           const SlabShape& shape = kSlabShapes[l];
-          const GridPoint g = LayerCoordinates(kLayers[l], s.sx, s.sy, s.sz);
+          const GridPoint g = LayerCoordinates(kBitmapLayers[l], s.sx, s.sy, s.sz);
           ExpectFacesNearCrossing(
               g.gx, ex * shape.scaleX + shape.offsetX, t, error,
               [&](int f) { return CrossX(path, (f - shape.offsetX) / shape.scaleX); }, "slab x");
@@ -294,29 +284,6 @@ TEST(RayPath, LitBoxesHoldEveryLitCellAndTouchOne) {
       }
     }
     EXPECT_TRUE(touches[0] && touches[1] && touches[2] && touches[3]) << "layer " << l;
-  }
-}
-
-// Any number of threads gives the same columns, drawn in the same order.
-std::vector<COLORREF> drawn;
-std::vector<int> drawnColumns;
-
-void Collect(HDC, int x, const COLORREF* column) {
-  drawnColumns.push_back(x);
-  drawn.insert(drawn.end(), column, column + kColumnHeight);
-}
-
-TEST(MarchColumns, EveryThreadCountGivesTheGoldenImageInColumnOrder) {
-  const Built& b = TheScene();
-  std::vector<int> order(kColumnCount);
-  for (int x = 0; x < kColumnCount; ++x) order[x] = x;
-  for (int threads : {1, 3}) {
-    drawn.clear();
-    drawnColumns.clear();
-    MarchColumns(b.scene, b.maps, ChooseKernels(), threads, nullptr, Collect);
-    EXPECT_EQ(drawnColumns, order) << threads << " threads";
-    EXPECT_EQ(ColoursDigest(drawn.data(), drawn.size()), kGoldenFrameDigest)
-        << threads << " threads";
   }
 }
 

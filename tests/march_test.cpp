@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "render/Scene.h"
+#include "scene/Scene.h"
 #include "tools/FrameDigest.h"
 
 namespace {

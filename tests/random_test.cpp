@@ -1,7 +1,7 @@
 // The scene's random source: the platform C runtime's rand(), unseeded.
 #include <gtest/gtest.h>
 
-#include "render/Scene.h"
+#include "scene/Scene.h"
 
 namespace {
 

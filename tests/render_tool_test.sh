@@ -4,7 +4,7 @@
 set -u
 tool=$1
 keep=${2:-}  # where to keep the rendered frame, if anywhere
-golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/GoldenDigest.h")
+golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 failures=0

@@ -6,7 +6,7 @@
 #include <map>
 #include <memory>
 
-#include "render/Scene.h"
+#include "scene/Scene.h"
 
 namespace {
 

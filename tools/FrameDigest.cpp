@@ -23,3 +23,9 @@ std::string ColoursDigest(const uint32_t* colours, size_t count) {
   }
   return hex;
 }
+
+std::string StoreDigest(const float* store, size_t count) {
+  std::vector<uint32_t> colours(count);
+  for (size_t i = 0; i < count; ++i) colours[i] = (uint32_t)(long long)store[i];
+  return ColoursDigest(colours.data(), count);
+}

@@ -9,14 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "march/Kernels.h"
 #include "platform/Win32.h"
 #include "render/DrawBall.h"
 #include "tools/FrameDigest.h"
+#include "tools/MemoryContext.h"
 #include "tools/PngFile.h"
 #include "tools/Progress.h"
 
 static const char kUsage[] =
-    "usage: orbelune-render [-o FILE] [--digest] [--threads N] [--reference]\n"
+    "usage: orbelune-render [-o FILE] [--digest] [--threads N] [--kernels NAME] [--reference]\n"
     "\n"
     "Computes Orbelune's image, 1025 x 769 pixels of 2001 samples each, and\n"
     "writes it to a PNG file.\n"
@@ -26,6 +28,9 @@ static const char kUsage[] =
     "                     colours as little-endian 32-bit COLORREFs, column by\n"
     "                     column); writes no PNG unless -o is given too\n"
     "      --threads N    compute with N threads (default: one per core)\n"
+    "      --kernels NAME compute the fast march's runs with the named kernel set,\n"
+    "                     scalar or avx2 (default: the fastest this processor runs;\n"
+    "                     every set gives the same image)\n"
     "      --reference    march every sample of every pixel on one thread, the\n"
     "                     slow way the image is defined (same image, minutes)\n"
     "  -h, --help         show this help\n";
@@ -36,8 +41,20 @@ struct Options {
   bool digest = false;
   bool help = false;
   int threads = 0;
+  std::string kernels;
   bool reference = false;
 };
+
+// The kernel sets this build and processor run, by name: "scalar, avx2".
+static std::string RunnableKernelNames() {
+  const KernelSets sets = RunnableKernels();
+  std::string names;
+  for (int i = 0; i < sets.count; ++i) {
+    if (i > 0) names += ", ";
+    names += sets.set[i]->name;
+  }
+  return names;
+}
 
 // Returns false, with a message on stderr, for a command line it cannot use.
 static bool ParseArguments(int argc, char** argv, Options& options) {
@@ -58,6 +75,14 @@ static bool ParseArguments(int argc, char** argv, Options& options) {
       }
       options.threads = (int)n;
       ++i;
+    } else if (arg == "--kernels") {
+      if (i + 1 >= argc || KernelsNamed(argv[i + 1]) == nullptr) {
+        std::fprintf(stderr,
+                     "orbelune-render: --kernels needs a kernel set this processor runs: %s\n",
+                     RunnableKernelNames().c_str());
+        return false;
+      }
+      options.kernels = argv[++i];
     } else if (arg == "-o" || arg == "--output") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
         std::fprintf(stderr, "orbelune-render: %s needs a file name\n", arg.c_str());
@@ -95,34 +120,25 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = kImageWidth;
-  info.bmiHeader.biHeight = -kImageHeight;  // top-down, as the PNG is
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HDC hdc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateDIBSection(hdc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (hdc == nullptr || bitmap == nullptr) {
+  MemoryContext context;
+  if (!CreateMemoryContext(kImageWidth, -kImageHeight, context)) {  // top-down, as the PNG is
     std::fprintf(stderr, "orbelune-render: out of memory\n");
     return 1;
   }
-  HGDIOBJ previous = SelectObject(hdc, bitmap);
 
   nRenderThreads = options.threads;
   bReferenceMarch = options.reference;
+  if (!options.kernels.empty()) szRenderKernels = options.kernels.c_str();
   StartProgress(isatty(STDERR_FILENO) != 0);
-  DrawBall(hdc);
+  DrawBall(context.hdc);
   const double seconds = FinishProgress();
   std::fprintf(stderr, "rendered %d x %d pixels in %.1f s\n", kImageWidth, kImageHeight, seconds);
 
   int status = 0;
-  if (options.digest) std::printf("%s\n", FrameDigest().c_str());
+  if (options.digest)
+    std::printf("%s\n", StoreDigest(&mmo[0][0], (size_t)kImageWidth * kImageHeight).c_str());
   if (writePng) {
-    if (WritePngFile(options.output, static_cast<const uint32_t*>(bits), kImageWidth, kImageHeight,
-                     error)) {
+    if (WritePngFile(options.output, context.bits, kImageWidth, kImageHeight, error)) {
       // Say where it went in full: the main-job script runs from elsewhere.
       char* full = realpath(options.output.c_str(), nullptr);
       std::fprintf(stderr, "wrote %s\n", full != nullptr ? full : options.output.c_str());
@@ -133,8 +149,6 @@ int main(int argc, char** argv) {
       status = 1;
     }
   }
-  SelectObject(hdc, previous);
-  DeleteDC(hdc);
-  DeleteObject(bitmap);
+  DeleteMemoryContext(context);
   return status;
 }

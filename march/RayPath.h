@@ -1,5 +1,6 @@
-// Inside the renderer: the exact paths of the rays, and where they cross
-// the faces of the cells that can contribute.
+// The exact paths of the rays, and where they cross the faces of the
+// cells that can contribute: the premises of the fast march's exactness
+// (the argument is in FastMarch.h).
 //
 // With the third rotation angle 0, the sample point of sample t of the ray
 // through (x0, y0) follows, exactly, polynomials in its depth
@@ -10,11 +11,10 @@
 // kPathError. For the scene's rotation each coordinate moves one way only
 // along every ray (sx and sy fall, sz climbs), never slower than a bound,
 // so the sample where a coordinate passes a cell face is known from the
-// polynomial to a fraction of a sample: the fast march need only look
-// exactly at the samples next to a crossing.
+// polynomial to a fraction of a sample.
 #pragma once
 
-#include "render/Scene.h"
+#include "scene/Scene.h"
 
 // Computed sample coordinates stray from the exact path by a handful of
 // float roundings of values below 17 (under 1e-6 each): this is generous,

@@ -2,7 +2,7 @@
 // a 50 x 50 x 50 grid, one per cell at most; a sample sees only its own cell.
 #include <cmath>
 
-#include "render/Scene.h"
+#include "scene/Scene.h"
 
 int32_t CrtRand(uint32_t& state) {
   state = state * 214013u + 2531011u;
@@ -13,7 +13,7 @@ void BuildVoxelField(VoxelField& field) {
   for (float i = 0.0f; i <= 49.0f; i = i + 1.0f) {
     for (float j = 0.0f; j <= 49.0f; j = j + 1.0f) {
       for (float k = 0.0f; k <= 49.0f; k = k + 1.0f) {
-        const int c = (int)i * 2500 + (int)j * 50 + (int)k;
+        const int c = CellAt((int)i, (int)j, (int)k);
         field.radiusGrid[c] = 0.0f;
         field.kindGrid[c] = 0.0f;
       }
@@ -35,7 +35,7 @@ void BuildVoxelField(VoxelField& field) {
     const float r = (float)((double)d4 / 32767 * 0.4);
     const float K = (float)((double)d5 / 32767 * 50);
     const float kind = (float)((int)K % 2);
-    const int c = (int)X * 2500 + (int)Y * 50 + (int)Z;
+    const int c = CellAt((int)X, (int)Y, (int)Z);
     field.radiusGrid[c] = r;
     field.kindGrid[c] = kind;
   }
@@ -50,7 +50,7 @@ int VoxelCellIndex(float sx, float sy, float sz) {
   const float ux = (float)((double)sx + 25);
   const float uy = (float)((double)sy + 25);
   const float uz = (float)((double)sz + 25);
-  return (int)ux * 2500 + (int)uy * 50 + (int)uz;
+  return CellAt((int)ux, (int)uy, (int)uz);
 }
 
 void ShadeVoxelSample(const VoxelField& field, float sx, float sy, float sz, Accumulator& acc) {

@@ -1,4 +1,6 @@
-// Inside the renderer: the render pass's working data and its stages.
+// The image's definition: the render pass's working data and its stages.
+// Everything else (the fast march, the draw entry) is held to what these
+// functions compute; nothing here depends on them.
 //
 // Numbers: every scene quantity is a float. Each formula is evaluated in
 // double, operands widened and operations applied left to right as written,
@@ -28,6 +30,17 @@ struct VoxelField {
   float radiusGrid[kGridCells];
   float kindGrid[kGridCells];
 };
+
+// A voxel cell's indices along x, y and z, and its grid element.
+struct CellIndices {
+  int i, j, k;
+};
+static inline int CellAt(int i, int j, int k) {
+  return (i * kGridSize + j) * kGridSize + k;
+}
+static inline CellIndices CellIndicesOf(int cell) {
+  return {cell / (kGridSize * kGridSize), cell / kGridSize % kGridSize, cell % kGridSize};
+}
 
 // The three text slabs, 0 or 1 per cell, cell index column * rows + row.
 struct BitmapLayers {
@@ -128,6 +141,9 @@ static inline SamplePoint ComputeSamplePointAt(const ViewRotation& v, float x0, 
 // Marches one pixel's 2001 samples through every layer and returns its
 // packed colour. The straightforward definition of the image.
 COLORREF MarchPixel(const Scene& scene, float x, float y);
+// The same march's colour accumulator before packing: what the fast march
+// must reproduce bit for bit, not merely to the byte.
+Accumulator AccumulatePixel(const Scene& scene, float x, float y);
 
 // acc = (1 - a) * acc + colour * a, channel by channel, red first. Static,
 // so that every file, the one built for AVX2 among them, has its own copy
@@ -149,6 +165,8 @@ COLORREF PackColour(const Accumulator& acc);
 // The text slabs one by one, for tests and for the fast march, which must
 // know where each slab lies. ShadeBitmapSample is these three in order.
 enum BitmapLayer { kWordLayer, kStripLayer, kBannerLayer };
+// The slabs in the order every sample applies them.
+constexpr BitmapLayer kBitmapLayers[3] = {kWordLayer, kStripLayer, kBannerLayer};
 
 struct GridPoint {
   float gx, gy, gz;

@@ -1,4 +1,4 @@
-// The fingerprint of the whole image (see tools/FrameDigest.h), computed by
+// The fingerprint of the whole image (see FrameDigest.h), computed by
 // the straightforward march. Any change to how a pixel is computed shows here.
 // To regenerate after an intended change to the image:
 //   build/release/orbelune-render --reference --digest

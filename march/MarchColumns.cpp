@@ -3,16 +3,19 @@
 // column order, as they complete.
 // The image is the same on any number of threads: each pixel is computed
 // alone, by the same functions, and drawn in the same order.
-#include "render/MarchColumns.h"
+#include "march/MarchColumns.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <system_error>
-#include <thread>
 #include <vector>
 
-#include "render/FastMarch.h"
-#include "render/ShadeRun.h"
+static std::thread StartWorker(std::function<void()> work) {
+  return std::thread(std::move(work));
+}
+
+std::thread (*pfnStartWorker)(std::function<void()> work) = StartWorker;
 
 int RenderThreadCount(int requested) {
   if (requested > 0) return requested;
@@ -20,29 +23,36 @@ int RenderThreadCount(int requested) {
   return cores > 0 ? (int)cores : 1;
 }
 
+// Column x's colours, packed.
+static void MarchColumn(const MarchContext& march, int x, ContributionLists& lists,
+                        COLORREF* column) {
+  Accumulator accs[kColumnHeight];
+  MarchColumnFast(march, x, lists, accs);
+  for (int y = 0; y < kColumnHeight; ++y) column[y] = PackColour(accs[y]);
+}
+
 // One column after another on the calling thread, each drawn when done.
-static void MarchColumnsInOrder(const Scene& scene, const SkipMaps& maps,
-                                const MarchKernels& kernels, HDC hdc,
+static void MarchColumnsInOrder(const MarchContext& march, HDC hdc,
                                 void (*drawColumn)(HDC hdc, int x, const COLORREF* column)) {
   const auto lists = std::make_unique<ContributionLists>();
   COLORREF column[kColumnHeight];
   for (int x = 0; x < kColumnCount; ++x) {
-    MarchColumnFast(scene, maps, kernels, x, *lists, column);
+    MarchColumn(march, x, *lists, column);
     drawColumn(hdc, x, column);
   }
 }
 
-void MarchColumns(const Scene& scene, const SkipMaps& maps, const MarchKernels& kernels,
-                  int threads, HDC hdc,
+void MarchColumns(const MarchContext& march, int threads, HDC hdc,
                   void (*drawColumn)(HDC hdc, int x, const COLORREF* column)) {
-  if (threads <= 1) return MarchColumnsInOrder(scene, maps, kernels, hdc, drawColumn);
+  threads = std::min(threads, kColumnCount);
+  if (threads <= 1) return MarchColumnsInOrder(march, hdc, drawColumn);
 
   std::vector<COLORREF> colours((size_t)kColumnCount * kColumnHeight);
   std::unique_ptr<std::atomic<int>[]> done(new std::atomic<int>[kColumnCount]);
   for (int x = 0; x < kColumnCount; ++x) done[x].store(0);
   std::atomic<int> next{0};
-  const auto march = [&](ContributionLists& lists, int x) {
-    MarchColumnFast(scene, maps, kernels, x, lists, &colours[(size_t)x * kColumnHeight]);
+  const auto marchColumn = [&](ContributionLists& lists, int x) {
+    MarchColumn(march, x, lists, &colours[(size_t)x * kColumnHeight]);
     done[x].store(1, std::memory_order_release);
   };
   // The calling thread is one of the `threads`: a thread that only waited
@@ -51,13 +61,14 @@ void MarchColumns(const Scene& scene, const SkipMaps& maps, const MarchKernels& 
   std::vector<std::thread> workers;
   try {
     for (int i = 1; i < threads; ++i) {
-      workers.emplace_back([&] {
-        const auto lists = std::make_unique<ContributionLists>();
+      workers.push_back(pfnStartWorker([&] {
+        std::unique_ptr<ContributionLists> lists;  // only once there is work
         for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
-          march(*lists, x);
+          if (!lists) lists = std::make_unique<ContributionLists>();
+          marchColumn(*lists, x);
           done[x].notify_one();
         }
-      });
+      }));
     }
   } catch (const std::system_error&) {
     // Fewer threads than asked for: those started share the work.
@@ -67,7 +78,7 @@ void MarchColumns(const Scene& scene, const SkipMaps& maps, const MarchKernels& 
   int drawn = 0;
   const auto lists = std::make_unique<ContributionLists>();
   for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
-    march(*lists, x);
+    marchColumn(*lists, x);
     for (; drawn < kColumnCount && done[drawn].load(std::memory_order_acquire) != 0; ++drawn)
       drawColumn(hdc, drawn, &colours[(size_t)drawn * kColumnHeight]);
   }

@@ -1,5 +1,5 @@
 // The rays' exact paths and their crossings with cell faces.
-#include "render/RayPath.h"
+#include "march/RayPath.h"
 
 #include <algorithm>
 #include <cmath>

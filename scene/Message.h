@@ -1,7 +1,7 @@
 // The lit cells of the three text slabs, as rows of characters.
 #pragma once
 
-#include "render/Scene.h"
+#include "scene/Scene.h"
 
 extern const char* const wordText[kWordRows];
 extern const char* const stripText[kStripRows];

@@ -1,7 +1,7 @@
 // The message on the three text slabs, one string per bitmap row, '#' lit.
 // Column c of a string is bitmap column c: the slabs read as printed here.
 // The last row and the last column of each bitmap stay unlit.
-#include "render/Message.h"
+#include "scene/Message.h"
 
 // One string per bitmap row, as the slabs show them: keep the formatter out.
 // clang-format off

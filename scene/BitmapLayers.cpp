@@ -2,10 +2,9 @@
 // sample space. A lit cell blends a faint colour (alpha 0.1) at every
 // sample that falls in it; the many samples of a ray add up to the glow.
 #include <cmath>
-#include <initializer_list>
 
-#include "render/Message.h"
-#include "render/Scene.h"
+#include "scene/Message.h"
+#include "scene/Scene.h"
 
 // Clears a bitmap with float counters, bounds included, as every scene
 // loop counts; then lights the cells marked '#' in its rows of text.
@@ -57,7 +56,7 @@ Contribution PatternColour(BitmapLayer layer, int b, float gz) {
 }
 
 void ShadeBitmapSample(const BitmapLayers& layers, float sx, float sy, float sz, Accumulator& acc) {
-  for (BitmapLayer layer : {kWordLayer, kStripLayer, kBannerLayer}) {
+  for (BitmapLayer layer : kBitmapLayers) {
     ShadeLayerCell(layers, layer, LayerCoordinates(layer, sx, sy, sz), acc);
   }
 }

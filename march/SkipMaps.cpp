@@ -1,9 +1,9 @@
 // The fast march's maps: which voxel cells are occupied, a column of cells
 // to a word; where each bitmap's lit cells lie, a column to a word; and
 // the per-sample tables.
-#include <algorithm>
+#include "march/SkipMaps.h"
 
-#include "render/FastMarch.h"
+#include <algorithm>
 
 void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
   for (int c = 0; c < kGridCells; ++c) {

@@ -8,13 +8,15 @@
 // tests compare both with the scalar kernels.
 //
 // This file alone is compiled for AVX2 and FMA, and is entered only once
-// the processor is known to have them. It defines nothing that another
-// file could pick up in its place: its helpers are static, the inline
-// functions of the renderer's headers are static too, and it uses no
-// template from the standard library.
+// the processor is known to have them (kernels/Dispatch.cpp). It exports
+// kAvx2Kernels and nothing else, so that no other file can be handed one
+// of its functions in place of a portable one: its own functions are in an
+// anonymous namespace, the inline functions of our headers are static, and
+// it uses no template from the standard library. A test reads the built
+// object's symbols to hold it to that.
 #include <immintrin.h>
 
-#include "render/ShadeRun.h"
+#include "march/Kernels.h"
 
 namespace {
 
@@ -206,8 +208,6 @@ Colours PatternColours(BitmapLayer layer, const Contribution& fixed, F4 sz) {
   return {SplatFloat(fixed.red), T, SplatFloat(fixed.blue)};
 }
 
-}  // namespace
-
 void DivideByOddAvx2(const double* w, int d, double* quotients) {
   D4 v;
   __builtin_memcpy(&v, w, sizeof v);
@@ -223,8 +223,6 @@ void SamplePointsAvx2(const ViewRotation& rotation, const SkipMaps& maps, float 
   Store(sx, s.sx), Store(sy, s.sy), Store(sz, s.sz);
   for (int i = 0; i < 4; ++i) points[i] = {sx[i], sy[i], sz[i]};
 }
-
-namespace {
 
 // What one slot (the voxel glow, or one slab) adds at four samples.
 struct Slot {
@@ -261,11 +259,8 @@ void PutGroup(float* const fields[4], int base, int j, int perSample, const Slot
   }
 }
 
-}  // namespace
-
 void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first,
                   int last, ContributionLists& lists, int ray) {
-  static const BitmapLayer layers[3] = {kWordLayer, kStripLayer, kBannerLayer};
   static const float glowColours[2][3] = {{255.0f, 170.0f, 50.0f}, {50.0f, 255.0f, 200.0f}};
   const float* glow = glowColours[run.kind == 1.0f];
   const F4 glowRed = SplatFloat(glow[0]), glowGreen = SplatFloat(glow[1]);
@@ -282,7 +277,7 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
   const double size = run.kind == 1.0f ? (double)run.r : (double)run.r / 300;
   Contribution patterns[3];
   for (int l = 0; l < 3; ++l) {
-    if (run.lit[l]) patterns[l] = PatternColour(layers[l], run.pattern[l], 0.0f);
+    if (run.lit[l]) patterns[l] = PatternColour(kBitmapLayers[l], run.pattern[l], 0.0f);
   }
   Points points[kChunk];
   Slot slots[kChunk][4];
@@ -310,7 +305,7 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
     for (int l = 0; l < 3; ++l) {
       if (!run.lit[l]) continue;
       for (int g = 0; g < groups; ++g) {
-        const Colours c = PatternColours(layers[l], patterns[l], points[g].sz);
+        const Colours c = PatternColours(kBitmapLayers[l], patterns[l], points[g].sz);
         slots[g][slot] = {SplatFloat(patterns[l].a), c.red, c.green, c.blue};
       }
       ++slot;
@@ -320,8 +315,6 @@ void ShadeRunAvx2(const Scene& scene, const SkipMaps& maps, const SampleRun& run
   }
   lists.count[ray] += (last - first + 1) * perSample;
 }
-
-namespace {
 
 // Four rays' accumulators, lane k for ray k.
 struct Lanes {
@@ -379,8 +372,6 @@ void BlendBlocks(const ContributionLists& lists, int i, Lanes (&lanes)[2]) {
   lanes[0] = first, lanes[1] = second;
 }
 
-}  // namespace
-
 // Blend, eight rays at a time: lane k of a vector is ray k's channel, rays
 // 0 to 3 in one set of vectors and 4 to 7 in the other. Each set's lists
 // are padded to whole blocks of four entries, as many as its longest list
@@ -418,3 +409,8 @@ void BlendGroupAvx2(ContributionLists& lists, int rays, Accumulator* accs) {
       accs[k] = {red[k - 4 * v], green[k - 4 * v], blue[k - 4 * v]};
   }
 }
+
+}  // namespace
+
+extern const MarchKernels kAvx2Kernels = {"avx2", ShadeRunAvx2, BlendGroupAvx2, SamplePointsAvx2,
+                                          DivideByOddAvx2};

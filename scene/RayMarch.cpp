@@ -2,7 +2,7 @@
 // and 2001 samples along every ray, each folded into the pixel's colour.
 #include <cmath>
 
-#include "render/Scene.h"
+#include "scene/Scene.h"
 
 void BuildViewRotation(ViewRotation& rotation) {
   const float A = -0.5f, B = -0.5f, C = 0.0f;
@@ -44,7 +44,7 @@ COLORREF PackColour(const Accumulator& acc) {
   return red | green << 8 | blue << 16;
 }
 
-COLORREF MarchPixel(const Scene& scene, float x, float y) {
+Accumulator AccumulatePixel(const Scene& scene, float x, float y) {
   const float x0 = ColumnCoordinate(x);
   const float y0 = RowCoordinate(y);
   Accumulator acc = {0.0f, 0.0f, 0.0f};
@@ -54,5 +54,9 @@ COLORREF MarchPixel(const Scene& scene, float x, float y) {
     ShadeVoxelSample(scene.field, s.sx, s.sy, s.sz, acc);
     ShadeBitmapSample(scene.layers, s.sx, s.sy, s.sz, acc);
   }
-  return PackColour(acc);
+  return acc;
+}
+
+COLORREF MarchPixel(const Scene& scene, float x, float y) {
+  return PackColour(AccumulatePixel(scene, x, y));
 }

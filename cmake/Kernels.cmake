@@ -1,0 +1,21 @@
+# The vector kernel sets, each compiled only for targets with its
+# instruction set; march/kernels/Dispatch.cpp is told which are built.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i.86|x86)$")
+  # An object library of its own, so that a test can read the symbols the
+  # object defines. It runs only where the processor has AVX2 and FMA.
+  # -mstackrealign: 32-bit Windows keeps the stack only 4-byte aligned, and
+  # AVX2 spills want 32.
+  add_library(orbelune_kernels_avx2 OBJECT march/kernels/Avx2.cpp)
+  target_compile_options(orbelune_kernels_avx2 PRIVATE -mavx2 -mfma)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_compile_options(orbelune_kernels_avx2 PRIVATE -mstackrealign)
+  endif()
+  target_link_libraries(orbelune_kernels_avx2 PRIVATE orbelune_scene)
+  # Real code in the object, not the link-time optimizer's, so that its
+  # symbols can be read; its entry points are reached through pointers
+  # anyway, with nothing to inline across.
+  set_property(TARGET orbelune_kernels_avx2 PROPERTY INTERPROCEDURAL_OPTIMIZATION OFF)
+  target_sources(orbelune_march PRIVATE $<TARGET_OBJECTS:orbelune_kernels_avx2>)
+  set_property(SOURCE march/kernels/Dispatch.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+               ORBELUNE_KERNELS_AVX2)
+endif()

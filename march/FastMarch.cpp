@@ -1,0 +1,211 @@
+// The fast march of rays, groups and columns: each ray's crossings in
+// order, the samples next to each looked at with the definitions, the
+// samples between them taken as the crossings say and shaded in runs.
+// Why that is exact: FastMarch.h.
+#include "march/FastMarch.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "march/Events.h"
+
+// Rows of a column that share one search for occupied cells: a few groups.
+constexpr int kPlanRows = 32;
+static_assert(kPlanRows % kGroupRays == 0);
+
+struct Ray {
+  float x0, y0;
+  RayPath path;
+};
+
+// What blends at a sample: the occupied voxel cell (or -1), a bit per lit
+// slab, and each lit slab's pattern value there (0 where it is not lit, so
+// that equal states blend alike).
+struct SampleState {
+  int cell;
+  unsigned lit;
+  uint8_t pattern[3];
+  bool operator==(const SampleState&) const = default;
+};
+
+// Looks at sample t of the ray with the definitions.
+static SampleState Evaluate(const MarchContext& march, const Ray& ray, int t) {
+  const Scene& scene = march.scene;
+  const SamplePoint s = ComputeSamplePointAt(scene.rotation, ray.x0, ray.y0, march.maps.depth[t],
+                                             march.maps.perspective[t]);
+  const int cell = VoxelCellIndex(s.sx, s.sy, s.sz);
+  SampleState state = {scene.field.radiusGrid[cell] > 0 ? cell : -1, 0, {0, 0, 0}};
+  for (int l = 0; l < 3; ++l) {
+    const BitmapLayer layer = kBitmapLayers[l];
+    const float gz = LayerDepth(layer, s.sz);
+    if (!(gz <= 2 && gz >= -1)) continue;
+    const GridPoint g = LayerCoordinates(layer, s.sx, s.sy, s.sz);
+    if (LayerCellLit(scene.layers, layer, g)) {
+      state.lit |= 1u << l;
+      state.pattern[l] = (uint8_t)LayerPattern(layer, g);
+    }
+  }
+  return state;
+}
+
+// Collects one ray's samples into runs of the same layers and shades each
+// run that blends.
+struct RunCollector {
+  const MarchContext& march;
+  const Ray& ray;
+  ContributionLists& lists;
+  int k;
+  MarchCounts& counts;
+  int first = 0, last = -1;
+  SampleState state = {-1, 0, {0, 0, 0}};
+
+  void Add(int from, int to, SampleState s) {
+    if (from > to) return;
+    for (int l = 0; l < 3; ++l) {
+      if ((s.lit >> l & 1) == 0) s.pattern[l] = 0;
+    }
+    if (s == state && from == last + 1) {
+      last = to;
+      return;
+    }
+    Flush();
+    first = from, last = to, state = s;
+  }
+
+  void Flush() {
+    if (last < first || (state.cell < 0 && state.lit == 0)) return;
+    SampleRun run = {ray.x0,
+                     ray.y0,
+                     state.cell >= 0,
+                     0.0f,
+                     0.0f,
+                     {false, false, false},
+                     {false, false, false},
+                     {state.pattern[0], state.pattern[1], state.pattern[2]}};
+    if (run.voxel) {
+      run.r = march.scene.field.radiusGrid[state.cell];
+      run.kind = march.scene.field.kindGrid[state.cell];
+      // Every sample lies in the cell: in cells 24 and 25 along an axis
+      // (coordinates -1 to 1) a coordinate may come near 0; in the others
+      // it stays at least 1 - 2^-19 from it.
+      const CellIndices at = CellIndicesOf(state.cell);
+      const int index[3] = {at.i, at.j, at.k};
+      for (int a = 0; a < 3; ++a) run.exactOffset[a] = index[a] != 24 && index[a] != 25;
+    }
+    for (int l = 0; l < 3; ++l) run.lit[l] = (state.lit >> l & 1) != 0;
+    march.kernels.shadeRun(march.scene, march.maps, run, first, last, lists, k);
+    counts.evaluated += last - first + 1;
+    ++counts.runs;
+  }
+};
+
+// What an event changes in the state of the samples after it.
+static void Apply(const Event& x, SampleState& state) {
+  switch (x.kind) {
+    case Event::kEnter: state.cell = x.cell; break;
+    case Event::kLeave:
+      if (state.cell == x.cell) state.cell = -1;
+      break;
+    case Event::kSlab:
+      state.lit = (state.lit & ~(1u << x.slab)) | (x.litAfter ? 1u << x.slab : 0u);
+      break;
+    case Event::kPatternSet:
+    case Event::kPattern: state.pattern[x.slab] = x.pattern; break;
+    case Event::kLook: break;
+  }
+}
+
+// One ray: its crossings, in order; the samples next to each looked at,
+// those between them taken as the crossings say.
+static void MarchRay(const MarchContext& march, const GroupPlan& plan, const Ray& ray,
+                     ContributionLists& lists, int k, MarchCounts& counts, Events& events) {
+  RunCollector runs = {march, ray, lists, k, counts};
+  events.count = 0;
+  events.full = plan.tooMany || march.maps.crossingError < 0;
+  // The ray's own bound: most rays' coordinates move several times faster
+  // than the slowest ray's, and their windows are that much narrower.
+  const double window = events.full ? 0 : RayCrossingError(ray.path);
+  SampleState state = {-1, 0, {0, 0, 0}};
+  if (!events.full) {
+    for (int c = 0; c < plan.candidateCount; ++c)
+      CellEvents(ray.path, plan.candidates[c], window, events);
+    for (int l = 0; l < 3; ++l) {
+      if (plan.slabInReach[l] && SlabEvents(march.maps, ray.path, l, window, events))
+        state.lit |= 1u << l;
+    }
+  }
+  if (events.full) {
+    // Beyond the bounds: every sample looked at.
+    for (int t = 0; t <= 2000; ++t) runs.Add(t, t, Evaluate(march, ray, t));
+    counts.examined += kSamplesPerRay;
+    runs.Flush();
+    return;
+  }
+  SortShort(events.list, events.count, [](const Event& a, const Event& b) {
+    return a.from < b.from || (a.from == b.from && a.kind < b.kind);
+  });
+  int t = 0;
+  for (int e = 0; e < events.count && t <= 2000; ++e) {
+    const Event& x = events.list[e];
+    const bool look = x.kind != Event::kPatternSet;
+    const int lookFrom = std::max(look ? CeilInt(x.from - window) : FloorInt(x.from) + 1, t);
+    const int lookTo = look ? std::min(FloorInt(x.to + window), 2000) : lookFrom - 1;
+    runs.Add(t, std::min(lookFrom - 1, 2000), state);
+    t = std::max(t, lookFrom);
+    Apply(x, state);
+    for (; t <= lookTo; ++t) {
+      runs.Add(t, t, Evaluate(march, ray, t));
+      ++counts.examined;
+    }
+  }
+  runs.Add(t, 2000, state);
+  runs.Flush();
+}
+
+// The rays of a group, with a plan that covers them.
+static void MarchGroup(const MarchContext& march, const GroupPlan& plan, float x, float y, int rays,
+                       ContributionLists& lists, MarchCounts* counts) {
+  const float x0 = ColumnCoordinate(x);
+  Events events;
+  for (int k = 0; k < rays; ++k) {
+    const float y0 = RowCoordinate(y + (float)k);
+    const Ray ray = {x0, y0, PathOf(march.scene.rotation, x0, y0)};
+    lists.count[k] = 0;
+    MarchCounts n;
+    MarchRay(march, plan, ray, lists, k, n, events);
+    if (counts != nullptr) {
+      counts[k].evaluated += n.evaluated;
+      counts[k].examined += n.examined;
+      counts[k].runs += n.runs;
+    }
+  }
+}
+
+void CollectGroup(const MarchContext& march, float x, float y, int rays, ContributionLists& lists,
+                  MarchCounts* counts) {
+  GroupPlan plan;
+  PlanRows(march.scene, march.maps, x, y, rays, plan);
+  MarchGroup(march, plan, x, y, rays, lists, counts);
+}
+
+void MarchColumnFast(const MarchContext& march, int x, ContributionLists& lists,
+                     Accumulator* column, MarchCounts* counts) {
+  GroupPlan plan;
+  for (int y = 0; y < kColumnHeight; y += kGroupRays) {
+    if (y % kPlanRows == 0)
+      PlanRows(march.scene, march.maps, (float)x, (float)y, std::min(kPlanRows, kColumnHeight - y),
+               plan);
+    const int rays = std::min(kGroupRays, kColumnHeight - y);
+    MarchGroup(march, plan, (float)x, (float)y, rays, lists,
+               counts != nullptr ? &counts[y] : nullptr);
+    march.kernels.blendGroup(lists, rays, &column[y]);
+  }
+}
+
+Accumulator MarchPixelFast(const MarchContext& march, float x, float y, MarchCounts* counts) {
+  const auto lists = std::make_unique<ContributionLists>();
+  CollectGroup(march, x, y, 1, *lists, counts);
+  Accumulator acc;
+  march.kernels.blendGroup(*lists, 1, &acc);
+  return acc;
+}

@@ -1,0 +1,85 @@
+// What neighbouring rays of a column share: the occupied voxel cells near
+// them, found from the occupancy bits, and the slabs within their reach.
+#include <algorithm>
+#include <bit>
+
+#include "march/Events.h"
+
+// The occupied voxel cells that neighbouring rays may meet, found over
+// stretches of this many samples.
+constexpr int kStretch = 100;
+constexpr int kStretches = 2000 / kStretch;
+
+// The depths and perspective halves where the stretches meet, the same
+// for every ray.
+struct StretchEnds {
+  double z0[kStretches + 1], h[kStretches + 1];
+};
+
+static constexpr StretchEnds kEnds = [] {
+  StretchEnds ends = {};
+  for (int e = 0; e <= kStretches; ++e) {
+    ends.z0[e] = DepthOf(e * kStretch);
+    ends.h[e] = HalfOf(ends.z0[e]);
+  }
+  return ends;
+}();
+
+// The occupied cells that any computed sample of the rays between two
+// paths (the group's first and last) can fall in. Over each stretch of
+// samples the exact paths lie within the box of their ends: sx, sy and sz
+// are linear in y0, and move one way along each ray (sx and sy fall, sz
+// climbs). The computed points lie far less than 1e-4 from it.
+static void FindCandidates(const SkipMaps& maps, const RayPath (&paths)[2], GroupPlan& plan) {
+  plan.candidateCount = 0;
+  plan.tooMany = false;
+  double at[3][2][kStretches + 1];  // axis, path, stretch end
+  for (int p = 0; p < 2; ++p) {
+    for (int e = 0; e <= kStretches; ++e) {
+      at[0][p][e] = PathXAt(paths[p], kEnds.z0[e], kEnds.h[e]);
+      at[1][p][e] = PathYAt(paths[p], kEnds.z0[e], kEnds.h[e]);
+      at[2][p][e] = PathZAt(paths[p], kEnds.z0[e]);
+    }
+  }
+  for (int s = 0; s < kStretches; ++s) {
+    int from[3], to[3];
+    for (int a = 0; a < 3; ++a) {
+      // Falling axes are lowest at the stretch's end, the climbing one at its start.
+      const int lowEnd = a < 2 ? s + 1 : s, highEnd = a < 2 ? s : s + 1;
+      const double low = std::min(at[a][0][lowEnd], at[a][1][lowEnd]);
+      const double high = std::max(at[a][0][highEnd], at[a][1][highEnd]);
+      // Truncation differs from the floor only below 0, where both clamp to 0.
+      from[a] = std::clamp((int)(low - 1e-4 + 25), 0, kGridSize - 1);
+      to[a] = std::clamp((int)(high + 1e-4 + 25), 0, kGridSize - 1);
+    }
+    // The box's cells along k, as bits, in each of its (i, j) columns.
+    const uint64_t span = (uint64_t{2} << to[2]) - (uint64_t{1} << from[2]);
+    for (int i = from[0]; i <= to[0]; ++i) {
+      for (int j = from[1]; j <= to[1]; ++j) {
+        for (uint64_t bits = maps.occupied[i * kGridSize + j] & span; bits != 0; bits &= bits - 1) {
+          const int cell = CellAt(i, j, std::countr_zero(bits));
+          if (std::find(plan.candidates, plan.candidates + plan.candidateCount, cell) !=
+              plan.candidates + plan.candidateCount)
+            continue;
+          if (plan.candidateCount == kMaxCandidates) {
+            plan.tooMany = true;
+            return;
+          }
+          plan.candidates[plan.candidateCount++] = cell;
+        }
+      }
+    }
+  }
+}
+
+void PlanRows(const Scene& scene, const SkipMaps& maps, float x, float y, int rows,
+              GroupPlan& plan) {
+  plan = {};
+  if (maps.crossingError < 0) return;
+  const float x0 = ColumnCoordinate(x);
+  const RayPath ends[2] = {PathOf(scene.rotation, x0, RowCoordinate(y)),
+                           PathOf(scene.rotation, x0, RowCoordinate(y + (float)(rows - 1)))};
+  FindCandidates(maps, ends, plan);
+  for (int l = 0; l < 3; ++l)
+    plan.slabInReach[l] = SlabInReach(ends, kSlabShapes[l], maps.litBox[l]);
+}

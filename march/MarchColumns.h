@@ -1,0 +1,23 @@
+// The fast render pass's columns, computed in parallel.
+#pragma once
+
+#include <functional>
+#include <thread>
+
+#include "march/FastMarch.h"
+
+// The number of threads to compute with: requested, or all cores for 0.
+int RenderThreadCount(int requested);
+
+// Computes every column with the fast march on `threads` threads (at most
+// one per column), the calling thread and threads - 1 workers, and calls
+// drawColumn for x = 0 to 1024, in that order, on the calling thread
+// alone: each column's packed colours once it is complete, as soon as the
+// calling thread is between columns of its own. Where workers cannot be
+// started, the threads that did start share the work.
+void MarchColumns(const MarchContext& march, int threads, HDC hdc,
+                  void (*drawColumn)(HDC hdc, int x, const COLORREF* column));
+
+// Starts one worker thread; throws std::system_error where the system
+// cannot. Tests put another in its place.
+extern std::thread (*pfnStartWorker)(std::function<void()> work);

@@ -1,0 +1,38 @@
+// Which kernel sets this build has and which the processor runs: the one
+// place that knows the instruction sets. The build compiles each vector
+// kernel file only for targets that have its instruction set and tells
+// this file so.
+#include <cstring>
+
+#include "march/Kernels.h"
+
+#ifdef ORBELUNE_KERNELS_AVX2
+extern const MarchKernels kAvx2Kernels;
+
+static bool Avx2Runs() {
+  // GCC's check includes the OS's support for the AVX registers.
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+#endif
+
+KernelSets RunnableKernels() {
+  KernelSets sets = {{&kScalarKernels}, 1};
+#ifdef ORBELUNE_KERNELS_AVX2
+  if (Avx2Runs()) sets.set[sets.count++] = &kAvx2Kernels;
+#endif
+  return sets;
+}
+
+const MarchKernels* KernelsNamed(const char* name) {
+  const KernelSets sets = RunnableKernels();
+  for (int i = 0; i < sets.count; ++i) {
+    if (std::strcmp(sets.set[i]->name, name) == 0) return sets.set[i];
+  }
+  return nullptr;
+}
+
+const MarchKernels& ChooseKernels() {
+  const KernelSets sets = RunnableKernels();
+  return *sets.set[sets.count - 1];
+}

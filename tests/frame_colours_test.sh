@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Another target's build of the renderer, held to the golden digest with
+# each kernel set: its frame-colours program writes the frame's colours
+# with the named set, and their SHA-256 must be the golden digest.
+#   frame_colours_test.sh RUNNER PROGRAM   (RUNNER: wine, qemu-aarch64, ...)
+set -u
+runner=$1 program=$2
+golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
+[ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in GoldenDigest.h"; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all
+passed=0 failed=0 skipped=0
+for kernels in scalar avx2; do
+  "$runner" "$program" "$kernels" "$work/colours" > "$work/out" 2>&1
+  status=$?
+  if [ $status -eq 2 ] && grep -q "has no kernel set" "$work/out"; then
+    echo "skipped: $kernels (this build or processor has no such kernel set)"
+    skipped=$((skipped + 1))
+    continue
+  fi
+  digest=$(sha256sum "$work/colours" 2>/dev/null | cut -d' ' -f1)
+  if [ $status -eq 0 ] && [ "$digest" = "$golden" ]; then
+    echo "ok: $kernels kernels give the golden digest"
+    passed=$((passed + 1))
+  else
+    echo "FAILED: $kernels kernels: exit $status, digest ${digest:-none}"
+    sed 's/^/  /' "$work/out"
+    failed=$((failed + 1))
+  fi
+  rm -f "$work/colours"
+done
+[ "$runner" = wine ] && wineserver -k 2> /dev/null
+echo "$passed passed, $failed failed, $skipped skipped"
+[ $failed -eq 0 ] && [ $passed -gt 0 ]

@@ -1,0 +1,54 @@
+// frame-colours: computes the frame with the fast march and a chosen kernel
+// set, and writes its 788,225 colours raw, each a little-endian 32-bit
+// COLORREF in frame-store order: the bytes whose SHA-256 is the image's
+// digest. It needs nothing but the renderer, so it runs on any target the
+// renderer builds for (orbelune.exe's, under Wine, among them).
+//
+//   frame-colours KERNELS FILE   (KERNELS: scalar, avx2, or best)
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "march/MarchColumns.h"
+
+static std::vector<unsigned char> bytes((size_t)kColumnCount* kColumnHeight * 4);
+
+static void StoreColumn(HDC, int x, const COLORREF* column) {
+  unsigned char* out = &bytes[(size_t)x * kColumnHeight * 4];
+  for (int y = 0; y < kColumnHeight; ++y, out += 4) {
+    out[0] = (unsigned char)column[y], out[1] = (unsigned char)(column[y] >> 8);
+    out[2] = (unsigned char)(column[y] >> 16), out[3] = (unsigned char)(column[y] >> 24);
+  }
+}
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: frame-colours KERNELS FILE (KERNELS: scalar, avx2, or best)\n");
+    return 2;
+  }
+  const MarchKernels* kernels =
+      std::strcmp(argv[1], "best") == 0 ? &ChooseKernels() : KernelsNamed(argv[1]);
+  if (kernels == nullptr) {
+    std::fprintf(stderr, "frame-colours: this build or processor has no kernel set '%s'\n",
+                 argv[1]);
+    return 2;
+  }
+  auto scene = std::make_unique<Scene>();
+  BuildVoxelField(scene->field);
+  BuildBitmapLayers(scene->layers);
+  BuildViewRotation(scene->rotation);
+  auto maps = std::make_unique<SkipMaps>();
+  BuildSkipMaps(*scene, *maps);
+  MarchColumns({*scene, *maps, *kernels}, RenderThreadCount(0), nullptr, StoreColumn);
+
+  FILE* file = std::fopen(argv[2], "wb");
+  const bool written =
+      file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (file == nullptr || std::fclose(file) != 0 || !written) {
+    std::fprintf(stderr, "frame-colours: cannot write %s\n", argv[2]);
+    return 1;
+  }
+  std::fprintf(stderr, "frame-colours: %s kernels\n", kernels->name);
+  return 0;
+}
