@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-i686-posix
   wine wine32:i386
   xvfb xdotool x11-utils imagemagick
+  g++-aarch64-linux-gnu qemu-user libpng-dev:arm64 libssl-dev:arm64
 )
 
 installed() {
@@ -25,10 +26,13 @@ fi
 
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-# Wine runs the 32-bit Windows program through its i386 half.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  "${sudo[@]}" dpkg --add-architecture i386
-fi
+# Wine runs the 32-bit Windows program through its i386 half; the 64-bit
+# ARM build links Debian's arm64 libraries.
+for architecture in i386 arm64; do
+  if ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
+    "${sudo[@]}" dpkg --add-architecture "$architecture"
+  fi
+done
 echo "Installing: ${missing[*]}"
 "${sudo[@]}" apt-get update -q
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \

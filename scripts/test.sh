@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the Windows executable (cross-built,
-# then checked as a file and run under Wine), the release build with the
-# end-to-end tests, then the build with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# Builds everything and runs every test: the Windows executables and the
+# 64-bit ARM renderer (cross-built, then checked under Wine and qemu from
+# the release build's tests), the release build with the end-to-end tests,
+# then the build with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -10,6 +10,9 @@ jobs=$(nproc)
 
 cmake --preset windows > /dev/null
 cmake --build --preset windows
+
+cmake --preset aarch64 > /dev/null
+cmake --build --preset aarch64
 
 cmake --preset release > /dev/null
 cmake --build --preset release
