@@ -28,7 +28,10 @@ static uint32_t* PixelAt(HDC hdc, int x, int y) {
 COLORREF PutPixel(HDC hdc, int x, int y, COLORREF color) {
   uint32_t* pixel = PixelAt(hdc, x, y);
   if (pixel == nullptr) return CLR_INVALID;
-  *pixel = ToSurfacePixel(color & 0xFFFFFF);
+  const uint32_t value = ToSurfacePixel(color & 0xFFFFFF);
+  // A window need show again only what changes: a replay of the same
+  // colours changes nothing.
+  if (*pixel != value) *pixel = value, hdc->changed = true;
   return color & 0xFFFFFF;
 }
 

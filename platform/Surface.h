@@ -21,6 +21,7 @@ struct HDC__ {
   HBITMAP bitmap;  // selected bitmap of a memory context, else null
   void* owner;     // the window of a window context, else null
   unsigned drawn;  // pixels set since the window last looked
+  bool changed;    // whether a pixel took another colour since the window last showed it
 };
 
 // Writes the pixel where it lies on the context's surface; returns the

@@ -58,13 +58,53 @@ static std::deque<MSG> posted;
 static bool quitPosted = false;
 static int quitCode = 0;
 static bool videoReady = false;
+// Why the windowing could not start, for the failure message.
+static std::string videoFailure;
 
 static bool IsWindow(HWND hwnd) {
   return hwnd != nullptr && std::find(windows.begin(), windows.end(), hwnd) != windows.end();
 }
 
+// SDL's drivers that show nothing to anyone (evdev is the dummy driver
+// with keyboard input): with no display reachable SDL would fall back to
+// them, and the program would run on unseen, forever.
+static bool ShowsNothing(const char* driver) {
+  return strcasecmp(driver, "offscreen") == 0 || strcasecmp(driver, "dummy") == 0 ||
+         strcasecmp(driver, "evdev") == 0;
+}
+
+// Starts SDL's video with a driver that shows windows on a display: the one
+// the user names in SDL_VIDEODRIVER, or the first of the others that opens.
 static bool InitVideo() {
-  if (!videoReady) videoReady = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  if (videoReady) return true;
+  // Windows drawn through the display's shared memory, not through OpenGL:
+  // no GL library and its threads for a picture that SDL only copies.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  videoFailure.clear();
+  const char* named = SDL_getenv("SDL_VIDEODRIVER");
+  if (named != nullptr && named[0] != '\0') {
+    videoReady = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!videoReady) {
+      videoFailure = named;
+      videoFailure += ": ";
+      videoFailure += SDL_GetError();
+    }
+    return videoReady;
+  }
+  for (int i = 0; i < SDL_GetNumVideoDrivers() && !videoReady; ++i) {
+    const char* driver = SDL_GetVideoDriver(i);
+    if (ShowsNothing(driver)) continue;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+    videoReady = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!videoReady) {
+      if (!videoFailure.empty()) videoFailure += "; ";
+      videoFailure += driver;
+      videoFailure += ": ";
+      videoFailure += SDL_GetError();
+    }
+  }
+  SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+  if (!videoReady) videoFailure.insert(0, "no display could be opened: ");
   return videoReady;
 }
 
@@ -89,13 +129,16 @@ static void Present(HWND hwnd) {
   }
   hwnd->dirty = false;
   hwnd->dc.drawn = 0;
+  hwnd->dc.changed = false;
   hwnd->lastPresent = SDL_GetTicks64();
 }
 
-// Shows the canvas unless it was shown less than a display frame ago.
+// Shows what was drawn, if it changed anything, unless the canvas was shown
+// less than a display frame ago.
 static void PresentSoon(HWND hwnd) {
-  hwnd->dirty = true;
-  if (hwnd->visible && SDL_GetTicks64() - hwnd->lastPresent >= kPresentInterval) Present(hwnd);
+  hwnd->dirty = hwnd->dirty || hwnd->dc.changed;
+  if (hwnd->dirty && hwnd->visible && SDL_GetTicks64() - hwnd->lastPresent >= kPresentInterval)
+    Present(hwnd);
 }
 
 void WindowSurfaceDrawn(HDC hdc) {
@@ -420,11 +463,12 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
-  // A real message box where there is a display; the terminal otherwise.
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption ? caption : "", text ? text : "",
-                               nullptr) != 0) {
-    std::fprintf(stderr, "%s %s\n", caption ? caption : "", text ? text : "");
-  }
+  // On the terminal too, with the reason where the windowing failed: the
+  // box cannot show without a display, and a log should say why.
+  std::fprintf(stderr, "%s %s\n", caption ? caption : "", text ? text : "");
+  if (!videoFailure.empty()) std::fprintf(stderr, "  %s\n", videoFailure.c_str());
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption ? caption : "", text ? text : "",
+                           nullptr);
   return IDOK;
 }
 
