@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <vector>
 
@@ -15,6 +16,9 @@
 // a column touches only what its rays use, a few hundred bytes each.
 static std::unique_ptr<ContributionLists> NewLists() {
   return std::unique_ptr<ContributionLists>(new ContributionLists);
+}
+static std::unique_ptr<ContributionLists> NewListsOrNull() {
+  return std::unique_ptr<ContributionLists>(new (std::nothrow) ContributionLists);
 }
 
 static std::thread StartWorker(std::function<void()> work) {
@@ -53,10 +57,15 @@ void MarchColumns(const MarchContext& march, int threads, HDC hdc,
   threads = std::min(threads, kColumnCount);
   if (threads <= 1) return MarchColumnsInOrder(march, hdc, drawColumn);
 
+  // Everything the calling thread needs is had before any worker starts,
+  // so that running out of memory here leaves no thread behind.
   std::vector<COLORREF> colours((size_t)kColumnCount * kColumnHeight);
   std::unique_ptr<std::atomic<int>[]> done(new std::atomic<int>[kColumnCount]);
   for (int x = 0; x < kColumnCount; ++x) done[x].store(0);
   std::atomic<int> next{0};
+  const auto lists = NewLists();
+  std::vector<std::thread> workers;
+  workers.reserve((size_t)threads - 1);
   const auto marchColumn = [&](ContributionLists& lists, int x) {
     MarchColumn(march, x, lists, &colours[(size_t)x * kColumnHeight]);
     done[x].store(1, std::memory_order_release);
@@ -64,25 +73,28 @@ void MarchColumns(const MarchContext& march, int threads, HDC hdc,
   // The calling thread is one of the `threads`: a thread that only waited
   // to draw would take turns with the workers on every core each time a
   // column completes.
-  std::vector<std::thread> workers;
   try {
     for (int i = 1; i < threads; ++i) {
       workers.push_back(pfnStartWorker([&] {
-        std::unique_ptr<ContributionLists> lists;  // only once there is work
-        for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
-          if (!lists) lists = NewLists();
-          marchColumn(*lists, x);
+        // A worker that cannot have its storage takes no column: the
+        // others share the work.
+        std::unique_ptr<ContributionLists> own;
+        while (next.load() < kColumnCount) {
+          if (!own && !(own = NewListsOrNull())) return;
+          const int x = next.fetch_add(1);
+          if (x >= kColumnCount) return;
+          marchColumn(*own, x);
           done[x].notify_one();
         }
       }));
     }
-  } catch (const std::system_error&) {
-    // Fewer threads than asked for: those started share the work.
+  } catch (const std::exception&) {
+    // Fewer threads than asked for (none could start, or there was no
+    // memory to start one): those started share the work.
   }
   // Only this thread draws, so the window sees the columns arrive in order:
   // after each column of its own, every column complete by then.
   int drawn = 0;
-  const auto lists = NewLists();
   for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
     marchColumn(*lists, x);
     for (; drawn < kColumnCount && done[drawn].load(std::memory_order_acquire) != 0; ++drawn)

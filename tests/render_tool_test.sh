@@ -1,48 +1,169 @@
 #!/usr/bin/env bash
-# orbelune-render as a user runs it: its answers to bad input, then one full
-# render that must write a PNG of the right size and print the golden digest.
+# orbelune-render as a user runs it: its command line, its answers to bad
+# input, one full render that must write a PNG of the right size and print
+# the golden digest, --check, and every edge of writing the output: links,
+# FIFOs, devices, modes, standard output, full disks, signals, memory and
+# stack limits.
+#   render_tool_test.sh ORBELUNE-RENDER [KEEP.png]
 set -u
-tool=$1
+tool=$(realpath "$1")
 keep=${2:-}  # where to keep the rendered frame, if anywhere
 golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
-failures=0
+passes=0 failures=0 skips=0
 [ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in GoldenDigest.h"; exit 1; }
 check() {  # check DESCRIPTION CONDITION...
   local what=$1
   shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+  if "$@"; then
+    echo "ok: $what"
+    passes=$((passes + 1))
+  else
+    echo "FAILED: $what"
+    failures=$((failures + 1))
+  fi
 }
+skip() { echo "skipped: $1"; skips=$((skips + 1)); }
+# Only the files a case left in the scratch folder, hidden ones too.
+left() { ls -A "$dir/$1"; }
 
+# The command line.
 "$tool" --help > "$dir/help" 2>&1
 check "--help exits 0" test $? -eq 0
-check "--help explains -o and --digest" grep -q -- "--digest" "$dir/help"
+check "--help explains -o, --digest and --check" \
+  grep -q -e "--digest" -e "--check" "$dir/help"
+check "--version prints the version" test "$("$tool" --version)" = "orbelune-render 1.0"
+for bad in --bogus "--threads 0" "--threads 257" "--threads 2x" "--threads= 2" "--threads=-1" \
+  "--kernels nonesuch" "-o" "--output=" "--check" "stray"; do
+  # shellcheck disable=SC2086  # each case is words
+  "$tool" $bad > "$dir/out" 2> "$dir/err"
+  status=$?
+  check "'$bad' exits 2 with a message (got $status)" test $status -eq 2 -a -s "$dir/err"
+done
+"$tool" --threads " 2" > /dev/null 2> "$dir/err"
+check "--threads ' 2' (a space) is refused" test $? -eq 2
+check "an unknown argument is named" sh -c "'$tool' --bogus 2>&1 | grep -q \"unknown argument --bogus\""
 
-"$tool" --bogus > "$dir/out" 2> "$dir/err"
-check "an unknown argument exits 2" test $? -eq 2
-check "an unknown argument is named" grep -q "unknown argument '--bogus'" "$dir/err"
-"$tool" -o > /dev/null 2> "$dir/err"
-check "-o without a file exits 2" test $? -eq 2
-
-"$tool" -o "$dir/missing/out.png" > /dev/null 2> "$dir/err"
+mkdir "$dir/w"
+"$tool" -o "$dir/w/missing/out.png" > /dev/null 2> "$dir/err"
 check "an unwritable path exits 1" test $? -eq 1
-check "an unwritable path is explained" grep -q "cannot write $dir/missing/out.png" "$dir/err"
-"$tool" -o "$dir" > /dev/null 2> "$dir/err"
+check "an unwritable path is explained" \
+  grep -q "cannot write $dir/w/missing/out.png: No such file or directory" "$dir/err"
+"$tool" -o "$dir/w" > /dev/null 2> "$dir/err"
 check "a directory as the output exits 1" test $? -eq 1
-check "nothing is left behind" test -z "$(ls -A "$dir" | grep -v -e '^err$' -e '^out$' -e '^help$')"
+check "nothing is left behind" test -z "$(left w)"
 
-digest=$("$tool" --digest -o "$dir/frame.png" 2> "$dir/err")
+# One full render, with both spellings of the options.
+digest=$("$tool" --digest --threads=2 --output="$dir/w/frame.png" 2> "$dir/err")
 check "a full render exits 0" test $? -eq 0
 check "the digest is the golden one" test "$digest" = "$golden"
-check "it says where the image went" grep -q "wrote $dir/frame.png" "$dir/err"
+check "it says where the image went" grep -q "wrote $dir/w/frame.png" "$dir/err"
 # Signature, then IHDR: width 1025, height 769, 8 bits, colour type 2 (RGB).
-header=$(head -c 26 "$dir/frame.png" | od -An -tx1 | tr -d ' \n')
+header=$(head -c 26 "$dir/w/frame.png" | od -An -tx1 | tr -d ' \n')
 check "the PNG is 1025 x 769, 8-bit RGB" \
   test "$header" = "89504e470d0a1a0a0000000d4948445200000401000003010802"
-check "no temporary file remains" test "$(ls "$dir" | grep -c 'frame.png.')" -eq 0
+check "the PNG says its software, digest and sRGB" \
+  sh -c "grep -q -a 'orbelune-render 1.0' '$dir/w/frame.png' && grep -q -a '$golden' '$dir/w/frame.png' && grep -q -a sRGB '$dir/w/frame.png'"
+check "no temporary file remains" test "$(left w)" = frame.png
+[ -n "$keep" ] && cp "$dir/w/frame.png" "$keep"
+frame=$dir/w/frame.png
 
-[ -n "$keep" ] && cp "$dir/frame.png" "$keep"
+for kernels in scalar avx2; do
+  if ! "$tool" --help > /dev/null || ! "$tool" --kernels "$kernels" --threads 1 --digest \
+    > "$dir/digest" 2> "$dir/err"; then
+    grep -q "no kernel set" "$dir/err" && { skip "--kernels $kernels: not on this processor"; continue; }
+  fi
+  check "--kernels $kernels gives the golden digest" test "$(cat "$dir/digest")" = "$golden"
+done
 
-echo "$((14 - failures)) passed, $failures failed"
+# --check: the true image, one pixel changed, something else.
+"$tool" --check "$frame" > "$dir/out" 2>&1
+check "--check says the frame is Orbelune's image (exit 0)" \
+  sh -c "test $? -eq 0 && grep -q \"is Orbelune's image\" '$dir/out'"
+convert "$frame" -fill 'rgb(1,2,3)' -draw 'point 700,300' "$dir/changed.png"
+"$tool" --check "$dir/changed.png" > "$dir/out" 2>&1
+check "--check finds the one changed pixel (exit 1)" \
+  sh -c "test $? -eq 1 && grep -q '1 of 788225 pixels differ' '$dir/out' && grep -q '(700, 300): 0x030201' '$dir/out'"
+echo "not a picture" > "$dir/text.png"
+"$tool" --check "$dir/text.png" > "$dir/out" 2>&1
+check "--check refuses a file that is no PNG (exit 1)" \
+  sh -c "test $? -eq 1 && grep -q 'not a PNG file' '$dir/out'"
+
+# Where -o leads.
+mkdir "$dir/l" "$dir/l/real"
+printf old > "$dir/l/real/target.png"
+ln -s real/target.png "$dir/l/link.png"
+"$tool" -o "$dir/l/link.png" > /dev/null 2>&1
+check "a symbolic link is followed and kept" \
+  sh -c "test -L '$dir/l/link.png' && cmp -s '$dir/l/real/target.png' '$frame'"
+printf old > "$dir/l/private.png"
+chmod 0600 "$dir/l/private.png"
+"$tool" -o "$dir/l/private.png" > /dev/null 2>&1
+check "an existing file keeps its mode 0600" test "$(stat -c %a "$dir/l/private.png")" = 600
+mkfifo "$dir/l/pipe"
+timeout 60 cat "$dir/l/pipe" > "$dir/l/from-pipe" &
+reader=$!
+timeout 60 "$tool" -o "$dir/l/pipe" > /dev/null 2>&1
+status=$?
+# A writer that replaced the FIFO never opened it: let the reader go.
+[ -p "$dir/l/pipe" ] || kill "$reader" 2> /dev/null
+wait "$reader"
+check "a FIFO is written in place (exit $status)" \
+  sh -c "test $status -eq 0 -a -p '$dir/l/pipe' && cmp -s '$dir/l/from-pipe' '$frame'"
+"$tool" -o /dev/full > /dev/null 2> "$dir/err"
+check "a full device is an error in plain words (exit 1)" \
+  sh -c "test $? -eq 1 && grep -q 'No space left on device' '$dir/err' && test -c /dev/full"
+# A device node of our own, in a mount namespace of our own where we may.
+if unshare --mount true 2> /dev/null; then
+  unshare --mount sh -c "mount -t tmpfs none '$dir/l/real' && mknod '$dir/l/real/null' c 1 3 &&
+    '$tool' -o '$dir/l/real/null' > /dev/null 2>&1 && test -c '$dir/l/real/null'"
+  check "a device node is written in place and stays a device" test $? -eq 0
+else
+  skip "a device node: no mount namespace can be made here"
+fi
+"$tool" -o - > "$dir/stdout.png" 2> /dev/null
+check "-o - writes the PNG to standard output" cmp -s "$dir/stdout.png" "$frame"
+if command -v script > /dev/null; then
+  script -qec "'$tool' -o -" /dev/null > "$dir/out" 2>&1
+  check "-o - is refused on a terminal" \
+    sh -c "test $? -eq 2 && grep -q 'will not write a PNG to a terminal' '$dir/out'"
+else
+  skip "-o - on a terminal: no script(1) here"
+fi
+"$tool" --digest > /dev/full 2> "$dir/err"
+check "--digest into a full device exits 1" \
+  sh -c "test $? -eq 1 && grep -q 'cannot write the digest' '$dir/err'"
+long=$(printf 'n%.0s' $(seq 246)).png  # 250 bytes
+"$tool" -o "$dir/w/$long" > /dev/null 2>&1
+check "a legal 250-byte name is written" cmp -s "$dir/w/$long" "$frame"
+
+# A signal while the file is written: the write is held at its fsync.
+if command -v strace > /dev/null; then
+  mkdir "$dir/s"
+  (cd "$dir/s" && exec timeout 60 strace -f -qq -o /dev/null -e trace=fsync \
+    -e inject=fsync:delay_enter=5000000 "$tool" -o out.png 2> /dev/null) &
+  tracer=$!
+  for _ in $(seq 300); do ls -A "$dir/s" | grep -q '^\.out\.png\.' && break; sleep 0.05; done
+  had=$(left s)
+  pkill -TERM -f "^$tool -o out.png"
+  wait "$tracer"
+  status=$?
+  check "SIGTERM during the write removes the temporary file (had '$had', exit $status)" \
+    sh -c "test -n '$had' -a -z \"\$(ls -A '$dir/s')\" -a $status -eq 143"
+else
+  skip "a signal during the write: no strace here"
+fi
+
+# Limits: too little memory, too small a stack.
+(ulimit -v 20000 && exec "$tool" --digest) > /dev/null 2> "$dir/err"
+check "out of memory is one line and exit 1" \
+  sh -c "test $? -eq 1 && test \"\$(cat '$dir/err')\" = 'orbelune-render: out of memory'"
+(ulimit -s 512 && exec "$tool" --digest) > /dev/null 2> "$dir/err"
+check "a hard stack limit too small is said before rendering (exit 1)" \
+  sh -c "test $? -eq 1 && grep -q 'stack limit is 512 KB' '$dir/err' && ! grep -q rendered '$dir/err'"
+digest=$(ulimit -S -s 512 && exec "$tool" --digest 2> /dev/null)
+check "a small soft stack limit is raised for the render" test "$digest" = "$golden"
+
+echo "$passes passed, $failures failed, $skips skipped"
 test "$failures" -eq 0

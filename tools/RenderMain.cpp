@@ -1,48 +1,62 @@
 // orbelune-render: computes the image headless and writes it to a PNG file.
 // It draws through DrawBall into a memory device context, exactly as the
 // window program draws into its window.
+#include <getopt.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "march/Kernels.h"
+#include "platform/StackLimit.h"
 #include "platform/Win32.h"
 #include "render/DrawBall.h"
 #include "tools/FrameDigest.h"
+#include "tools/GoldenDigest.h"
 #include "tools/MemoryContext.h"
 #include "tools/PngFile.h"
 #include "tools/Progress.h"
 
+static const char kName[] = "orbelune-render";
+static const char kVersion[] = "orbelune-render " ORBELUNE_VERSION;
+
 static const char kUsage[] =
     "usage: orbelune-render [-o FILE] [--digest] [--threads N] [--kernels NAME] [--reference]\n"
+    "       orbelune-render --check FILE\n"
     "\n"
     "Computes Orbelune's image, 1025 x 769 pixels of 2001 samples each, and\n"
     "writes it to a PNG file.\n"
     "\n"
-    "  -o, --output FILE  write the PNG to FILE (default: orbelune.png)\n"
-    "      --digest       print the image's SHA-256 fingerprint (the frame's\n"
-    "                     colours as little-endian 32-bit COLORREFs, column by\n"
-    "                     column); writes no PNG unless -o is given too\n"
-    "      --threads N    compute with N threads (default: one per core)\n"
-    "      --kernels NAME compute the fast march's runs with the named kernel set,\n"
-    "                     scalar or avx2 (default: the fastest this processor runs;\n"
-    "                     every set gives the same image)\n"
-    "      --reference    march every sample of every pixel on one thread, the\n"
-    "                     slow way the image is defined (same image, minutes)\n"
-    "  -h, --help         show this help\n";
+    "  -o, --output FILE   write the PNG to FILE (default: orbelune.png); - for\n"
+    "                      standard output\n"
+    "      --digest        print the image's SHA-256 fingerprint (the frame's\n"
+    "                      colours as little-endian 32-bit COLORREFs, column by\n"
+    "                      column); writes no PNG unless -o is given too\n"
+    "      --threads N     compute with N threads, 1 to 256 (default: one per core)\n"
+    "      --kernels NAME  compute the fast march's runs with the named kernel set,\n"
+    "                      scalar or avx2 (default: the fastest this processor runs;\n"
+    "                      every set gives the same image)\n"
+    "      --reference     march every sample of every pixel on one thread, the\n"
+    "                      slow way the image is defined (same image, minutes)\n"
+    "      --check FILE    say whether the PNG FILE holds Orbelune's image, and\n"
+    "                      where it differs (exit 0 if it does, 1 if not)\n"
+    "  -h, --help          show this help\n"
+    "      --version       show the version\n";
 
 struct Options {
   std::string output = "orbelune.png";
   bool outputGiven = false;
   bool digest = false;
-  bool help = false;
   int threads = 0;
   std::string kernels;
   bool reference = false;
+  std::string check;
 };
 
 // The kernel sets this build and processor run, by name: "scalar, avx2".
@@ -56,76 +70,77 @@ static std::string RunnableKernelNames() {
   return names;
 }
 
-// Returns false, with a message on stderr, for a command line it cannot use.
-static bool ParseArguments(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      options.help = true;
-    } else if (arg == "--digest") {
-      options.digest = true;
-    } else if (arg == "--reference") {
-      options.reference = true;
-    } else if (arg == "--threads") {
-      char* end = nullptr;
-      const long n = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : 0;
-      if (i + 1 >= argc || *end != '\0' || n < 1 || n > 256) {
-        std::fprintf(stderr, "orbelune-render: --threads needs a number from 1 to 256\n");
-        return false;
-      }
-      options.threads = (int)n;
-      ++i;
-    } else if (arg == "--kernels") {
-      if (i + 1 >= argc || KernelsNamed(argv[i + 1]) == nullptr) {
-        std::fprintf(stderr,
-                     "orbelune-render: --kernels needs a kernel set this processor runs: %s\n",
-                     RunnableKernelNames().c_str());
-        return false;
-      }
-      options.kernels = argv[++i];
-    } else if (arg == "-o" || arg == "--output") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        std::fprintf(stderr, "orbelune-render: %s needs a file name\n", arg.c_str());
-        return false;
-      }
-      options.output = argv[++i];
-      options.outputGiven = true;
-    } else if (arg.rfind("--output=", 0) == 0 && arg.size() > 9) {
-      options.output = arg.substr(9);
-      options.outputGiven = true;
-    } else {
-      std::fprintf(stderr, "orbelune-render: unknown argument '%s'\n", arg.c_str());
-      return false;
-    }
-  }
+// A whole number from 1 to 256, written as digits alone.
+static bool ParseThreads(const char* text, int& threads) {
+  if (!std::isdigit((unsigned char)text[0]) || std::strlen(text) > 3) return false;
+  char* end = nullptr;
+  const long n = std::strtol(text, &end, 10);
+  if (*end != '\0' || n < 1 || n > 256) return false;
+  threads = (int)n;
   return true;
 }
 
-int main(int argc, char** argv) {
-  Options options;
-  if (!ParseArguments(argc, argv, options)) {
-    std::fprintf(stderr, "Try 'orbelune-render --help'.\n");
-    return 2;
-  }
-  if (options.help) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  const bool writePng = options.outputGiven || !options.digest;
-  // Find out now, not after the long render, when the file cannot be written.
-  std::string error;
-  if (writePng && !CheckWritable(options.output, error)) {
-    std::fprintf(stderr, "orbelune-render: cannot write %s: %s\n", options.output.c_str(),
-                 error.c_str());
-    return 1;
-  }
+static int Refuse(const char* message, const char* what = "") {
+  std::fprintf(stderr, "%s: %s%s\nTry 'orbelune-render --help'.\n", kName, message, what);
+  return 2;
+}
 
-  MemoryContext context;
-  if (!CreateMemoryContext(kImageWidth, -kImageHeight, context)) {  // top-down, as the PNG is
-    std::fprintf(stderr, "orbelune-render: out of memory\n");
-    return 1;
+// Reads the command line; returns -1 to go on, else the exit code.
+static int ParseArguments(int argc, char** argv, Options& options) {
+  enum { kOptDigest = 256, kOptThreads, kOptKernels, kOptReference, kOptCheck, kOptVersion };
+  static const option kOptions[] = {{"output", required_argument, nullptr, 'o'},
+                                    {"digest", no_argument, nullptr, kOptDigest},
+                                    {"threads", required_argument, nullptr, kOptThreads},
+                                    {"kernels", required_argument, nullptr, kOptKernels},
+                                    {"reference", no_argument, nullptr, kOptReference},
+                                    {"check", required_argument, nullptr, kOptCheck},
+                                    {"help", no_argument, nullptr, 'h'},
+                                    {"version", no_argument, nullptr, kOptVersion},
+                                    {nullptr, 0, nullptr, 0}};
+  opterr = 0;  // our own messages
+  for (int c; (c = getopt_long(argc, argv, ":o:h", kOptions, nullptr)) != -1;) {
+    switch (c) {
+      case 'o':
+        if (optarg[0] == '\0') return Refuse("--output needs a file name");
+        options.output = optarg, options.outputGiven = true;
+        break;
+      case kOptDigest: options.digest = true; break;
+      case kOptThreads:
+        if (!ParseThreads(optarg, options.threads))
+          return Refuse("--threads needs a number from 1 to 256, not ", optarg);
+        break;
+      case kOptKernels:
+        if (KernelsNamed(optarg) == nullptr) {
+          const std::string runs = " (this processor runs: " + RunnableKernelNames() + ")";
+          return Refuse(("no kernel set '" + std::string(optarg) + "'" + runs).c_str());
+        }
+        options.kernels = optarg;
+        break;
+      case kOptReference: options.reference = true; break;
+      case kOptCheck:
+        if (optarg[0] == '\0') return Refuse("--check needs a file name");
+        options.check = optarg;
+        break;
+      case 'h': std::fputs(kUsage, stdout); return 0;
+      case kOptVersion: std::printf("%s\n", kVersion); return 0;
+      case ':': return Refuse("this option needs a value: ", argv[optind - 1]);
+      default: return Refuse("unknown argument ", argv[optind - 1]);
+    }
   }
+  if (optind < argc) return Refuse("unknown argument ", argv[optind]);
+  const bool toStdout = options.outputGiven && options.output == "-";
+  if (!options.check.empty() && (options.outputGiven || options.digest || options.reference))
+    return Refuse("--check takes no other option but --threads and --kernels");
+  if (toStdout && options.digest)
+    return Refuse("--digest and -o - would both write to standard output");
+  if (toStdout && isatty(STDOUT_FILENO))
+    return Refuse("will not write a PNG to a terminal: redirect standard output or name a file");
+  return -1;
+}
 
+// The image's pixels, rendered into a memory context (top-down rows).
+static bool Render(const Options& options, MemoryContext& context) {
+  if (!CreateMemoryContext(kImageWidth, -kImageHeight, context)) return false;
   nRenderThreads = options.threads;
   bReferenceMarch = options.reference;
   if (!options.kernels.empty()) szRenderKernels = options.kernels.c_str();
@@ -133,22 +148,115 @@ int main(int argc, char** argv) {
   DrawBall(context.hdc);
   const double seconds = FinishProgress();
   std::fprintf(stderr, "rendered %d x %d pixels in %.1f s\n", kImageWidth, kImageHeight, seconds);
+  return true;
+}
+
+// The colour of pixel (x, y) of top-down 0x00RRGGBB rows, as a COLORREF.
+static uint32_t ColourAt(const uint32_t* rows, int x, int y) {
+  const uint32_t p = rows[(size_t)y * kImageWidth + x];
+  return (p >> 16 & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16;
+}
+
+// --check: whether the PNG holds the image, and where it does not.
+static int Check(const Options& options) {
+  std::vector<uint32_t> pixels;
+  int width = 0, height = 0;
+  std::string error;
+  if (!ReadPngFile(options.check, pixels, width, height, error)) {
+    std::fprintf(stderr, "%s: cannot check %s: %s\n", kName, options.check.c_str(), error.c_str());
+    return 1;
+  }
+  const char* file = options.check.c_str();
+  if (width != kImageWidth || height != kImageHeight) {
+    std::printf("%s is not Orbelune's image: it is %d x %d pixels, the image %d x %d\n", file,
+                width, height, kImageWidth, kImageHeight);
+    return 1;
+  }
+  std::vector<uint32_t> colours;
+  for (int x = 0; x < kImageWidth; ++x)
+    for (int y = 0; y < kImageHeight; ++y) colours.push_back(ColourAt(pixels.data(), x, y));
+  const std::string digest = ColoursDigest(colours.data(), colours.size());
+  if (digest == kGoldenFrameDigest) {
+    std::printf("%s is Orbelune's image (digest %s)\n", file, digest.c_str());
+    return 0;
+  }
+  // Where it differs: against the image itself, rendered now.
+  MemoryContext context;
+  if (!Render(options, context)) throw std::bad_alloc();
+  long differing = 0;
+  std::string where;
+  for (int x = 0; x < kImageWidth; ++x) {
+    for (int y = 0; y < kImageHeight; ++y) {
+      const uint32_t found = ColourAt(pixels.data(), x, y), wanted = ColourAt(context.bits, x, y);
+      if (found == wanted) continue;
+      if (++differing <= 5) {
+        char line[96];
+        std::snprintf(line, sizeof line, "  (%d, %d): 0x%06X, the image has 0x%06X\n", x, y,
+                      (unsigned)found, (unsigned)wanted);
+        where += line;
+      }
+    }
+  }
+  DeleteMemoryContext(context);
+  std::printf("%s is not Orbelune's image: %ld of %d pixels differ (COLORREFs, 0x00BBGGRR)%s\n%s",
+              file, differing, kImageWidth * kImageHeight, differing > 5 ? "; the first 5:" : ":",
+              where.c_str());
+  return 1;
+}
+
+static int Run(const Options& options) {
+  std::string error;
+  if (!EnsureRenderStack(error)) {
+    std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
+    return 1;
+  }
+  if (!options.check.empty()) return Check(options);
+  const bool toStdout = options.outputGiven && options.output == "-";
+  const bool writePng = options.outputGiven || !options.digest;
+  // Find out now, not after the long render, when the file cannot be written.
+  if (writePng && !toStdout && !CheckWritable(options.output, error)) {
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, options.output.c_str(), error.c_str());
+    return 1;
+  }
+  MemoryContext context;
+  if (!Render(options, context)) throw std::bad_alloc();
+  const std::string digest = StoreDigest(&mmo[0][0], (size_t)kImageWidth * kImageHeight);
 
   int status = 0;
-  if (options.digest)
-    std::printf("%s\n", StoreDigest(&mmo[0][0], (size_t)kImageWidth * kImageHeight).c_str());
-  if (writePng) {
-    if (WritePngFile(options.output, context.bits, kImageWidth, kImageHeight, error)) {
+  if (options.digest && (std::printf("%s\n", digest.c_str()) < 0 || std::fflush(stdout) != 0)) {
+    std::fprintf(stderr, "%s: cannot write the digest: %s\n", kName, std::strerror(errno));
+    status = 1;
+  }
+  const PngText text = {kVersion, "SHA-256 of the frame's colours: " + digest};
+  if (writePng && toStdout) {
+    if (!WritePngStream(stdout, context.bits, kImageWidth, kImageHeight, text, error)) {
+      std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kName, error.c_str());
+      status = 1;
+    }
+  } else if (writePng) {
+    if (WritePngFile(options.output, context.bits, kImageWidth, kImageHeight, text, error)) {
       // Say where it went in full: the main-job script runs from elsewhere.
       char* full = realpath(options.output.c_str(), nullptr);
       std::fprintf(stderr, "wrote %s\n", full != nullptr ? full : options.output.c_str());
       std::free(full);
     } else {
-      std::fprintf(stderr, "orbelune-render: cannot write %s: %s\n", options.output.c_str(),
+      std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, options.output.c_str(),
                    error.c_str());
       status = 1;
     }
   }
   DeleteMemoryContext(context);
   return status;
+}
+
+int main(int argc, char** argv) {
+  Options options;
+  const int parsed = ParseArguments(argc, argv, options);
+  if (parsed >= 0) return parsed;
+  try {
+    return Run(options);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "%s: out of memory\n", kName);
+    return 1;
+  }
 }
