@@ -1,16 +1,26 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, whatever Orbelune's build and tests need
-# and this machine lacks. Safe to run again: it installs only what is missing.
+# Installs, from Debian's packages, what Orbelune needs and this machine
+# lacks. Safe to run again: it installs only what is missing.
+#   setup.sh run    what building and running the programs need
+#   setup.sh test   that, and everything the tests and cross-builds need
 set -euo pipefail
+what=${1:-test}
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libbenchmark-dev libpng-dev libssl-dev libsdl2-dev
-  g++-mingw-w64-i686-posix
-  wine wine32:i386
-  xvfb xdotool x11-utils imagemagick
-  g++-aarch64-linux-gnu qemu-user libpng-dev:arm64 libssl-dev:arm64
+  libpng-dev libssl-dev libsdl2-dev
+  x11-utils  # xdpyinfo: whether a display can be reached
 )
+if [ "$what" = test ]; then
+  packages+=(
+    libgtest-dev libbenchmark-dev
+    g++-mingw-w64-i686-posix
+    wine wine32:i386
+    xvfb xdotool imagemagick
+    strace dpkg-dev
+    g++-aarch64-linux-gnu qemu-user libpng-dev:arm64 libssl-dev:arm64
+  )
+fi
 
 installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
@@ -28,12 +38,17 @@ sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 # Wine runs the 32-bit Windows program through its i386 half; the 64-bit
 # ARM build links Debian's arm64 libraries.
-for architecture in i386 arm64; do
-  if ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
-    "${sudo[@]}" dpkg --add-architecture "$architecture"
-  fi
+for package in "${missing[@]}"; do
+  case "$package" in
+    *:i386 | *:arm64)
+      architecture=${package##*:}
+      if ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
+        "${sudo[@]}" dpkg --add-architecture "$architecture"
+      fi
+      ;;
+  esac
 done
-echo "Installing: ${missing[*]}"
-"${sudo[@]}" apt-get update -q
+echo "Installing: ${missing[*]}" >&2
+"${sudo[@]}" apt-get update -q >&2
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
-  "${missing[@]}"
+  "${missing[@]}" >&2

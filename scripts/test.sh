@@ -5,7 +5,7 @@
 # then the build with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh test
 jobs=$(nproc)
 
 cmake --preset windows > /dev/null

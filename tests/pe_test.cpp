@@ -3,6 +3,9 @@
 // type 24, id 1, English (United States).
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -78,27 +81,28 @@ TEST(WindowsExecutable, IsA32BitX86GuiProgramWithA2MbStack) {
   EXPECT_EQ(image.U32(image.optional + 76), 4096u);
 }
 
+// The bytes of resource (type, id) in language 1033, or an empty string.
+std::string ResourceData(const Image& image, uint32_t type, uint32_t id) {
+  const uint32_t resources = image.U32(image.optional + 96 + 2 * 8);
+  if (resources == 0) return "";
+  const uint32_t base = image.Offset(resources);
+  uint32_t types = 0, names = 0, data = 0;
+  bool directory = false;
+  if (!FindEntry(image, base, 0, type, types, directory) || !directory) return "";
+  if (!FindEntry(image, base, types, id, names, directory) || !directory) return "";
+  if (!FindEntry(image, base, names, 1033, data, directory) || directory) return "";
+  const uint32_t at = image.Offset(image.U32(base + data));
+  const uint32_t size = image.U32(base + data + 4);
+  if (at + size > image.bytes.size()) return "";
+  return std::string(image.bytes.begin() + at, image.bytes.begin() + at + size);
+}
+
 TEST(WindowsExecutable, CarriesTheApplicationManifest) {
   const Image image = Load();
   ASSERT_GT(image.bytes.size(), 4096u)
       << ORBELUNE_WINDOWS_EXE << " is missing: build the windows preset first";
-  const uint32_t resources = image.U32(image.optional + 96 + 2 * 8);
-  ASSERT_NE(resources, 0u) << "no resource directory";
-  const uint32_t base = image.Offset(resources);
-
-  uint32_t types = 0, names = 0, data = 0;
-  bool directory = false;
-  ASSERT_TRUE(FindEntry(image, base, 0, 24, types, directory)) << "no RT_MANIFEST";
-  ASSERT_TRUE(directory);
-  ASSERT_TRUE(FindEntry(image, base, types, 1, names, directory)) << "no manifest id 1";
-  ASSERT_TRUE(directory);
-  ASSERT_TRUE(FindEntry(image, base, names, 1033, data, directory)) << "not in language 1033";
-  ASSERT_FALSE(directory);
-
-  const uint32_t at = image.Offset(image.U32(base + data));
-  const uint32_t size = image.U32(base + data + 4);
-  ASSERT_LE(at + size, image.bytes.size());
-  const std::string xml(image.bytes.begin() + at, image.bytes.begin() + at + size);
+  const std::string xml = ResourceData(image, 24, 1);
+  ASSERT_FALSE(xml.empty()) << "no RT_MANIFEST 1 in language 1033";
   for (const char* expected : {
            "<?xml version=\"1.0\" encoding=\"UTF-8\"",
            "xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"",
@@ -111,6 +115,28 @@ TEST(WindowsExecutable, CarriesTheApplicationManifest) {
        }) {
     EXPECT_NE(xml.find(expected), std::string::npos) << "missing: " << expected;
   }
+}
+
+// The version resource: its fixed part (VS_FIXEDFILEINFO) says version
+// ORBELUNE_VERSION, and so does its FileVersion string (UTF-16).
+TEST(WindowsExecutable, CarriesTheProjectVersion) {
+  const Image image = Load();
+  const std::string info = ResourceData(image, 16, 1);
+  ASSERT_FALSE(info.empty()) << "no RT_VERSION 1 in language 1033";
+  const std::string signature = "\xBD\x04\xEF\xFE";
+  const size_t fixed = info.find(signature);
+  ASSERT_NE(fixed, std::string::npos) << "no VS_FIXEDFILEINFO";
+  uint32_t fileVersionMs;
+  std::memcpy(&fileVersionMs, info.data() + fixed + 8, 4);
+  int major = 0, minor = 0;
+  ASSERT_EQ(std::sscanf(ORBELUNE_VERSION, "%d.%d", &major, &minor), 2);
+  EXPECT_EQ(fileVersionMs, (uint32_t)(major << 16 | minor));
+  std::string wide;
+  for (const char* c = "FileVersion"; *c; ++c) wide += *c, wide += '\0';
+  EXPECT_NE(info.find(wide), std::string::npos);
+  std::string version;
+  for (const char* c = ORBELUNE_VERSION; *c; ++c) version += *c, version += '\0';
+  EXPECT_NE(info.find(version), std::string::npos);
 }
 
 }  // namespace

@@ -36,8 +36,27 @@ finish() {
   [ "$failures" -eq 0 ]
   exit
 }
+# What a failure needs explaining: the program's output and state, its
+# threads, the X server's log and its windows.
+diagnose() {
+  echo "--- the program's output:"
+  sed 's/^/  /' "$work/program.log" 2> /dev/null
+  if kill -0 "$program_pid" 2> /dev/null; then
+    echo "--- the program is running; its threads (state, kernel wait, CPU):"
+    ps -L -o lwp=,stat=,wchan:32=,pcpu=,comm= -p "$program_pid" | sed 's/^/  /'
+    [ "$mode" = wine ] && pgrep -a -f '\.exe' | sed 's/^/  /'
+  else
+    wait "$program_pid" 2> /dev/null
+    echo "--- the program has ended, exit code $?"
+  fi
+  echo "--- the X server's windows:"
+  xwininfo -root -tree 2>&1 | sed 's/^/  /' | head -40
+  echo "--- the X server's log:"
+  sed 's/^/  /' "$work/xvfb.log"
+  [ "$mode" = wine ] && { echo "--- wineboot's log:"; tail -20 "$work/wineboot.log" | sed 's/^/  /'; }
+}
 
-for tool in Xvfb xdotool import compare convert; do
+for tool in Xvfb xdotool xwininfo import compare convert; do
   command -v "$tool" > /dev/null || { echo "FAILED: $tool is not installed"; exit 1; }
 done
 
@@ -69,14 +88,19 @@ fi
 program_pid=$!
 pids+=($program_pid)
 
+# The window, once the program has shown it; a program that ends first
+# ends the wait.
 window=""
+waited=0
 for _ in $(seq 300); do
   window=$(xdotool search --onlyvisible --name '^Orbelune$' 2>/dev/null | head -1)
   [ -n "$window" ] && break
+  kill -0 "$program_pid" 2> /dev/null || break
   sleep 0.2
+  waited=$((waited + 1))
 done
-check "the window appears" test -n "$window"
-[ -n "$window" ] || finish
+check "the window appears (after $((waited / 5)) s)" test -n "$window"
+[ -n "$window" ] || { diagnose; finish; }
 
 geometry=$(xdotool getwindowgeometry --shell "$window")
 eval "$geometry"
@@ -100,7 +124,12 @@ done
 elapsed=$(($(date +%s) - started))
 check "the client area shows exactly the frame (after ${elapsed} s; $differing pixels differ)" \
   test -n "$same"
-[ -n "$same" ] || { cp "$work/screen.png" "${TMPDIR:-/tmp}/orbelune-e2e-$mode-screen.png"; finish; }
+[ -n "$same" ] || {
+  cp "$work/screen.png" "${TMPDIR:-/tmp}/orbelune-e2e-$mode-screen.png"
+  echo "(the screen is kept as ${TMPDIR:-/tmp}/orbelune-e2e-$mode-screen.png)"
+  diagnose
+  finish
+}
 
 # More ticks: every one replays the frame store into the window.
 sleep 3
@@ -120,4 +149,5 @@ for _ in $(seq 50); do
   sleep 0.2
 done
 check "Alt+F4 closes the window and the process exits with code 0 (got $status)" test "$status" = 0
+[ "$status" = 0 ] || diagnose
 finish
