@@ -3,10 +3,9 @@
 // type 24, id 1, English (United States).
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-
-#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <string>

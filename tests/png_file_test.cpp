@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -120,12 +123,21 @@ TEST(PngFile, WritesIntoAFifoInPlace) {
   fs::remove_all(dir);
 }
 
-// A device that takes no data: the system's words, and a failure.
+// A device that takes no data (a node of our own, so that a fault here
+// could never replace the system's /dev/full): the system's words, a
+// failure, and the device still there.
 TEST(PngFile, AWriteErrorIsSaidInPlainWords) {
-  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full here";
+  const fs::path dir = TemporaryDirectory();
+  const std::string full = (dir / "full").string();
+  if (mknod(full.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0) {
+    fs::remove_all(dir);
+    GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+  }
   std::string error;
-  EXPECT_FALSE(WritePngFile("/dev/full", kPixels, 3, 2, kText, error));
+  EXPECT_FALSE(WritePngFile(full, kPixels, 3, 2, kText, error));
   EXPECT_EQ(error, "No space left on device");
+  EXPECT_TRUE(fs::is_character_file(full));
+  fs::remove_all(dir);
 }
 
 // The longest legal name still gets a temporary name within the limit.

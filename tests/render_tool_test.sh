@@ -111,16 +111,19 @@ status=$?
 wait "$reader"
 check "a FIFO is written in place (exit $status)" \
   sh -c "test $status -eq 0 -a -p '$dir/l/pipe' && cmp -s '$dir/l/from-pipe' '$frame'"
-"$tool" -o /dev/full > /dev/null 2> "$dir/err"
-check "a full device is an error in plain words (exit 1)" \
-  sh -c "test $? -eq 1 && grep -q 'No space left on device' '$dir/err' && test -c /dev/full"
-# A device node of our own, in a mount namespace of our own where we may.
+# Device nodes of our own (never the system's, which a fault would
+# replace), in a mount namespace of our own where we may make one.
 if unshare --mount true 2> /dev/null; then
   unshare --mount sh -c "mount -t tmpfs none '$dir/l/real' && mknod '$dir/l/real/null' c 1 3 &&
     '$tool' -o '$dir/l/real/null' > /dev/null 2>&1 && test -c '$dir/l/real/null'"
   check "a device node is written in place and stays a device" test $? -eq 0
+  unshare --mount sh -c "mount -t tmpfs none '$dir/l/real' && mknod '$dir/l/real/full' c 1 7 &&
+    { '$tool' -o '$dir/l/real/full' > /dev/null 2> '$dir/err'; test \$? -eq 1; } &&
+    test -c '$dir/l/real/full'"
+  check "a full device is an error in plain words (exit 1) and stays a device" \
+    sh -c "test $? -eq 0 && grep -q 'No space left on device' '$dir/err'"
 else
-  skip "a device node: no mount namespace can be made here"
+  skip "device nodes: no mount namespace can be made here"
 fi
 "$tool" -o - > "$dir/stdout.png" 2> /dev/null
 check "-o - writes the PNG to standard output" cmp -s "$dir/stdout.png" "$frame"
