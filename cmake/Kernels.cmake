@@ -1,6 +1,11 @@
 # The vector kernel sets, each compiled only for targets with its
 # instruction set; march/kernels/Dispatch.cpp is told which are built.
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i.86|x86)$")
+# WebAssembly's builds (cmake/Web.cmake) link a dispatch of their own into
+# each module, as one module has SIMD and the other has not.
+if(NOT EMSCRIPTEN)
+  target_sources(orbelune_march PRIVATE march/kernels/Dispatch.cpp)
+endif()
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i.86|x86)$" AND NOT EMSCRIPTEN)
   # An object library of its own, so that a test can read the symbols the
   # object defines. It runs only where the processor has AVX2 and FMA.
   # -mstackrealign: 32-bit Windows keeps the stack only 4-byte aligned, and

@@ -6,8 +6,13 @@ add_compile_options(-Wall -Wextra -ffp-contract=off -fno-fast-math)
 # GCC 12's auto-vectorizer (SLP) was seen to drop the rounding to float
 # between two double operations (x3 * p / 2 with x3 and p kept in double),
 # which changes the image's bits. Hand-written vector code is unaffected.
-add_compile_options(-fno-tree-vectorize)
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$" OR CMAKE_SIZEOF_VOID_P EQUAL 4)
+# Clang (emscripten's compiler) names its two vectorizers apart.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  add_compile_options(-fno-vectorize -fno-slp-vectorize)
+else()
+  add_compile_options(-fno-tree-vectorize)
+endif()
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$" AND NOT EMSCRIPTEN)  # emscripten calls itself x86
   add_compile_options(-msse2 -mfpmath=sse)
 endif()
 

@@ -17,8 +17,9 @@ if [ "$what" = test ]; then
     g++-mingw-w64-i686-posix
     wine wine32:i386
     xvfb xdotool imagemagick
-    strace dpkg-dev
+    strace dpkg-dev file
     g++-aarch64-linux-gnu qemu-user libpng-dev:arm64 libssl-dev:arm64
+    emscripten nodejs
   )
 fi
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the Windows executables and the
-# 64-bit ARM renderer (cross-built, then checked under Wine and qemu from
-# the release build's tests), the release build with the end-to-end tests,
+# Builds everything and runs every test: the Windows executables, the
+# 64-bit ARM renderer and the WebAssembly modules (cross-built, then checked
+# under Wine, qemu and node from the release build's tests), the release build with the end-to-end tests,
 # then the build with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +13,9 @@ cmake --build --preset windows
 
 cmake --preset aarch64 > /dev/null
 cmake --build --preset aarch64
+
+cmake --preset web > /dev/null
+cmake --build --preset web
 
 cmake --preset release > /dev/null
 cmake --build --preset release

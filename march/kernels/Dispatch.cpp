@@ -16,10 +16,19 @@ static bool Avx2Runs() {
 }
 #endif
 
+#ifdef ORBELUNE_KERNELS_WASM_SIMD
+// Built into the SIMD module only, which the page loads once the browser
+// has validated SIMD: wherever it runs, it may be taken.
+extern const MarchKernels kWasmSimdKernels;
+#endif
+
 KernelSets RunnableKernels() {
   KernelSets sets = {{&kScalarKernels}, 1};
 #ifdef ORBELUNE_KERNELS_AVX2
   if (Avx2Runs()) sets.set[sets.count++] = &kAvx2Kernels;
+#endif
+#ifdef ORBELUNE_KERNELS_WASM_SIMD
+  sets.set[sets.count++] = &kWasmSimdKernels;
 #endif
   return sets;
 }

@@ -1,0 +1,23 @@
+# The renderer for the web page, built with Debian's emscripten: two
+# modules, orbelune-web-simd.{js,wasm} with the WebAssembly SIMD kernels and
+# orbelune-web.{js,wasm} without them, for browsers that lack SIMD. Each is
+# a classic script defining OrbeluneModule(), for the page's workers (and
+# node, for the tests).
+set(web_options
+  -sMODULARIZE=1 -sEXPORT_NAME=OrbeluneModule -sENVIRONMENT=web,worker,node
+  -sALLOW_MEMORY_GROWTH=1 -sTOTAL_STACK=1048576
+  "-sEXPORTED_RUNTIME_METHODS=['cwrap','UTF8ToString']")
+
+add_executable(orbelune-web web/WebMain.cpp march/kernels/Dispatch.cpp)
+target_link_libraries(orbelune-web PRIVATE orbelune_march)
+target_link_options(orbelune-web PRIVATE ${web_options})
+
+add_library(orbelune_kernels_wasm_simd OBJECT march/kernels/WasmSimd.cpp)
+target_compile_options(orbelune_kernels_wasm_simd PRIVATE -msimd128)
+target_link_libraries(orbelune_kernels_wasm_simd PRIVATE orbelune_scene)
+
+add_executable(orbelune-web-simd web/WebMain.cpp march/kernels/Dispatch.cpp
+               $<TARGET_OBJECTS:orbelune_kernels_wasm_simd>)
+target_compile_definitions(orbelune-web-simd PRIVATE ORBELUNE_KERNELS_WASM_SIMD)
+target_link_libraries(orbelune-web-simd PRIVATE orbelune_march)
+target_link_options(orbelune-web-simd PRIVATE ${web_options})

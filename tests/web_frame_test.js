@@ -1,0 +1,84 @@
+// The WebAssembly renderer under node: each module, with each kernel set it
+// has, computes the whole frame column by column as the page's workers do,
+// and the frame's digest must be the golden one; and the SIMD kernels'
+// float accumulators must be the scalar ones, bit for bit, in every pixel.
+//   node web_frame_test.js BUILD-DIR GOLDEN-DIGEST-FILE
+'use strict';
+const crypto = require('crypto');
+const fs = require('fs');
+const path = require('path');
+
+const [buildDir, goldenFile] = process.argv.slice(2);
+const golden = fs.readFileSync(goldenFile, 'utf8').match(/[0-9a-f]{64}/)[0];
+
+// A module instance marching with the named kernel set, or null.
+async function Renderer(moduleFile, kernels) {
+  const OrbeluneModule = require(path.resolve(moduleFile));
+  // The binary handed over: this emscripten would fetch() a file path.
+  const wasmBinary = fs.readFileSync(moduleFile.replace(/js$/, 'wasm'));
+  const module = await OrbeluneModule({wasmBinary});
+  if (module.cwrap('OrbeluneBegin', 'number', ['string'])(kernels) !== 0) return null;
+  const column = module.cwrap('OrbeluneColumn', 'number', ['number']);
+  const accumulators = module.cwrap('OrbeluneAccumulators', 'number', []);
+  return {
+    kernels: module.cwrap('OrbeluneKernels', 'string', [])(),
+    // Column x's colours, as little-endian 32-bit words.
+    column: (x) => Buffer.from(module.HEAPU8.buffer, column(x), 769 * 4),
+    // Its accumulators, three floats a pixel.
+    accumulators: () => Buffer.from(module.HEAPU8.buffer, accumulators(), 769 * 12),
+  };
+}
+
+async function frameDigest(moduleFile, kernels) {
+  const renderer = await Renderer(moduleFile, kernels);
+  if (renderer === null) return {skipped: true};
+  const hash = crypto.createHash('sha256');
+  for (let x = 0; x < 1025; ++x) hash.update(renderer.column(x));
+  return {digest: hash.digest('hex'), kernels: renderer.kernels};
+}
+
+// The first pixel whose accumulators differ between two kernel sets.
+async function firstDifference(moduleFile, a, b) {
+  const one = await Renderer(moduleFile, a), other = await Renderer(moduleFile, b);
+  for (let x = 0; x < 1025; ++x) {
+    one.column(x), other.column(x);
+    const p = one.accumulators(), q = other.accumulators();
+    if (!p.equals(q)) {
+      for (let y = 0; y < 769; ++y) {
+        if (!p.subarray(y * 12, y * 12 + 12).equals(q.subarray(y * 12, y * 12 + 12))) {
+          return `pixel ${x}, ${y}`;
+        }
+      }
+    }
+  }
+  return null;
+}
+
+(async () => {
+  let passed = 0, failed = 0;
+  const cases = [['orbelune-web.js', 'scalar'], ['orbelune-web-simd.js', 'scalar'],
+                 ['orbelune-web-simd.js', 'wasm-simd']];
+  for (const [file, kernels] of cases) {
+    const start = Date.now();
+    const result = await frameDigest(path.join(buildDir, file), kernels);
+    const seconds = ((Date.now() - start) / 1000).toFixed(1);
+    if (!result.skipped && result.digest === golden && result.kernels === kernels) {
+      console.log(`ok: ${file} with ${kernels} kernels gives the golden digest (${seconds} s)`);
+      ++passed;
+    } else {
+      console.log(`FAILED: ${file} with ${kernels} kernels: ${result.digest || 'no such set'}`);
+      ++failed;
+    }
+  }
+  const simd = path.join(buildDir, 'orbelune-web-simd.js');
+  const differs = await firstDifference(simd, 'scalar', 'wasm-simd');
+  if (differs === null) {
+    console.log('ok: the wasm-simd accumulators are the scalar ones in every pixel');
+    ++passed;
+  } else {
+    console.log(`FAILED: the wasm-simd accumulators differ from the scalar ones at ${differs}`);
+    ++failed;
+  }
+  console.log(`${passed} passed, ${failed} failed`);
+  process.exit(failed === 0 ? 0 : 1);
+})();

@@ -1,0 +1,49 @@
+// The renderer in WebAssembly: what the page's workers call. Each worker
+// holds a scene and maps of its own and computes the columns it is handed;
+// the page draws them in order. The same fast march and definitions as
+// every other build, so the same bits.
+#include <emscripten/emscripten.h>
+
+#include "march/FastMarch.h"
+
+static Scene scene;
+static SkipMaps maps;
+static const MarchKernels* kernels = nullptr;
+static ContributionLists lists;
+static Accumulator accs[kColumnHeight];
+static uint32_t column[kColumnHeight];
+
+extern "C" {
+
+// Builds the scene and its maps, and picks the kernel set by name ("" for
+// the fastest this module has). Returns 0, or -1 for a set it has not.
+EMSCRIPTEN_KEEPALIVE int OrbeluneBegin(const char* name) {
+  kernels = name[0] == '\0' ? &ChooseKernels() : KernelsNamed(name);
+  if (kernels == nullptr) return -1;
+  BuildVoxelField(scene.field);
+  BuildBitmapLayers(scene.layers);
+  BuildViewRotation(scene.rotation);
+  BuildSkipMaps(scene, maps);
+  return 0;
+}
+
+// The name of the kernel set in use.
+EMSCRIPTEN_KEEPALIVE const char* OrbeluneKernels() {
+  return kernels != nullptr ? kernels->name : "";
+}
+
+// Column x's 769 packed colours (COLORREF, top to bottom), valid until the
+// next call.
+EMSCRIPTEN_KEEPALIVE const uint32_t* OrbeluneColumn(int x) {
+  MarchColumnFast({scene, maps, *kernels}, x, lists, accs);
+  for (int y = 0; y < kColumnHeight; ++y) column[y] = PackColour(accs[y]);
+  return column;
+}
+
+// The float accumulators (R, G, B) behind the last column's colours, for
+// the tests to hold kernel sets to each other bit for bit.
+EMSCRIPTEN_KEEPALIVE const Accumulator* OrbeluneAccumulators() {
+  return accs;
+}
+
+}  // extern "C"
