@@ -21,3 +21,19 @@ add_executable(orbelune-web-simd web/WebMain.cpp march/kernels/Dispatch.cpp
 target_compile_definitions(orbelune-web-simd PRIVATE ORBELUNE_KERNELS_WASM_SIMD)
 target_link_libraries(orbelune-web-simd PRIVATE orbelune_march)
 target_link_options(orbelune-web-simd PRIVATE ${web_options})
+
+# The page, a folder of static files for any host: the modules, the page's
+# files and the golden digest it compares with.
+set(site ${CMAKE_BINARY_DIR}/site)
+set_target_properties(orbelune-web orbelune-web-simd PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site})
+foreach(file index.html page.js worker.js)
+  configure_file(${PROJECT_SOURCE_DIR}/web/${file} ${site}/${file} COPYONLY)
+endforeach()
+set(golden_file ${PROJECT_SOURCE_DIR}/tools/GoldenDigest.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${golden_file})
+file(STRINGS ${golden_file} golden REGEX "\"[0-9a-f]+\"")
+string(REGEX MATCH "\"[0-9a-f]+\"" golden "${golden}")
+string(REPLACE "\"" "" golden "${golden}")
+file(WRITE ${CMAKE_BINARY_DIR}/golden.js.new
+     "// The image's digest, as tools/GoldenDigest.h holds it.\nconst kGoldenDigest = '${golden}';\n")
+configure_file(${CMAKE_BINARY_DIR}/golden.js.new ${site}/golden.js COPYONLY)

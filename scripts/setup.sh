@@ -2,15 +2,22 @@
 # Installs, from Debian's packages, what Orbelune needs and this machine
 # lacks. Safe to run again: it installs only what is missing.
 #   setup.sh run    what building and running the programs need
-#   setup.sh test   that, and everything the tests and cross-builds need
+#   setup.sh web    what building and serving the web page needs
+#   setup.sh test   all of that, and everything the tests and cross-builds need
 set -euo pipefail
 what=${1:-test}
 
-packages=(
-  cmake ninja-build g++ pkg-config
-  libpng-dev libssl-dev libsdl2-dev
-  x11-utils  # xdpyinfo: whether a display can be reached
-)
+packages=(cmake ninja-build)
+if [ "$what" != web ]; then
+  packages+=(
+    g++ pkg-config
+    libpng-dev libssl-dev libsdl2-dev
+    x11-utils  # xdpyinfo: whether a display can be reached
+  )
+fi
+if [ "$what" != run ]; then
+  packages+=(emscripten nodejs)
+fi
 if [ "$what" = test ]; then
   packages+=(
     libgtest-dev libbenchmark-dev
@@ -19,8 +26,11 @@ if [ "$what" = test ]; then
     xvfb xdotool imagemagick
     strace dpkg-dev file
     g++-aarch64-linux-gnu qemu-user libpng-dev:arm64 libssl-dev:arm64
-    emscripten nodejs
+    chromium
   )
+  # npm for the browser tests' packages, unless a Node.js that brings its
+  # own is installed.
+  command -v npm > /dev/null || packages+=(npm)
 fi
 
 installed() {

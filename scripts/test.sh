@@ -16,6 +16,8 @@ cmake --build --preset aarch64
 
 cmake --preset web > /dev/null
 cmake --build --preset web
+# The browser tests' driver, at the versions package-lock.json holds.
+(cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
 
 cmake --preset release > /dev/null
 cmake --build --preset release
