@@ -51,6 +51,7 @@ async function RunCase(browser, name, url, {kernels, isolated}) {
   }
   const state = await page.evaluate(() => window.orbelune);
   const shownDigest = await page.$eval('#digest', (e) => e.textContent);
+  console.log(`${name}: ${await page.$eval('#status', (e) => e.textContent)}`);
   Check(`${name}: the page's digest is the golden one`, shownDigest === golden && state.digest === golden,
         state.failed || shownDigest);
   Check(`${name}: the canvas shows the golden image, pixel for pixel`, state.canvasDigest === golden,
