@@ -177,7 +177,38 @@ void ReplayPass(benchmark::State& state) {
   DeleteMemoryContext(context);
 }
 
+// The columns of one thread with the counts that maps are made of, and
+// without: what asking for a map costs, and that not asking costs nothing.
+double columnSeconds[2] = {0, 0};  // counts off, counts on
+void CountedColumns(benchmark::State& state) {
+  const bool counted = state.range(0) != 0;
+  const auto scene = BuiltScene();
+  auto maps = std::make_unique<SkipMaps>();
+  BuildSkipMaps(*scene, *maps);
+  const MarchContext march = {*scene, *maps, ChooseKernels()};
+  const auto lists = std::make_unique<ContributionLists>();
+  std::vector<Accumulator> column(kColumnHeight);
+  std::vector<MarchCounts> counts(kColumnHeight);
+  double best = 1e9;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int x = 0; x < kColumnCount; ++x)
+      MarchColumnFast(march, x, *lists, column.data(), counted ? counts.data() : nullptr);
+    const double seconds = Since(start);
+    state.SetIterationTime(seconds);
+    best = std::min(best, seconds);
+  }
+  columnSeconds[counted] = best;
+  state.SetLabel(counted ? "counts on" : "counts off");
+}
+
 BENCHMARK(ReplayPass)->Unit(benchmark::kMillisecond);
+BENCHMARK(CountedColumns)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 BENCHMARK(ReferenceColumns)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(PartFrame)
     ->DenseRange(0, kParts - 1)
@@ -200,6 +231,7 @@ void PrintSummary() {
     counts.evaluated += pixel.evaluated;
     counts.examined += pixel.examined;
     counts.runs += pixel.runs;
+    counts.crossings += pixel.crossings;
   }
   // What storing and drawing costs: the frame store's float conversion and
   // one write per pixel, as the draw entry does.
@@ -251,6 +283,9 @@ void PrintSummary() {
               100 * counts.evaluated / total, (unsigned long long)counts.runs);
   std::printf("samples looked at one by one, next to crossings, %llu\n",
               (unsigned long long)counts.examined);
+  std::printf("crossings worked out %llu\n", (unsigned long long)counts.crossings);
+  std::printf("columns of 1 thread, counts off %.3f s, counts on (as --map) %.3f s\n",
+              columnSeconds[0], columnSeconds[1]);
   std::printf("samples never computed, at least %.0f (%.2f%%)\n", total - computed,
               100 * (total - computed) / total);
   std::printf("fast frame digest      %s\n", ColoursDigest(frame.data(), frame.size()).c_str());

@@ -141,6 +141,7 @@ static void MarchRay(const MarchContext& march, const GroupPlan& plan, const Ray
     runs.Flush();
     return;
   }
+  counts.crossings += events.count;
   SortShort(events.list, events.count, [](const Event& a, const Event& b) {
     return a.from < b.from || (a.from == b.from && a.kind < b.kind);
   });
@@ -177,6 +178,7 @@ static void MarchGroup(const MarchContext& march, const GroupPlan& plan, float x
       counts[k].evaluated += n.evaluated;
       counts[k].examined += n.examined;
       counts[k].runs += n.runs;
+      counts[k].crossings += n.crossings;
     }
   }
 }

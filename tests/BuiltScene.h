@@ -36,6 +36,22 @@ inline std::vector<const MarchKernels*> AllKernels() {
   return {sets.set, sets.set + sets.count};
 }
 
+// How many samples of the pixel blend into it, by the straightforward march.
+inline int ContributingSamples(const Scene& scene, int x, int y) {
+  const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
+  int count = 0;
+  for (int t = 0; t <= 2000; ++t) {
+    const SamplePoint s = ComputeSamplePoint(scene.rotation, x0, y0, (float)t);
+    bool blends = scene.field.radiusGrid[VoxelCellIndex(s.sx, s.sy, s.sz)] > 0;
+    for (BitmapLayer layer : kBitmapLayers) {
+      blends =
+          blends || LayerCellLit(scene.layers, layer, LayerCoordinates(layer, s.sx, s.sy, s.sz));
+    }
+    count += blends;
+  }
+  return count;
+}
+
 // Accumulators compared bit for bit, as floats print too coarsely to tell.
 inline bool SameBits(const Accumulator& a, const Accumulator& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;

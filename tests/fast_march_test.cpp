@@ -38,22 +38,6 @@ bool NearLitEdge(const int32_t* map, int columns, int rows, int c, int r) {
   return lit && unlit;
 }
 
-// How many samples of the pixel blend into it, by the straightforward march.
-int ContributingSamples(const Scene& scene, int x, int y) {
-  const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
-  int count = 0;
-  for (int t = 0; t <= 2000; ++t) {
-    const SamplePoint s = ComputeSamplePoint(scene.rotation, x0, y0, (float)t);
-    bool blends = scene.field.radiusGrid[VoxelCellIndex(s.sx, s.sy, s.sz)] > 0;
-    for (BitmapLayer layer : kBitmapLayers) {
-      blends =
-          blends || LayerCellLit(scene.layers, layer, LayerCoordinates(layer, s.sx, s.sy, s.sz));
-    }
-    count += blends;
-  }
-  return count;
-}
-
 // The pixel alone, and as each ray of a group (the group's rays share the
 // occupied cells found near them, so each place in it is tried).
 void ExpectSameAsReference(int x, int y) {

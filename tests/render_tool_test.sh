@@ -35,7 +35,8 @@ check "--help explains -o, --digest and --check" \
   grep -q -e "--digest" -e "--check" "$dir/help"
 check "--version prints the version" test "$("$tool" --version)" = "orbelune-render 1.0"
 for bad in --bogus "--threads 0" "--threads 257" "--threads 2x" "--threads= 2" "--threads=-1" \
-  "--kernels nonesuch" "-o" "--output=" "--check" "stray"; do
+  "--kernels nonesuch" "-o" "--output=" "--check" "stray" "--map nonesuch" "--map" \
+  "--map shaded --digest" "--map looked --check x.png"; do
   # shellcheck disable=SC2086  # each case is words
   "$tool" $bad > "$dir/out" 2> "$dir/err"
   status=$?
@@ -89,6 +90,15 @@ echo "not a picture" > "$dir/text.png"
 "$tool" --check "$dir/text.png" > "$dir/out" 2>&1
 check "--check refuses a file that is no PNG (exit 1)" \
   sh -c "test $? -eq 1 && grep -q 'not a PNG file' '$dir/out'"
+
+# Maps of the work, instead of the image.
+"$tool" --map looked -o "$dir/w/looked.png" > /dev/null 2> "$dir/err"
+check "--map looked writes a map (exit $?)" test -s "$dir/w/looked.png"
+header=$(head -c 26 "$dir/w/looked.png" | od -An -tx1 | tr -d ' \n')
+check "the map is 1025 x 769, 8-bit RGB" \
+  test "$header" = "89504e470d0a1a0a0000000d4948445200000401000003010802"
+check "its totals are said on stderr and stored in the PNG" \
+  sh -c "grep -q 'looked per pixel: sum 67692' '$dir/err' && grep -q -a 'looked per pixel: sum 67692' '$dir/w/looked.png'"
 
 # Where -o leads.
 mkdir "$dir/l" "$dir/l/real"

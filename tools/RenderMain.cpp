@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "march/Kernels.h"
+#include "march/MarchColumns.h"
 #include "platform/StackLimit.h"
 #include "platform/Win32.h"
 #include "render/DrawBall.h"
+#include "tools/CountMaps.h"
 #include "tools/FrameDigest.h"
 #include "tools/GoldenDigest.h"
 #include "tools/MemoryContext.h"
@@ -29,6 +31,7 @@ static const char kVersion[] = "orbelune-render " ORBELUNE_VERSION;
 static const char kUsage[] =
     "usage: orbelune-render [-o FILE] [--digest] [--threads N] [--kernels NAME] [--reference]\n"
     "       orbelune-render --check FILE\n"
+    "       orbelune-render --map KIND [-o FILE]\n"
     "\n"
     "Computes Orbelune's image, 1025 x 769 pixels of 2001 samples each, and\n"
     "writes it to a PNG file.\n"
@@ -46,6 +49,10 @@ static const char kUsage[] =
     "                      slow way the image is defined (same image, minutes)\n"
     "      --check FILE    say whether the PNG FILE holds Orbelune's image, and\n"
     "                      where it differs (exit 0 if it does, 1 if not)\n"
+    "      --map KIND      instead of the image, a map of where the fast march's work\n"
+    "                      goes, per pixel: shaded (samples shaded), looked (samples\n"
+    "                      looked at one by one), crossings or runs; written to\n"
+    "                      orbelune-KIND.png unless -o says otherwise\n"
     "  -h, --help          show this help\n"
     "      --version       show the version\n";
 
@@ -57,6 +64,8 @@ struct Options {
   std::string kernels;
   bool reference = false;
   std::string check;
+  std::string map;
+  MapKind mapKind = MapKind::kShaded;
 };
 
 // The kernel sets this build and processor run, by name: "scalar, avx2".
@@ -87,13 +96,22 @@ static int Refuse(const char* message, const char* what = "") {
 
 // Reads the command line; returns -1 to go on, else the exit code.
 static int ParseArguments(int argc, char** argv, Options& options) {
-  enum { kOptDigest = 256, kOptThreads, kOptKernels, kOptReference, kOptCheck, kOptVersion };
+  enum {
+    kOptDigest = 256,
+    kOptThreads,
+    kOptKernels,
+    kOptReference,
+    kOptCheck,
+    kOptMap,
+    kOptVersion
+  };
   static const option kOptions[] = {{"output", required_argument, nullptr, 'o'},
                                     {"digest", no_argument, nullptr, kOptDigest},
                                     {"threads", required_argument, nullptr, kOptThreads},
                                     {"kernels", required_argument, nullptr, kOptKernels},
                                     {"reference", no_argument, nullptr, kOptReference},
                                     {"check", required_argument, nullptr, kOptCheck},
+                                    {"map", required_argument, nullptr, kOptMap},
                                     {"help", no_argument, nullptr, 'h'},
                                     {"version", no_argument, nullptr, kOptVersion},
                                     {nullptr, 0, nullptr, 0}};
@@ -121,6 +139,11 @@ static int ParseArguments(int argc, char** argv, Options& options) {
         if (optarg[0] == '\0') return Refuse("--check needs a file name");
         options.check = optarg;
         break;
+      case kOptMap:
+        if (!MapKindNamed(optarg, options.mapKind))
+          return Refuse("--map takes shaded, looked, crossings or runs, not ", optarg);
+        options.map = optarg;
+        break;
       case 'h': std::fputs(kUsage, stdout); return 0;
       case kOptVersion: std::printf("%s\n", kVersion); return 0;
       case ':': return Refuse("this option needs a value: ", argv[optind - 1]);
@@ -131,6 +154,10 @@ static int ParseArguments(int argc, char** argv, Options& options) {
   const bool toStdout = options.outputGiven && options.output == "-";
   if (!options.check.empty() && (options.outputGiven || options.digest || options.reference))
     return Refuse("--check takes no other option but --threads and --kernels");
+  if (!options.map.empty() && (options.digest || options.reference || !options.check.empty()))
+    return Refuse("--map goes with no --digest, --reference or --check: a map is not the image");
+  if (!options.map.empty() && !options.outputGiven)
+    options.output = "orbelune-" + options.map + ".png";
   if (toStdout && options.digest)
     return Refuse("--digest and -o - would both write to standard output");
   if (toStdout && isatty(STDOUT_FILENO))
@@ -204,6 +231,35 @@ static int Check(const Options& options) {
   return 1;
 }
 
+// --map: the counts of the fast march, in false colour, with their totals.
+static int Map(const Options& options) {
+  const bool toStdout = options.output == "-";
+  std::string error;
+  if (!toStdout && !CheckWritable(options.output, error)) {
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, options.output.c_str(), error.c_str());
+    return 1;
+  }
+  const MarchKernels& kernels =
+      options.kernels.empty() ? ChooseKernels() : *KernelsNamed(options.kernels.c_str());
+  const std::vector<uint32_t> counts =
+      CountFrame(options.mapKind, kernels, RenderThreadCount(options.threads));
+  const MapTotals totals = TotalsOf(counts);
+  const std::string description = DescribeMap(options.mapKind, totals);
+  std::fprintf(stderr, "%s\n", description.c_str());
+  const std::vector<uint32_t> pixels = MapPixels(counts, totals);
+  const PngText text = {kVersion, description};
+  const bool ok =
+      toStdout
+          ? WritePngStream(stdout, pixels.data(), kImageWidth, kImageHeight, text, error)
+          : WritePngFile(options.output, pixels.data(), kImageWidth, kImageHeight, text, error);
+  if (!ok) {
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, options.output.c_str(), error.c_str());
+    return 1;
+  }
+  if (!toStdout) std::fprintf(stderr, "wrote %s\n", options.output.c_str());
+  return 0;
+}
+
 static int Run(const Options& options) {
   std::string error;
   if (!EnsureRenderStack(error)) {
@@ -211,6 +267,7 @@ static int Run(const Options& options) {
     return 1;
   }
   if (!options.check.empty()) return Check(options);
+  if (!options.map.empty()) return Map(options);
   const bool toStdout = options.outputGiven && options.output == "-";
   const bool writePng = options.outputGiven || !options.digest;
   // Find out now, not after the long render, when the file cannot be written.

@@ -1,0 +1,110 @@
+#include "tools/CountMaps.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "march/FastMarch.h"
+#include "tools/Viridis.h"
+
+static const char* const kNames[] = {"shaded", "looked", "crossings", "runs"};
+
+bool MapKindNamed(const std::string& name, MapKind& kind) {
+  for (int i = 0; i < 4; ++i) {
+    if (name == kNames[i]) {
+      kind = (MapKind)i;
+      return true;
+    }
+  }
+  return false;
+}
+
+static uint32_t CountOf(MapKind kind, const MarchCounts& counts) {
+  switch (kind) {
+    case MapKind::kShaded: return (uint32_t)counts.evaluated;
+    case MapKind::kLooked: return (uint32_t)counts.examined;
+    case MapKind::kCrossings: return (uint32_t)counts.crossings;
+    case MapKind::kRuns:
+    default: return (uint32_t)counts.runs;
+  }
+}
+
+std::vector<uint32_t> CountFrame(MapKind kind, const MarchKernels& kernels, int threads) {
+  auto scene = std::make_unique<Scene>();
+  BuildVoxelField(scene->field);
+  BuildBitmapLayers(scene->layers);
+  BuildViewRotation(scene->rotation);
+  auto maps = std::make_unique<SkipMaps>();
+  BuildSkipMaps(*scene, *maps);
+  const MarchContext march = {*scene, *maps, kernels};
+  std::vector<uint32_t> counts((size_t)kColumnCount * kColumnHeight);
+  std::atomic<int> next{0};
+  const auto work = [&] {
+    auto lists = std::make_unique<ContributionLists>();
+    std::vector<Accumulator> column(kColumnHeight);
+    for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
+      std::vector<MarchCounts> pixels(kColumnHeight);
+      MarchColumnFast(march, x, *lists, column.data(), pixels.data());
+      for (int y = 0; y < kColumnHeight; ++y)
+        counts[(size_t)x * kColumnHeight + y] = CountOf(kind, pixels[y]);
+    }
+  };
+  std::vector<std::thread> workers;
+  for (int i = 1; i < threads; ++i) workers.emplace_back(work);
+  work();
+  for (std::thread& worker : workers) worker.join();
+  return counts;
+}
+
+MapTotals TotalsOf(const std::vector<uint32_t>& counts) {
+  MapTotals totals = {};
+  totals.leastNonZero = UINT32_MAX;
+  for (size_t i = 0; i < counts.size(); ++i) {
+    totals.sum += counts[i];
+    if (counts[i] > totals.maximum) {
+      totals.maximum = counts[i];
+      totals.maximumX = (int)(i / kColumnHeight), totals.maximumY = (int)(i % kColumnHeight);
+    }
+    if (counts[i] > 0) totals.leastNonZero = std::min(totals.leastNonZero, counts[i]);
+  }
+  if (totals.leastNonZero == UINT32_MAX) totals.leastNonZero = 0;
+  totals.mean = counts.empty() ? 0 : (double)totals.sum / counts.size();
+  std::vector<uint32_t> sorted = counts;
+  std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+  totals.median = sorted.empty() ? 0 : sorted[sorted.size() / 2];
+  totals.logarithmic = totals.leastNonZero > 0 && totals.maximum >= 100u * totals.leastNonZero;
+  return totals;
+}
+
+uint32_t ScaleColour(double t) {
+  const int i = (int)std::lround(std::clamp(t, 0.0, 1.0) * 255);
+  const auto channel = [&](int c) { return (uint32_t)std::lround(kViridis[i][c] * 255); };
+  return channel(0) << 16 | channel(1) << 8 | channel(2);
+}
+
+std::vector<uint32_t> MapPixels(const std::vector<uint32_t>& counts, const MapTotals& totals) {
+  std::vector<uint32_t> pixels(counts.size());
+  const double top = totals.logarithmic ? std::log1p(totals.maximum) : totals.maximum;
+  for (int x = 0; x < kColumnCount; ++x) {
+    for (int y = 0; y < kColumnHeight; ++y) {
+      const uint32_t n = counts[(size_t)x * kColumnHeight + y];
+      const double t = top == 0 ? 0 : (totals.logarithmic ? std::log1p(n) : n) / top;
+      pixels[(size_t)y * kColumnCount + x] = ScaleColour(t);
+    }
+  }
+  return pixels;
+}
+
+std::string DescribeMap(MapKind kind, const MapTotals& totals) {
+  char line[400];
+  std::snprintf(line, sizeof line,
+                "%s per pixel: sum %llu, mean %.2f, median %u, maximum %u at (%d, %d); "
+                "viridis scale, %s, from 0 (dark) to %u (light)",
+                kNames[(int)kind], (unsigned long long)totals.sum, totals.mean, totals.median,
+                totals.maximum, totals.maximumX, totals.maximumY,
+                totals.logarithmic ? "logarithmic (log(1 + count))" : "linear", totals.maximum);
+  return line;
+}
