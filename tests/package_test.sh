@@ -9,18 +9,7 @@ cmake=$1 cpack=$2 build=$3
 golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passes=0 failures=0
-check() {  # check DESCRIPTION CONDITION...
-  local what=$1
-  shift
-  if "$@"; then
-    echo "ok: $what"
-    passes=$((passes + 1))
-  else
-    echo "FAILED: $what"
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/checks.sh"
 
 "$cmake" --install "$build" --prefix "$work/prefix" > "$work/install.log" 2>&1
 check "cmake --install succeeds" test $? -eq 0
@@ -44,7 +33,7 @@ check "cpack makes the packages" test $? -eq 0
 deb=$(ls "$work"/packages/*.deb 2> /dev/null | head -1)
 tgz=$(ls "$work"/packages/*.tar.gz 2> /dev/null | head -1)
 check "a .deb and a .tar.gz" test -n "$deb" -a -n "$tgz"
-[ -n "$deb" ] || { sed 's/^/  /' "$work/cpack.log"; echo "$passes passed, $failures failed"; exit 1; }
+[ -n "$deb" ] || { sed 's/^/  /' "$work/cpack.log"; summary; exit 1; }
 depends=$(dpkg-deb -f "$deb" Depends)
 check "the .deb declares its libraries ($depends)" \
   sh -c "echo '$depends' | grep -q libsdl2 && echo '$depends' | grep -q libpng && echo '$depends' | grep -q libssl"
@@ -54,5 +43,4 @@ check "the unpacked .deb's orbelune-render prints the golden digest" test "$dige
 check "the .tar.gz holds the same programs" \
   sh -c "tar -tzf '$tgz' | grep -q 'bin/orbelune-render\$' && tar -tzf '$tgz' | grep -q 'bin/orbelune\$'"
 
-echo "$passes passed, $failures failed"
-test "$failures" -eq 0
+summary

@@ -11,20 +11,8 @@ keep=${2:-}  # where to keep the rendered frame, if anywhere
 golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
-passes=0 failures=0 skips=0
+source "$(dirname "$0")/checks.sh"
 [ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in GoldenDigest.h"; exit 1; }
-check() {  # check DESCRIPTION CONDITION...
-  local what=$1
-  shift
-  if "$@"; then
-    echo "ok: $what"
-    passes=$((passes + 1))
-  else
-    echo "FAILED: $what"
-    failures=$((failures + 1))
-  fi
-}
-skip() { echo "skipped: $1"; skips=$((skips + 1)); }
 # Only the files a case left in the scratch folder, hidden ones too.
 left() { ls -A "$dir/$1"; }
 
@@ -182,5 +170,4 @@ check "a hard stack limit too small is said before rendering (exit 1)" \
 digest=$(ulimit -S -s 512 && exec "$tool" --digest 2> /dev/null)
 check "a small soft stack limit is raised for the render" test "$digest" = "$golden"
 
-echo "$passes passed, $failures failed, $skips skipped"
-test "$failures" -eq 0
+summary

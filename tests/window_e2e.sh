@@ -12,7 +12,6 @@ set -u
 mode=$1 program=$2 expected_png=$3
 timeout_render=${ORBELUNE_E2E_TIMEOUT:-1500}
 work=$(mktemp -d)
-failures=0 passes=0
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
@@ -20,20 +19,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then
-    echo "ok: $what"
-    passes=$((passes + 1))
-  else
-    echo "FAILED: $what"
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/checks.sh"
 finish() {
-  echo "$passes passed, $failures failed"
-  [ "$failures" -eq 0 ]
+  summary
   exit
 }
 # What a failure needs explaining: the program's output and state, its

@@ -5,21 +5,9 @@
 #   window_no_display_test.sh ORBELUNE
 set -u
 program=$1
-passes=0 failures=0
+source "$(dirname "$0")/checks.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-check() {  # check DESCRIPTION CONDITION...
-  local what=$1
-  shift
-  if "$@"; then
-    echo "ok: $what"
-    passes=$((passes + 1))
-  else
-    echo "FAILED: $what"
-    sed 's/^/  /' "$work/err"
-    failures=$((failures + 1))
-  fi
-}
 # A display number no server answers on.
 for n in $(seq 57 99); do
   [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { unused=":$n"; break; }
@@ -34,10 +22,11 @@ for case in "no display" "an unreachable display ($unused)"; do
       > /dev/null 2> "$work/err"
   fi
   status=$? took=$(($(date +%s) - start))
-  check "$case: exit 1 within 10 s (exit $status after $took s)" test $status -eq 1 -a $took -le 10
+  check "$case: exit 1 within 10 s (exit $status after $took s)" test $status -eq 1 -a $took -le 10 ||
+    sed 's/^/  /' "$work/err"
   check "$case: the Error! message says why" \
-    sh -c "grep -q 'Error! Window Creation Failed!' '$work/err' && grep -q 'no display could be opened' '$work/err'"
+    sh -c "grep -q 'Error! Window Creation Failed!' '$work/err' && grep -q 'no display could be opened' '$work/err'" ||
+    sed 's/^/  /' "$work/err"
 done
 
-echo "$passes passed, $failures failed"
-test "$failures" -eq 0
+summary
