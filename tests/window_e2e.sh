@@ -52,10 +52,22 @@ done
 # picks a free display number and tells it.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" > "$work/xvfb.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-display=":$(head -1 "$work/display")"
+# The server can take many seconds to start on a loaded machine that has
+# not yet compiled its keymaps: a program started before it answers finds
+# no display. So wait until it answers, however long, and say so if never.
+for _ in $(seq 600); do [ -s "$work/display" ] && break; sleep 0.1; done
+display=":$(head -1 "$work/display" 2> /dev/null)"
 export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.2; done
+answered=""
+for _ in $(seq 300); do
+  xdpyinfo > /dev/null 2>&1 && { answered=yes; break; }
+  sleep 0.2
+done
+if [ -z "$answered" ]; then
+  echo "FAILED: the X server ($display) never answered"
+  sed 's/^/  /' "$work/xvfb.log"
+  exit 1
+fi
 
 convert "$expected_png" -crop 1024x768+0+0 +repage "$work/expected.png"
 
