@@ -31,9 +31,7 @@ constexpr int kReferenceColumnCount = sizeof kReferenceColumns / sizeof kReferen
 
 std::unique_ptr<Scene> BuiltScene() {
   auto scene = std::make_unique<Scene>();
-  BuildVoxelField(scene->field);
-  BuildBitmapLayers(scene->layers);
-  BuildViewRotation(scene->rotation);
+  BuildScene(*scene);
   return scene;
 }
 

@@ -39,9 +39,7 @@ static void ReferencePass(HDC hdc, const Scene& scene) {
 // storing each column as it completes.
 static void RenderPass(HDC hdc) {
   Scene scene;  // about 1 MB, gone when the pass ends
-  BuildVoxelField(scene.field);
-  BuildBitmapLayers(scene.layers);
-  BuildViewRotation(scene.rotation);
+  BuildScene(scene);
   if (bReferenceMarch) {
     ReferencePass(hdc, scene);
     return;

@@ -107,6 +107,14 @@ void ShadeBitmapSample(const BitmapLayers& layers, float sx, float sy, float sz,
 // The six sines and cosines of the fixed view rotation.
 void BuildViewRotation(ViewRotation& rotation);
 
+// The render pass's scene build, in its order: the voxel field, the
+// bitmaps, the view rotation.
+static inline void BuildScene(Scene& scene) {
+  BuildVoxelField(scene.field);
+  BuildBitmapLayers(scene.layers);
+  BuildViewRotation(scene.rotation);
+}
+
 // The horizontal and vertical pixel coordinates before rotation:
 // x0 for column x (0 to 1024), y0 for row y (0 to 768).
 float ColumnCoordinate(float x);

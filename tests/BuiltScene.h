@@ -16,9 +16,7 @@ struct Built {
 inline const Built& TheScene() {
   static const Built* built = [] {
     Built* b = new Built;
-    BuildVoxelField(b->scene.field);
-    BuildBitmapLayers(b->scene.layers);
-    BuildViewRotation(b->scene.rotation);
+    BuildScene(b->scene);
     BuildSkipMaps(b->scene, b->maps);
     return b;
   }();

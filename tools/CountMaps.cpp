@@ -34,9 +34,7 @@ static uint32_t CountOf(MapKind kind, const MarchCounts& counts) {
 
 std::vector<uint32_t> CountFrame(MapKind kind, const MarchKernels& kernels, int threads) {
   auto scene = std::make_unique<Scene>();
-  BuildVoxelField(scene->field);
-  BuildBitmapLayers(scene->layers);
-  BuildViewRotation(scene->rotation);
+  BuildScene(*scene);
   auto maps = std::make_unique<SkipMaps>();
   BuildSkipMaps(*scene, *maps);
   const MarchContext march = {*scene, *maps, kernels};

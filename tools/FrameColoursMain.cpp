@@ -35,9 +35,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   auto scene = std::make_unique<Scene>();
-  BuildVoxelField(scene->field);
-  BuildBitmapLayers(scene->layers);
-  BuildViewRotation(scene->rotation);
+  BuildScene(*scene);
   auto maps = std::make_unique<SkipMaps>();
   BuildSkipMaps(*scene, *maps);
   MarchColumns({*scene, *maps, *kernels}, RenderThreadCount(0), nullptr, StoreColumn);

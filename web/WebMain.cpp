@@ -20,9 +20,7 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE int OrbeluneBegin(const char* name) {
   kernels = name[0] == '\0' ? &ChooseKernels() : KernelsNamed(name);
   if (kernels == nullptr) return -1;
-  BuildVoxelField(scene.field);
-  BuildBitmapLayers(scene.layers);
-  BuildViewRotation(scene.rotation);
+  BuildScene(scene);
   BuildSkipMaps(scene, maps);
   return 0;
 }
