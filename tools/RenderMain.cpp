@@ -231,14 +231,37 @@ static int Check(const Options& options) {
   return 1;
 }
 
+// Whether the output can be written, found before the work; says why not.
+static bool OutputWritable(const std::string& output) {
+  std::string error;
+  if (output == "-" || CheckWritable(output, error)) return true;
+  std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, output.c_str(), error.c_str());
+  return false;
+}
+
+// Writes the PNG to the output (standard output for -) and says where it
+// went, or why it could not.
+static bool WriteOutput(const std::string& output, const uint32_t* pixels, const PngText& text) {
+  std::string error;
+  if (output == "-") {
+    if (WritePngStream(stdout, pixels, kImageWidth, kImageHeight, text, error)) return true;
+    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kName, error.c_str());
+    return false;
+  }
+  if (!WritePngFile(output, pixels, kImageWidth, kImageHeight, text, error)) {
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, output.c_str(), error.c_str());
+    return false;
+  }
+  // Say where it went in full: the main-job script runs from elsewhere.
+  char* full = realpath(output.c_str(), nullptr);
+  std::fprintf(stderr, "wrote %s\n", full != nullptr ? full : output.c_str());
+  std::free(full);
+  return true;
+}
+
 // --map: the counts of the fast march, in false colour, with their totals.
 static int Map(const Options& options) {
-  const bool toStdout = options.output == "-";
-  std::string error;
-  if (!toStdout && !CheckWritable(options.output, error)) {
-    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, options.output.c_str(), error.c_str());
-    return 1;
-  }
+  if (!OutputWritable(options.output)) return 1;
   const MarchKernels& kernels =
       options.kernels.empty() ? ChooseKernels() : *KernelsNamed(options.kernels.c_str());
   const std::vector<uint32_t> counts =
@@ -247,17 +270,7 @@ static int Map(const Options& options) {
   const std::string description = DescribeMap(options.mapKind, totals);
   std::fprintf(stderr, "%s\n", description.c_str());
   const std::vector<uint32_t> pixels = MapPixels(counts, totals);
-  const PngText text = {kVersion, description};
-  const bool ok =
-      toStdout
-          ? WritePngStream(stdout, pixels.data(), kImageWidth, kImageHeight, text, error)
-          : WritePngFile(options.output, pixels.data(), kImageWidth, kImageHeight, text, error);
-  if (!ok) {
-    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, options.output.c_str(), error.c_str());
-    return 1;
-  }
-  if (!toStdout) std::fprintf(stderr, "wrote %s\n", options.output.c_str());
-  return 0;
+  return WriteOutput(options.output, pixels.data(), {kVersion, description}) ? 0 : 1;
 }
 
 static int Run(const Options& options) {
@@ -268,13 +281,9 @@ static int Run(const Options& options) {
   }
   if (!options.check.empty()) return Check(options);
   if (!options.map.empty()) return Map(options);
-  const bool toStdout = options.outputGiven && options.output == "-";
   const bool writePng = options.outputGiven || !options.digest;
   // Find out now, not after the long render, when the file cannot be written.
-  if (writePng && !toStdout && !CheckWritable(options.output, error)) {
-    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, options.output.c_str(), error.c_str());
-    return 1;
-  }
+  if (writePng && !OutputWritable(options.output)) return 1;
   MemoryContext context;
   if (!Render(options, context)) throw std::bad_alloc();
   const std::string digest = StoreDigest(&mmo[0][0], (size_t)kImageWidth * kImageHeight);
@@ -285,23 +294,7 @@ static int Run(const Options& options) {
     status = 1;
   }
   const PngText text = {kVersion, "SHA-256 of the frame's colours: " + digest};
-  if (writePng && toStdout) {
-    if (!WritePngStream(stdout, context.bits, kImageWidth, kImageHeight, text, error)) {
-      std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kName, error.c_str());
-      status = 1;
-    }
-  } else if (writePng) {
-    if (WritePngFile(options.output, context.bits, kImageWidth, kImageHeight, text, error)) {
-      // Say where it went in full: the main-job script runs from elsewhere.
-      char* full = realpath(options.output.c_str(), nullptr);
-      std::fprintf(stderr, "wrote %s\n", full != nullptr ? full : options.output.c_str());
-      std::free(full);
-    } else {
-      std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, options.output.c_str(),
-                   error.c_str());
-      status = 1;
-    }
-  }
+  if (writePng && !WriteOutput(options.output, context.bits, text)) status = 1;
   DeleteMemoryContext(context);
   return status;
 }
