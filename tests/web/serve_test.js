@@ -2,7 +2,8 @@
 // a folder of its own. Malformed paths, unreadable files and files that
 // vanish get an answer and the server keeps serving; links out of the
 // folder are refused; only GET and HEAD; and a bad command line is one
-// line and exit code 2, never a stack trace or a server answering 404.
+// line and exit code 2, never a stack trace or a server answering 404;
+// scripts/web.sh says so of a bad port before it builds.
 //   node serve_test.js
 'use strict';
 const childProcess = require('child_process');
@@ -224,6 +225,28 @@ async function CommandLineCases(site) {
   holder.close();
 }
 
+// scripts/web.sh refuses a bad port before it installs or builds anything.
+async function WebScriptCases() {
+  const script = path.resolve(__dirname, '../../scripts/web.sh');
+  for (const args of [['--port', 'abc'], ['--port', '70000'], ['--port', '0'], ['--port=1.5'],
+                      ['--port'], ['--colour']]) {
+    const run = await new Promise((resolve) => {
+      const child = childProcess.spawn('bash', [script, ...args], {stdio: ['ignore', 'pipe', 'pipe']});
+      let stderr = '';
+      child.stderr.on('data', (d) => stderr += d);
+      child.stdout.on('data', (d) => stderr += d);
+      const timer = setTimeout(() => child.kill(), 10000);
+      child.on('exit', (code) => {
+        clearTimeout(timer);
+        resolve({code, stderr});
+      });
+    });
+    Check(`scripts/web.sh ${args.join(' ')}: one line and exit code 2, before building`,
+          run.code === 2 && /^scripts\/web.sh: [^\n]*\n$/.test(run.stderr),
+          `exit ${run.code}, ${JSON.stringify(run.stderr.slice(0, 300))}`);
+  }
+}
+
 (async () => {
   const {top, site} = MakeSite();
   // As root every file is readable: the server runs as nobody there, so
@@ -247,6 +270,7 @@ async function CommandLineCases(site) {
     child = null;
     await VanishingCase();
     await CommandLineCases(site);
+    await WebScriptCases();
   } catch (error) {
     Check('serve.js runs', false, error.stack);
   } finally {
