@@ -1,6 +1,6 @@
 # What `cmake --install` puts where, and the packages CPack makes of it:
 # on Linux a .deb (its library dependencies found by dpkg-shlibdeps) and a
-# .tar.gz; for Windows a .zip of orbelune.exe and the README.
+# .tar.gz; for Windows a .zip of orbelune.exe and the README, one for each processor.
 set(CPACK_PACKAGE_NAME orbelune)
 set(CPACK_PACKAGE_VENDOR "Orbelune")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
@@ -14,7 +14,11 @@ if(WIN32)
   install(FILES README.md DESTINATION .)
   install(FILES docs/orbelune.png DESTINATION docs)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME orbelune-${PROJECT_VERSION}-windows-x86)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_PACKAGE_FILE_NAME orbelune-${PROJECT_VERSION}-windows-x64)
+  else()
+    set(CPACK_PACKAGE_FILE_NAME orbelune-${PROJECT_VERSION}-windows-x86)
+  endif()
 else()
   include(GNUInstallDirs)
   install(TARGETS orbelune-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

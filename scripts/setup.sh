@@ -6,6 +6,10 @@
 #   setup.sh test   all of that, and everything the tests and cross-builds need
 set -euo pipefail
 what=${1:-test}
+case $what in
+  run | web | test) ;;
+  *) echo "usage: scripts/setup.sh [run|web|test]" >&2; exit 2 ;;
+esac
 
 packages=(cmake ninja-build)
 if [ "$what" != web ]; then
@@ -21,12 +25,14 @@ fi
 if [ "$what" = test ]; then
   packages+=(
     libgtest-dev libbenchmark-dev
-    g++-mingw-w64-i686-posix
-    wine wine32:i386
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    wine wine32:i386 wine64
+    g++-i686-linux-gnu  # 32-bit x86 code, run under qemu-i386 on any machine
+    clang libclang-rt-14-dev  # libFuzzer
     xvfb xdotool imagemagick
     strace dpkg-dev file
     g++-aarch64-linux-gnu qemu-user libpng-dev:arm64 libssl-dev:arm64
-    chromium
+    chromium firefox-esr
   )
   # npm for the browser tests' packages, unless a Node.js that brings its
   # own is installed.
@@ -61,5 +67,6 @@ for package in "${missing[@]}"; do
 done
 echo "Installing: ${missing[*]}" >&2
 "${sudo[@]}" apt-get update -q >&2
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
+# sudo drops the caller's environment, so the variable goes through env.
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
   "${missing[@]}" >&2

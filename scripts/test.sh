@@ -1,28 +1,44 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the Windows executables, the
-# 64-bit ARM renderer and the WebAssembly modules (cross-built, then checked
-# under Wine, qemu and node from the release build's tests), the release build with the end-to-end tests,
-# then the build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds everything and runs every test: the Windows executables (32-bit and
+# 64-bit), the 64-bit ARM and 32-bit x86 renderers and the WebAssembly
+# modules (cross-built, then checked under Wine, qemu and node from the
+# release build's tests), the release build with the end-to-end tests, then
+# the build with AddressSanitizer and UndefinedBehaviorSanitizer. Ends with a
+# line naming every test this machine could not run, and why.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh test
 jobs=$(nproc)
 
-cmake --preset windows > /dev/null
-cmake --build --preset windows
-
-cmake --preset aarch64 > /dev/null
-cmake --build --preset aarch64
-
-cmake --preset web > /dev/null
-cmake --build --preset web
+for preset in windows windows-x64 aarch64 i686 web; do
+  cmake --preset "$preset" > /dev/null
+  cmake --build --preset "$preset"
+done
 # The browser tests' driver, at the versions package-lock.json holds.
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
 
+# Runs a test preset, keeping its output for the closing line.
+skipped_log=$(mktemp)
+trap 'rm -f "$skipped_log"' EXIT
+run_tests() {
+  ctest --preset "$1" -j "$jobs" 2>&1 | tee "$skipped_log.out"
+  local status=${PIPESTATUS[0]}
+  bash scripts/skipped.sh "$skipped_log.out" "build/$1/Testing/Temporary/LastTest.log" \
+    >> "$skipped_log"
+  rm -f "$skipped_log.out"
+  return "$status"
+}
+
 cmake --preset release > /dev/null
 cmake --build --preset release
-ctest --preset release -j "$jobs"
+run_tests release
 
 cmake --preset debug > /dev/null
 cmake --build --preset debug
-ctest --preset debug -j "$jobs"
+run_tests debug
+
+if [ -s "$skipped_log" ]; then
+  echo "Skipped on this machine: $(paste -sd ';' "$skipped_log" | sed 's/;/; /g')"
+else
+  echo "Skipped on this machine: nothing"
+fi

@@ -2,9 +2,17 @@
 # Another target's build of the renderer, held to the golden digest with
 # each kernel set: its frame-colours program writes the frame's colours
 # with the named set, and their SHA-256 must be the golden digest.
-#   frame_colours_test.sh RUNNER PROGRAM   (RUNNER: wine, qemu-aarch64, ...)
+#   frame_colours_test.sh RUNNER PROGRAM
+# RUNNER: wine (a 32-bit .exe, skipped where 32-bit code cannot run), wine64
+# (a 64-bit .exe), or a command such as qemu-i386.
 set -u
 runner=$1 program=$2
+source "$(dirname "$0")/wine.sh"
+case $runner in
+  wine) skip_without_i386 "the 32-bit frame-colours.exe under Wine"; use_wine 32; runner=$wine_run ;;
+  wine64) use_wine 64; runner=$wine_run ;;
+  *) command -v "$runner" > /dev/null || { echo "FAILED: $runner is not installed"; exit 1; } ;;
+esac
 golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
 [ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in GoldenDigest.h"; exit 1; }
 work=$(mktemp -d)
@@ -30,6 +38,6 @@ for kernels in scalar avx2; do
   fi
   rm -f "$work/colours"
 done
-[ "$runner" = wine ] && wineserver -k 2> /dev/null
+[ -n "${wine_server:-}" ] && "$wine_server" -k 2> /dev/null
 echo "$passed passed, $failed failed, $skipped skipped"
 [ $failed -eq 0 ] && [ $passed -gt 0 ]

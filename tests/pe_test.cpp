@@ -1,6 +1,8 @@
-// orbelune.exe as Windows will load it: a 32-bit x86 GUI program with a
-// 2 MB stack (4 KB committed) and its application manifest as resource
-// type 24, id 1, English (United States).
+// orbelune.exe as Windows will load it: a GUI program for the processor it
+// was built for (ORBELUNE_PE_MACHINE, PE32 or PE32+ as ORBELUNE_PE_MAGIC
+// says) with a 2 MB stack (4 KB committed), and its application manifest,
+// naming the same processor, as resource type 24, id 1, English (United
+// States).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -22,6 +24,12 @@ struct Image {
   std::vector<uint8_t> bytes;
   uint32_t pe = 0;        // offset of "PE\0\0"
   uint32_t optional = 0;  // offset of the optional header
+
+  bool Plus() const { return U16(optional) == 0x20B; }
+  // PE32+ widens the image base and the four stack and heap sizes to 64
+  // bits, which moves the data directories 16 bytes on.
+  uint32_t Directories() const { return optional + (Plus() ? 112 : 96); }
+  uint64_t U64(uint32_t at) const { return U32(at) | (uint64_t)U32(at + 4) << 32; }
 
   uint32_t U16(uint32_t at) const {
     if (at + 2 > bytes.size()) throw std::out_of_range("read past the end of the file");
@@ -67,22 +75,27 @@ bool FindEntry(const Image& image, uint32_t base, uint32_t directory, uint32_t i
   return false;
 }
 
-TEST(WindowsExecutable, IsA32BitX86GuiProgramWithA2MbStack) {
+TEST(WindowsExecutable, IsAGuiProgramForItsProcessorWithA2MbStack) {
   const Image image = Load();
   ASSERT_GT(image.bytes.size(), 4096u)
-      << ORBELUNE_WINDOWS_EXE << " is missing: build the windows preset first";
-  ASSERT_EQ(image.U16(0), 0x5A4Du);               // "MZ"
-  ASSERT_EQ(image.U32(image.pe), 0x00004550u);    // "PE\0\0"
-  EXPECT_EQ(image.U16(image.pe + 4), 0x14Cu);     // i386
-  EXPECT_EQ(image.U16(image.optional), 0x10Bu);   // PE32
-  EXPECT_EQ(image.U16(image.optional + 68), 2u);  // Windows GUI
-  EXPECT_EQ(image.U32(image.optional + 72), 2097152u);
-  EXPECT_EQ(image.U32(image.optional + 76), 4096u);
+      << ORBELUNE_WINDOWS_EXE << " is missing: build its preset first";
+  ASSERT_EQ(image.U16(0), 0x5A4Du);                           // "MZ"
+  ASSERT_EQ(image.U32(image.pe), 0x00004550u);                // "PE\0\0"
+  EXPECT_EQ(image.U16(image.pe + 4), ORBELUNE_PE_MACHINE);    // i386 or AMD64
+  ASSERT_EQ(image.U16(image.optional), ORBELUNE_PE_MAGIC);    // PE32 or PE32+
+  EXPECT_EQ(image.U16(image.optional + 68), 2u);              // Windows GUI
+  if (image.Plus()) {
+    EXPECT_EQ(image.U64(image.optional + 72), 2097152u);
+    EXPECT_EQ(image.U64(image.optional + 80), 4096u);
+  } else {
+    EXPECT_EQ(image.U32(image.optional + 72), 2097152u);
+    EXPECT_EQ(image.U32(image.optional + 76), 4096u);
+  }
 }
 
 // The bytes of resource (type, id) in language 1033, or an empty string.
 std::string ResourceData(const Image& image, uint32_t type, uint32_t id) {
-  const uint32_t resources = image.U32(image.optional + 96 + 2 * 8);
+  const uint32_t resources = image.U32(image.Directories() + 2 * 8);
   if (resources == 0) return "";
   const uint32_t base = image.Offset(resources);
   uint32_t types = 0, names = 0, data = 0;
@@ -99,17 +112,18 @@ std::string ResourceData(const Image& image, uint32_t type, uint32_t id) {
 TEST(WindowsExecutable, CarriesTheApplicationManifest) {
   const Image image = Load();
   ASSERT_GT(image.bytes.size(), 4096u)
-      << ORBELUNE_WINDOWS_EXE << " is missing: build the windows preset first";
+      << ORBELUNE_WINDOWS_EXE << " is missing: build its preset first";
   const std::string xml = ResourceData(image, 24, 1);
   ASSERT_FALSE(xml.empty()) << "no RT_MANIFEST 1 in language 1033";
   for (const char* expected : {
            "<?xml version=\"1.0\" encoding=\"UTF-8\"",
            "xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"",
            "<assemblyIdentity type=\"win32\" name=\"Orbelune.Orbelune\" version=\"1.0.0.0\" "
-           "processorArchitecture=\"x86\"/>",
+           "processorArchitecture=\"" ORBELUNE_MANIFEST_ARCHITECTURE "\"/>",
            "<description>",
            "<assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" "
-           "version=\"6.0.0.0\" processorArchitecture=\"x86\" publicKeyToken=\"6595b64144ccf1df\" "
+           "version=\"6.0.0.0\" processorArchitecture=\"" ORBELUNE_MANIFEST_ARCHITECTURE
+           "\" publicKeyToken=\"6595b64144ccf1df\" "
            "language=\"*\"/>",
        }) {
     EXPECT_NE(xml.find(expected), std::string::npos) << "missing: " << expected;

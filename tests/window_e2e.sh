@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The window program end to end, as a user sees it, on a virtual X display:
-#   window_e2e.sh wine   orbelune.exe EXPECTED.png [crt-rand.exe REFERENCE-PROGRAM]
-#   window_e2e.sh native orbelune     EXPECTED.png
+#   window_e2e.sh wine|wine64 orbelune.exe EXPECTED.png [crt-rand.exe REFERENCE-PROGRAM]
+#   window_e2e.sh native      orbelune     EXPECTED.png
+# (wine: a 32-bit orbelune.exe, skipped where 32-bit code cannot run;
+# wine64: a 64-bit one, through Wine's 64-bit loader.)
 # Starts the program with arguments that must change nothing, waits for its
 # window, checks that the client area covers the 1024 x 768 screen, waits
 # until the screen shows the whole image and compares it pixel for pixel
@@ -11,15 +13,20 @@
 set -u
 mode=$1 program=$2 expected_png=$3
 timeout_render=${ORBELUNE_E2E_TIMEOUT:-1500}
+source "$(dirname "$0")/checks.sh"
+source "$(dirname "$0")/wine.sh"
+case $mode in
+  wine) skip_without_i386 "the 32-bit orbelune.exe under Wine"; use_wine 32 ;;
+  wine64) use_wine 64 ;;
+esac
 work=$(mktemp -d)
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  [ "$mode" = wine ] && WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null
+  [ "$mode" != native ] && WINEPREFIX="$work/prefix" "$wine_server" -k 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
-source "$(dirname "$0")/checks.sh"
 finish() {
   summary
   exit
@@ -32,7 +39,7 @@ diagnose() {
   if kill -0 "$program_pid" 2> /dev/null; then
     echo "--- the program is running; its threads (state, kernel wait, CPU):"
     ps -L -o lwp=,stat=,wchan:32=,pcpu=,comm= -p "$program_pid" | sed 's/^/  /'
-    [ "$mode" = wine ] && pgrep -a -f '\.exe' | sed 's/^/  /'
+    [ "$mode" != native ] && pgrep -a -f '\.exe' | sed 's/^/  /'
   else
     wait "$program_pid" 2> /dev/null
     echo "--- the program has ended, exit code $?"
@@ -41,7 +48,7 @@ diagnose() {
   xwininfo -root -tree 2>&1 | sed 's/^/  /' | head -40
   echo "--- the X server's log:"
   sed 's/^/  /' "$work/xvfb.log"
-  [ "$mode" = wine ] && { echo "--- wineboot's log:"; tail -20 "$work/wineboot.log" | sed 's/^/  /'; }
+  [ "$mode" != native ] && { echo "--- wineboot's log:"; tail -20 "$work/wineboot.log" | sed 's/^/  /'; }
 }
 
 for tool in Xvfb xdotool xwininfo import compare convert; do
@@ -71,17 +78,17 @@ fi
 
 convert "$expected_png" -crop 1024x768+0+0 +repage "$work/expected.png"
 
-if [ "$mode" = wine ]; then
+if [ "$mode" != native ]; then
   export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  wineboot -i > "$work/wineboot.log" 2>&1
+  "$wine_run" wineboot -i > "$work/wineboot.log" 2>&1
   if [ $# -ge 5 ]; then
     # The platform C runtime's rand(), never seeded, against our generator.
-    wine "$4" 100000 2> /dev/null | tr -d '\r' > "$work/crt-rand.txt"
+    "$wine_run" "$4" 100000 2> /dev/null | tr -d '\r' > "$work/crt-rand.txt"
     "$5" 100000 > "$work/our-rand.txt"
     check "the C runtime's first 100,000 rand() draws match our generator" \
       cmp -s "$work/crt-rand.txt" "$work/our-rand.txt"
   fi
-  wine "$program" --fullscreen /s "some arguments" > "$work/program.log" 2>&1 &
+  "$wine_run" "$program" --fullscreen /s "some arguments" > "$work/program.log" 2>&1 &
 else
   "$program" --fullscreen /s "some arguments" > "$work/program.log" 2>&1 &
 fi

@@ -1,0 +1,55 @@
+# Running Windows programs under Debian's Wine, sourced by the test scripts.
+#   use_wine 32|64   sets wine_run (the loader) and wine_server, and exports
+#                    what makes Wine's own helpers use the same loader
+#   i386_unavailable prints why this machine cannot execute 32-bit x86
+#                    programs and succeeds, or fails where it can
+#
+# Debian's `wine` wrapper takes the 32-bit loader whenever wine32 is
+# installed, even for a 64-bit program, and puts no wine64 on PATH: the 64-bit
+# programs are run through the 64-bit loader itself, so that they also run
+# where 32-bit code cannot.
+kWine32=/usr/lib/wine/wine
+kWine64=/usr/lib/wine/wine64
+
+use_wine() {
+  if [ "$1" = 64 ]; then
+    wine_run=$kWine64
+    wine_server=/usr/lib/wine/wineserver64
+    export WINELOADER=$kWine64 WINESERVER=$wine_server
+  else
+    wine_run=wine
+    wine_server=wineserver
+  fi
+}
+
+# Some x86-64 kernels are built without 32-bit support, and the loader then
+# fails with "Exec format error". ORBELUNE_NO_I386=1 says "cannot" on any
+# machine, so that the skip itself can be tested where 32-bit code runs.
+i386_unavailable() {
+  if [ -n "${ORBELUNE_NO_I386:-}" ]; then
+    echo "ORBELUNE_NO_I386 is set"
+    return 0
+  fi
+  local out
+  out=$("$kWine32" --version 2>&1)
+  case $? in
+    0) return 1 ;;
+    126) echo "this machine does not execute 32-bit x86 programs ($kWine32: Exec format error)" ;;
+    127) return 1 ;;  # no loader at all: a missing install, for the test to fail on
+    *) case $out in
+         *"Exec format error"*) echo "this machine does not execute 32-bit x86 programs ($out)" ;;
+         *) return 1 ;;
+       esac ;;
+  esac
+}
+
+# skip_without_i386 NAME: where 32-bit code cannot run, says why and ends the
+# test with the code CTest takes for "skipped".
+skip_without_i386() {
+  local why
+  if why=$(i386_unavailable); then
+    echo "skipped: $1: $why"
+    echo "0 passed, 0 failed, 1 skipped"
+    exit 77
+  fi
+}
