@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# The main job: set up, build, and show Orbelune's image. Where a display
-# can be reached it opens the window (close it with Alt+F4 or from the
-# desktop); otherwise it renders the image to orbelune.png instead, and says
-# why (arguments go to orbelune-render then, e.g. -o FILE or --digest).
-# Everything but the program's own output goes to stderr.
+# The main job: set up, build, and show Orbelune's image.
+#   scripts/run.sh           the window, where a display can be reached;
+#                            elsewhere the image as orbelune.png, and why
+#   scripts/run.sh ARGS...   orbelune-render ARGS (-o FILE, --digest, --check FILE, ...)
+# Paths are the caller's: it runs the programs from the folder it was
+# called in. Everything but the programs' own output goes to stderr.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-bash scripts/setup.sh run
+repo=$(cd "$(dirname "$0")/.." && pwd)
+bash "$repo/scripts/setup.sh" run
 # Only the programs: the tests and the benchmark are scripts/test.sh's.
-cmake --preset release -DORBELUNE_TESTS=OFF -DORBELUNE_BENCHMARKS=OFF > /dev/null
-cmake --build --preset release --target orbelune orbelune-render >&2
+(
+  cd "$repo"
+  cmake --preset release -DORBELUNE_TESTS=OFF -DORBELUNE_BENCHMARKS=OFF > /dev/null
+  cmake --build --preset release --target orbelune orbelune-render
+) >&2
+render=$repo/build/release/orbelune-render
 
 # Why no window can be shown here, or nothing if one can.
 no_display() {
@@ -25,8 +30,9 @@ no_display() {
   echo "there is no display (DISPLAY is not set)"
 }
 
+[ $# -eq 0 ] || exec "$render" "$@"
 if reason=$(no_display); then
   echo "No window: $reason. Rendering the image instead." >&2
-  exec ./build/release/orbelune-render "$@"
+  exec "$render"
 fi
-exec ./build/release/orbelune
+exec "$repo/build/release/orbelune"
