@@ -4,10 +4,11 @@
 // digest: SHA-256 of its colours as little-endian COLORREFs, column by
 // column, as orbelune-render --digest prints it.
 //
-// Query: ?threads=N (workers; default one per core), ?kernels=scalar or
-// wasm-simd (default: SIMD where the browser has it).
+// Query: ?threads=N (workers, 1 to 64; default one per core), ?kernels=scalar
+// or wasm-simd (default: SIMD where the browser has it). A value the page
+// cannot use is refused with a note, and the default used instead.
 'use strict';
-const kWidth = 1025, kHeight = 769;
+const kWidth = 1025, kHeight = 769, kMaxThreads = 64;
 
 // Whether the browser has WebAssembly SIMD: a one-function module using
 // i8x16.popcnt validates only there.
@@ -17,27 +18,66 @@ function HasSimd() {
                                               11]));
 }
 
+// The kernel set and the number of workers the query asks for, where the
+// page can give them; notes says what was refused.
+function Choices(query, simd, notes) {
+  const shown = (name) => {
+    const value = query.get(name);
+    return `?${name}=${value.length > 24 ? value.slice(0, 24) + '…' : value}`;
+  };
+  let kernels = simd ? 'wasm-simd' : 'scalar';
+  if (query.has('kernels')) {
+    const asked = query.get('kernels');
+    if (asked === 'scalar' || (asked === 'wasm-simd' && simd)) {
+      kernels = asked;
+    } else if (asked !== 'wasm-simd') {
+      notes.push(`${shown('kernels')} refused: the kernel sets are scalar and wasm-simd; ` +
+                 `the ${kernels} kernels compute.`);
+    }
+  }
+  // Whole numbers only: a fraction of a worker is none, and would leave
+  // the page counting to a number it never reaches.
+  let threads = Math.min(kMaxThreads, navigator.hardwareConcurrency || 2);
+  if (query.has('threads')) {
+    const asked = query.get('threads');
+    if (/^[0-9]{1,6}$/.test(asked) && Number(asked) >= 1) {
+      threads = Math.min(kMaxThreads, Number(asked));
+      if (Number(asked) > kMaxThreads) {
+        notes.push(`${shown('threads')}: at most ${kMaxThreads} workers; ${kMaxThreads} compute.`);
+      }
+    } else {
+      notes.push(`${shown('threads')} refused: the number of workers is a whole number, ` +
+                 `1 to ${kMaxThreads}; ${threads} compute.`);
+    }
+  }
+  return {kernels, threads};
+}
+
 function Hex(buffer) {
   return Array.from(new Uint8Array(buffer), (b) => b.toString(16).padStart(2, '0')).join('');
 }
 
 // What the tests read: the columns in the order drawn, and the outcome.
 const state = {drawnOrder: [], done: false, digest: '', canvasDigest: '', kernels: '', threads: 0,
-               failed: ''};
+               failed: '', refused: []};
 window.orbelune = state;
 
 async function Render() {
-  const query = new URLSearchParams(location.search);
   const simd = HasSimd();
-  const kernels = query.get('kernels') || (simd ? 'wasm-simd' : 'scalar');
+  const refused = [];
+  const {kernels, threads} = Choices(new URLSearchParams(location.search), simd, refused);
   const module = kernels === 'wasm-simd' ? 'orbelune-web-simd.js' : 'orbelune-web.js';
-  const threads = Math.max(1, Math.min(64, Number(query.get('threads')) ||
-                                                navigator.hardwareConcurrency || 2));
   state.threads = threads;
+  state.refused = refused;
   const canvas = document.getElementById('orbelune');
   const context = canvas.getContext('2d');
   const progress = document.getElementById('progress');
   const status = document.getElementById('status');
+  if (refused.length > 0) {
+    const shown = document.getElementById('refused');
+    shown.textContent = refused.join(' ');
+    shown.hidden = false;
+  }
   const notes = [];
   if (!simd) notes.push('This browser has no WebAssembly SIMD: the scalar kernels compute.');
   notes.push(self.crossOriginIsolated
@@ -66,14 +106,29 @@ async function Render() {
     status.textContent = `${drawn} of ${kWidth} columns`;
   };
 
+  // One failing worker fails the page at once: the others are ended, and
+  // no column is waited for.
+  const workers = [];
   await new Promise((resolve, reject) => {
-    let finished = 0;
+    let finished = 0, stopped = false;
+    const stop = (why) => {
+      if (stopped) return;
+      stopped = true;
+      for (const worker of workers) worker.terminate();
+      reject(new Error(why));
+    };
     for (let i = 0; i < threads; ++i) {
       const worker = new Worker('worker.js');
-      worker.onerror = (e) => reject(new Error(e.message));
+      workers.push(worker);
+      worker.onerror = (e) => {
+        e.preventDefault();
+        stop(e.message || 'a worker could not be started (worker.js)');
+      };
+      worker.onmessageerror = () => stop('a worker\'s message could not be read');
       worker.onmessage = (event) => {
         const message = event.data;
-        if (message.type === 'failed') return reject(new Error(message.why));
+        if (stopped) return;
+        if (message.type === 'failed') return stop(message.why);
         if (message.type === 'ready') state.kernels = message.kernels;
         if (message.type === 'column') {
           frame.set(message.colours, message.x * kHeight);
@@ -126,6 +181,9 @@ async function Render() {
 
 Render().catch((error) => {
   state.failed = String(error);
-  document.getElementById('status').textContent = 'Failed: ' + error.message;
+  const status = document.getElementById('status');
+  status.textContent = 'Failed: ' + error.message;
+  status.className = 'bad';
+  document.getElementById('digest').textContent = '(none: the image was not computed)';
   state.done = true;
 });

@@ -1,18 +1,36 @@
-// Orbelune's page in a real browser (Debian's chromium, headless, driven by
-// puppeteer-core): with the SIMD kernels and with the scalar ones, with
-// cross-origin isolation and without it, the page's digest and the canvas
-// it shows must be the golden image; columns must appear strictly from the
-// left; and the page must ask for nothing outside its own origin.
-//   node page_test.js SITE-FOLDER GOLDEN-DIGEST-FILE
+// Orbelune's page in a real browser (Debian's chromium or firefox-esr,
+// headless, driven by puppeteer-core): with the SIMD kernels and with the
+// scalar ones, with cross-origin isolation and without it, the page's
+// digest and the canvas it shows must be the golden image; columns must
+// appear strictly from the left; and the page must ask for nothing outside
+// its own origin. A query the page cannot use is refused with a note, and
+// a module that cannot be loaded or compiled fails the page at once.
+//   node page_test.js SITE-FOLDER GOLDEN-DIGEST-FILE [chromium|firefox]
+// (the browser's program from $CHROMIUM or $FIREFOX)
 'use strict';
 const fs = require('fs');
+const os = require('os');
 const path = require('path');
 const puppeteer = require('puppeteer-core');
 const {Serve} = require('../../web/serve.js');
 
-const [site, goldenFile] = process.argv.slice(2);
+const [site, goldenFile, browserName = 'chromium'] = process.argv.slice(2);
 const golden = fs.readFileSync(goldenFile, 'utf8').match(/[0-9a-f]{64}/)[0];
-const browserPath = process.env.CHROMIUM || '/usr/bin/chromium';
+const kBrowsers = {
+  chromium: {
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  },
+  // puppeteer-core 22 names the browser by product and protocol.
+  firefox: {executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr', product: 'firefox',
+            protocol: 'webDriverBiDi'},
+};
+if (!(browserName in kBrowsers)) {
+  console.error(`page_test.js: no browser ${browserName} (chromium or firefox)`);
+  process.exit(2);
+}
+const shots = process.env.TMPDIR || os.tmpdir();
 let passed = 0, failed = 0;
 
 function Check(what, ok, detail = '') {
@@ -30,7 +48,20 @@ function DrawnColumns() {
   return drawn;
 }
 
-async function RunCase(browser, name, url, {kernels, isolated}) {
+// Where the page's screenshot for a case goes: the last state a person
+// would have seen.
+function Shot(name) {
+  const slug = name.replace(/[^A-Za-z0-9.]+/g, '-').replace(/^-|-$/g, '');
+  return path.join(shots, `orbelune-page-${browserName}${slug ? '-' + slug : ''}.png`);
+}
+
+// The note of what the page refused, where it shows one.
+function Refused() {
+  const note = document.getElementById('refused');
+  return note && !note.hidden ? note.textContent : '';
+}
+
+async function RunCase(browser, name, url, {kernels, isolated, refused = ''}) {
   const page = await browser.newPage();
   const origin = new URL(url).origin;
   const requests = [], errors = [];
@@ -67,33 +98,121 @@ async function RunCase(browser, name, url, {kernels, isolated}) {
   Check(`${name}: ${requests.length} requests, none outside the page's origin`,
         outside.length === 0 && requests.length > 0, outside.join(' '));
   Check(`${name}: no error in the page`, errors.length === 0, errors.join(' '));
-  if (name === 'SIMD, isolated') {
-    await page.screenshot({path: path.join(process.env.TMPDIR || '/tmp', 'orbelune-page.png'),
-                           fullPage: true});
+  const note = await page.evaluate(Refused);
+  Check(refused ? `${name}: refused, saying so: ${note}` : `${name}: nothing refused`,
+        refused ? note.includes(refused) : note === '', note);
+  if (name === 'SIMD, isolated' || refused) {
+    await page.screenshot({path: Shot(refused ? name : ''), fullPage: true});
   }
+  await page.close();
+}
+
+// Whole numbers of workers only: the rest refused with a note, the
+// default used. Read as the page starts; no need to wait for the image.
+async function ThreadsCases(browser, url) {
+  const page = await browser.newPage();
+  for (const [asked, note] of [['abc', 'refused'], ['0', 'refused'], ['-1', 'refused'],
+                               ['2e0', 'refused'], ['', 'refused'], ['100', 'at most 64'],
+                               ['3', '']]) {
+    await page.goto(`${url}?threads=${asked}`);
+    const {threads, cores} = await page.evaluate(
+        () => ({threads: window.orbelune.threads, cores: navigator.hardwareConcurrency}));
+    const expected = asked === '3' ? 3 : asked === '100' ? 64 : Math.min(64, cores || 2);
+    const shown = await page.evaluate(Refused);
+    Check(`?threads=${asked}: ${threads} workers, ${note ? `"${shown}"` : 'no note'}`,
+          threads === expected && (note ? shown.includes(`?threads=${asked}`) &&
+                                              shown.includes(note) : shown === ''),
+          `expected ${expected} workers`);
+  }
+  await page.close();
+}
+
+// A copy of the site whose SIMD module does not compile and whose scalar
+// module is missing.
+function BrokenSite() {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'orbelune-broken-'));
+  for (const file of fs.readdirSync(site)) fs.copyFileSync(path.join(site, file), path.join(folder, file));
+  fs.writeFileSync(path.join(folder, 'orbelune-web-simd.wasm'), 'not a WebAssembly module\n');
+  fs.rmSync(path.join(folder, 'orbelune-web.js'));
+  return folder;
+}
+
+// A worker that cannot load or compile its module: "Failed: ..." at once,
+// every worker ended, no digest.
+async function FailCase(browser, name, url, module) {
+  const page = await browser.newPage();
+  // Counts the page's live workers.
+  let counted = true;
+  try {
+    await page.evaluateOnNewDocument(() => {
+      window.liveWorkers = 0;
+      const Real = window.Worker;
+      window.Worker = class extends Real {
+        constructor(...args) {
+          super(...args);
+          ++window.liveWorkers;
+        }
+        terminate() {
+          if (!this.ended) --window.liveWorkers;
+          this.ended = true;
+          super.terminate();
+        }
+      };
+    });
+  } catch (error) {
+    counted = false;
+    console.log(`skipped: ${name}: counting the workers (${browserName} cannot run a script ` +
+                `before the page's: ${error.message})`);
+  }
+  await page.goto(url);
+  const start = Date.now();
+  while (!(await page.evaluate(() => window.orbelune && window.orbelune.done)) &&
+         Date.now() - start < 60000) {
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+  const status = await page.$eval('#status', (e) => e.textContent);
+  const state = await page.evaluate(() => window.orbelune);
+  console.log(`${name}: ${status}`);
+  Check(`${name}: "Failed:" naming ${module}, within a minute`,
+        state.done && status.startsWith('Failed:') && status.includes(module), status);
+  Check(`${name}: no digest, nothing to save`, state.digest === '' &&
+        (await page.$eval('#save', (e) => e.disabled)));
+  if (counted) {
+    const live = await page.evaluate(() => window.liveWorkers);
+    Check(`${name}: every worker ended`, live === 0, `${live} still running`);
+  }
+  await page.screenshot({path: Shot(name), fullPage: true});
   await page.close();
 }
 
 (async () => {
   const isolated = await Serve(site, {isolated: true});
   const plain = await Serve(site, {isolated: false});
-  const browser = await puppeteer.launch({
-    executablePath: browserPath,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
+  const brokenFolder = BrokenSite();
+  const broken = await Serve(brokenFolder, {isolated: true});
+  const browser = await puppeteer.launch({headless: true, ...kBrowsers[browserName]});
+  console.log(`${browserName}: ${await browser.version()}`);
   try {
     await RunCase(browser, 'SIMD, isolated', isolated.url, {kernels: 'wasm-simd', isolated: true});
     await RunCase(browser, 'scalar, isolated', isolated.url + '?kernels=scalar',
                   {kernels: 'scalar', isolated: true});
     await RunCase(browser, 'SIMD, not isolated', plain.url, {kernels: 'wasm-simd', isolated: false});
+    await RunCase(browser, '?threads=1.5', isolated.url + '?threads=1.5',
+                  {kernels: 'wasm-simd', isolated: true, refused: '?threads=1.5 refused'});
+    await RunCase(browser, '?kernels=bogus', isolated.url + '?kernels=bogus',
+                  {kernels: 'wasm-simd', isolated: true, refused: '?kernels=bogus refused'});
+    await ThreadsCases(browser, isolated.url);
+    await FailCase(browser, 'a module that does not compile', broken.url, 'orbelune-web-simd');
+    await FailCase(browser, 'a module that cannot be loaded', broken.url + '?kernels=scalar',
+                   'orbelune-web.js');
   } catch (error) {
     Check('the browser runs the page', false, String(error));
   } finally {
     await browser.close();
     isolated.server.close();
     plain.server.close();
+    broken.server.close();
+    fs.rmSync(brokenFolder, {recursive: true, force: true});
   }
   console.log(`${passed} passed, ${failed} failed`);
   process.exit(failed === 0 ? 0 : 1);
