@@ -11,7 +11,10 @@
 
 #include "platform/StackLimit.h"
 #include "platform/User.h"
-#include "platform/sdl/Startup.h"
+#include "platform/sdl/EventSource.h"
+#include "platform/sdl/Queue.h"
+#include "platform/sdl/SdlWindow.h"
+#include "platform/sdl/Video.h"
 
 static const UINT kErrorBox = MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL;
 
@@ -26,6 +29,7 @@ int main(int argc, char** argv) {
     if (i > 1) tail += ' ';
     tail += argv[i];
   }
+  UseWindowHost(&kSdlWindows);
   int result;
   try {
     result = WinMain(GetModuleHandleA(nullptr), nullptr, tail.data(), SW_SHOWDEFAULT);
@@ -33,6 +37,10 @@ int main(int argc, char** argv) {
     MessageBoxA(nullptr, "Out of memory!", "Error!", kErrorBox);
     result = 1;
   }
-  ShutdownWindowing();
+  // Whatever is left of the windowing, closed before the process ends.
+  DestroyAllWindows();
+  ClearQueue();
+  UseEventSource(nullptr, nullptr);
+  StopVideo();
   return result;
 }
