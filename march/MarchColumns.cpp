@@ -52,27 +52,27 @@ static void MarchColumnsInOrder(const MarchContext& march, HDC hdc,
   }
 }
 
-void MarchColumns(const MarchContext& march, int threads, HDC hdc,
-                  void (*drawColumn)(HDC hdc, int x, const COLORREF* column)) {
-  threads = std::min(threads, kColumnCount);
-  if (threads <= 1) return MarchColumnsInOrder(march, hdc, drawColumn);
+// Joins the workers on every way out, so that none is left joinable (which
+// would end the process) when something throws.
+struct JoinAll {
+  std::vector<std::thread>& workers;
+  ~JoinAll() {
+    for (std::thread& worker : workers) worker.join();
+  }
+};
 
+void ShareColumns(int threads, const ColumnWork& work, const std::function<void()>& between,
+                  const std::function<void()>& finish) {
+  threads = std::clamp(threads, 1, kColumnCount);
   // Everything the calling thread needs is had before any worker starts,
   // so that running out of memory here leaves no thread behind.
-  std::vector<COLORREF> colours((size_t)kColumnCount * kColumnHeight);
-  std::unique_ptr<std::atomic<int>[]> done(new std::atomic<int>[kColumnCount]);
-  for (int x = 0; x < kColumnCount; ++x) done[x].store(0);
   std::atomic<int> next{0};
   const auto lists = NewLists();
   std::vector<std::thread> workers;
   workers.reserve((size_t)threads - 1);
-  const auto marchColumn = [&](ContributionLists& lists, int x) {
-    MarchColumn(march, x, lists, &colours[(size_t)x * kColumnHeight]);
-    done[x].store(1, std::memory_order_release);
-  };
+  const JoinAll joinAll = {workers};
   // The calling thread is one of the `threads`: a thread that only waited
-  // to draw would take turns with the workers on every core each time a
-  // column completes.
+  // would take turns with the workers on every core.
   try {
     for (int i = 1; i < threads; ++i) {
       workers.push_back(pfnStartWorker([&] {
@@ -83,8 +83,7 @@ void MarchColumns(const MarchContext& march, int threads, HDC hdc,
           if (!own && !(own = NewListsOrNull())) return;
           const int x = next.fetch_add(1);
           if (x >= kColumnCount) return;
-          marchColumn(*own, x);
-          done[x].notify_one();
+          work(*own, x);
         }
       }));
     }
@@ -92,17 +91,39 @@ void MarchColumns(const MarchContext& march, int threads, HDC hdc,
     // Fewer threads than asked for (none could start, or there was no
     // memory to start one): those started share the work.
   }
-  // Only this thread draws, so the window sees the columns arrive in order:
-  // after each column of its own, every column complete by then.
-  int drawn = 0;
   for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
-    marchColumn(*lists, x);
+    work(*lists, x);
+    if (between) between();
+  }
+  if (finish) finish();
+}
+
+void MarchColumns(const MarchContext& march, int threads, HDC hdc,
+                  void (*drawColumn)(HDC hdc, int x, const COLORREF* column)) {
+  threads = std::min(threads, kColumnCount);
+  if (threads <= 1) return MarchColumnsInOrder(march, hdc, drawColumn);
+
+  std::vector<COLORREF> colours((size_t)kColumnCount * kColumnHeight);
+  std::unique_ptr<std::atomic<int>[]> done(new std::atomic<int>[kColumnCount]);
+  for (int x = 0; x < kColumnCount; ++x) done[x].store(0);
+  const auto marchColumn = [&](ContributionLists& lists, int x) {
+    MarchColumn(march, x, lists, &colours[(size_t)x * kColumnHeight]);
+    done[x].store(1, std::memory_order_release);
+    done[x].notify_one();
+  };
+  // Only the calling thread draws, so the window sees the columns arrive
+  // in order: after each column of its own, every column complete by then;
+  // at the end, the rest as they complete.
+  int drawn = 0;
+  const auto drawComplete = [&] {
     for (; drawn < kColumnCount && done[drawn].load(std::memory_order_acquire) != 0; ++drawn)
       drawColumn(hdc, drawn, &colours[(size_t)drawn * kColumnHeight]);
-  }
-  for (; drawn < kColumnCount; ++drawn) {
-    done[drawn].wait(0, std::memory_order_acquire);
-    drawColumn(hdc, drawn, &colours[(size_t)drawn * kColumnHeight]);
-  }
-  for (std::thread& worker : workers) worker.join();
+  };
+  const auto drawRest = [&] {
+    for (; drawn < kColumnCount; ++drawn) {
+      done[drawn].wait(0, std::memory_order_acquire);
+      drawColumn(hdc, drawn, &colours[(size_t)drawn * kColumnHeight]);
+    }
+  };
+  ShareColumns(threads, marchColumn, drawComplete, drawRest);
 }

@@ -18,6 +18,19 @@ int RenderThreadCount(int requested);
 void MarchColumns(const MarchContext& march, int threads, HDC hdc,
                   void (*drawColumn)(HDC hdc, int x, const COLORREF* column));
 
+// Computes column x with the working storage given.
+using ColumnWork = std::function<void(ContributionLists& lists, int x)>;
+
+// Calls work once for every column, on `threads` threads (at most one per
+// column): the calling thread and threads - 1 workers, each taking the
+// next column in turn, each with storage of its own. The calling thread
+// calls between() after each column of its own, and finish() once no
+// column is left to take, before waiting for the workers (either may be
+// empty). Where workers cannot be started, the threads that did start
+// share the work. Every thread started is joined, whatever throws.
+void ShareColumns(int threads, const ColumnWork& work, const std::function<void()>& between,
+                  const std::function<void()>& finish);
+
 // Starts one worker thread; throws std::system_error where the system
 // cannot. Tests put another in its place.
 extern std::thread (*pfnStartWorker)(std::function<void()> work);

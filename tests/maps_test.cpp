@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <system_error>
+#include <thread>
 
+#include "march/MarchColumns.h"
 #include "tests/BuiltScene.h"
 #include "tools/CountMaps.h"
 #include "tools/Viridis.h"
@@ -25,6 +28,28 @@ TEST(CountMaps, TotalsAreTheMarchsOwnOnAnyThreadCount) {
     EXPECT_EQ(TotalsOf(one).sum, sum) << (int)kind;
     EXPECT_EQ(CountFrame(kind, ChooseKernels(), 3), one) << (int)kind;
   }
+}
+
+int started = 0;
+// Starts the first worker asked for, and then none: the system running out
+// of threads after one has begun.
+std::thread FirstOnly(std::function<void()> work) {
+  if (started++ > 0)
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  return std::thread(std::move(work));
+}
+
+// The maps march their columns as the image does: where a worker cannot
+// start after another has, the threads there are share the work (a worker
+// left running, unjoined, would end the process).
+TEST(CountMaps, FewerWorkersThanAskedForGiveTheSameCounts) {
+  const std::vector<uint32_t> one = CountFrame(MapKind::kRuns, ChooseKernels(), 1);
+  const auto start = pfnStartWorker;
+  pfnStartWorker = FirstOnly;
+  const std::vector<uint32_t> some = CountFrame(MapKind::kRuns, ChooseKernels(), 4);
+  pfnStartWorker = start;
+  EXPECT_EQ(started, 2);  // the first started, the second could not
+  EXPECT_EQ(some, one);
 }
 
 // On whole columns, the shaded map's count of every pixel is the number of

@@ -19,6 +19,12 @@ left() { ls -A "$dir/$1"; }
 # The command line.
 "$tool" --help > "$dir/help" 2>&1
 check "--help exits 0" test $? -eq 0
+# What goes to standard output must reach it: a full disk is a failure.
+for args in --help --version; do
+  "$tool" $args > /dev/full 2> "$dir/err"
+  check "$args into a full device exits 1 with a message" \
+    sh -c "test $? -eq 1 && grep -q 'cannot write to standard output: No space left on device' '$dir/err'"
+done
 check "--help explains -o, --digest and --check" \
   grep -q -e "--digest" -e "--check" "$dir/help"
 check "--version prints the version" test "$("$tool" --version)" = "orbelune-render 1.0"
@@ -78,6 +84,60 @@ echo "not a picture" > "$dir/text.png"
 "$tool" --check "$dir/text.png" > "$dir/out" 2>&1
 check "--check refuses a file that is no PNG (exit 1)" \
   sh -c "test $? -eq 1 && grep -q 'not a PNG file' '$dir/out'"
+"$tool" --check "$frame" > /dev/full 2> "$dir/err"
+check "--check's verdict into a full device exits 1 with a message" \
+  sh -c "test $? -eq 1 && grep -q 'cannot write to standard output' '$dir/err'"
+# The image is opaque: a pixel a viewer shows blended with its background
+# is not the image's, whatever colour it hides (here red, under a pixel
+# whose colour is black).
+convert "$frame" -alpha set -region 1x1+0+0 -fill 'rgba(255,0,0,0)' -draw 'color 0,0 replace' \
+  +region PNG32:"$dir/hidden.png"
+"$tool" --check "$dir/hidden.png" > "$dir/out" 2>&1
+check "--check: a see-through pixel is not the image (exit 1)" \
+  sh -c "test $? -eq 1 && grep -q '1 of 788225 pixels are not fully opaque (the first at (0, 0))' '$dir/out'"
+convert "$frame" PNG32:"$dir/opaque-rgba.png"
+"$tool" --check "$dir/opaque-rgba.png" > /dev/null 2>&1
+check "--check: the image with an opaque alpha channel is the image (exit $?)" test $? -eq 0
+
+# --check's input: a size other than the image's is refused from the
+# header, before anything is allocated for it (the file claims 1,000,000 x
+# 1,431 pixels, 4 GB; 300 MB of address space is plenty).
+corpus=$(dirname "$0")/fuzz/corpus
+if [ -n "${ORBELUNE_SANITIZED:-}" ]; then
+  "$tool" --check "$corpus/huge-header.png" > "$dir/out" 2>&1
+else
+  (ulimit -v 300000 && exec "$tool" --check "$corpus/huge-header.png") > "$dir/out" 2>&1
+fi
+check "--check: a huge header is another size, said at once (exit 1)" \
+  sh -c "test $? -eq 1 && grep -q 'it is 1000000 x 1431 pixels, the image 1025 x 769' '$dir/out'"
+# Streams are read on, never rewound.
+cat "$frame" | "$tool" --check - > "$dir/out" 2>&1
+check "--check - reads a pipe on standard input (exit 0)" \
+  sh -c "test $? -eq 0 && grep -q \"standard input is Orbelune's image\" '$dir/out'"
+cat "$frame" | "$tool" --check /dev/stdin > "$dir/out" 2>&1
+check "--check /dev/stdin reads a pipe (exit 0)" \
+  sh -c "test $? -eq 0 && grep -q \"is Orbelune's image\" '$dir/out'"
+if command -v script > /dev/null; then
+  script -qec "'$tool' --check -" /dev/null > "$dir/out" 2>&1
+  check "--check - is refused on a terminal" \
+    sh -c "test $? -eq 2 && grep -q 'will not read a PNG from a terminal' '$dir/out'"
+fi
+mkdir "$dir/c"
+"$tool" --check "$dir/c" > "$dir/out" 2>&1
+check "--check of a directory says so (exit 1)" \
+  sh -c "test $? -eq 1 && grep -q 'cannot check $dir/c: it is a directory' '$dir/out'"
+# A FIFO: its open never waits; the wait for a writer is said, and one that
+# comes later is read.
+mkfifo "$dir/c/pipe"
+timeout 5 "$tool" --check "$dir/c/pipe" > "$dir/out" 2> "$dir/err"
+check "--check of a FIFO with no writer says it waits (exit $?)" \
+  grep -q "waiting for something to write to $dir/c/pipe" "$dir/err"
+(sleep 3 && exec cat "$frame" > "$dir/c/pipe") &
+timeout 60 "$tool" --check "$dir/c/pipe" > "$dir/out" 2> "$dir/err"
+status=$?
+wait
+check "--check of a FIFO reads a writer that comes later (exit $status)" \
+  sh -c "test $status -eq 0 && grep -q \"is Orbelune's image\" '$dir/out' && grep -q waiting '$dir/err'"
 
 # Maps of the work, instead of the image.
 "$tool" --map looked -o "$dir/w/looked.png" > /dev/null 2> "$dir/err"
@@ -125,9 +185,24 @@ else
 fi
 "$tool" -o - > "$dir/stdout.png" 2> /dev/null
 check "-o - writes the PNG to standard output" cmp -s "$dir/stdout.png" "$frame"
+# Paths naming this process's descriptors are that descriptor, written in
+# place: into a pipe, appended to a log.
+"$tool" -o /dev/stdout 2> "$dir/err" | cat > "$dir/piped.png"
+check "-o /dev/stdout writes into a pipe" \
+  sh -c "cmp -s '$dir/piped.png' '$frame' || { cat '$dir/err'; false; }"
+printf 'earlier lines\n' > "$dir/log.txt"
+{ printf 'earlier lines\n'; cat "$frame"; } > "$dir/log.want"
+"$tool" -o /dev/stdout >> "$dir/log.txt" 2> /dev/null
+check "-o /dev/stdout >> log appends and keeps the log" cmp -s "$dir/log.txt" "$dir/log.want"
+"$tool" -o /dev/fd/3 3>> "$dir/log.txt" > /dev/null 2>&1
+check "-o /dev/fd/3 writes to descriptor 3" \
+  sh -c "test \$(stat -c %s '$dir/log.txt') -eq \$((\$(stat -c %s '$dir/log.want') + \$(stat -c %s '$frame')))"
 if command -v script > /dev/null; then
   script -qec "'$tool' -o -" /dev/null > "$dir/out" 2>&1
   check "-o - is refused on a terminal" \
+    sh -c "test $? -eq 2 && grep -q 'will not write a PNG to a terminal' '$dir/out'"
+  script -qec "'$tool' -o /dev/stdout" /dev/null > "$dir/out" 2>&1
+  check "-o /dev/stdout is refused on a terminal" \
     sh -c "test $? -eq 2 && grep -q 'will not write a PNG to a terminal' '$dir/out'"
 else
   skip "-o - on a terminal: no script(1) here"
@@ -155,6 +230,15 @@ if command -v strace > /dev/null; then
 else
   skip "a signal during the write: no strace here"
 fi
+
+# A file-size limit: said, the old file kept, nothing left behind.
+mkdir "$dir/f"
+printf old > "$dir/f/out.png"
+(ulimit -f 100 && exec "$tool" -o "$dir/f/out.png") > /dev/null 2> "$dir/err"
+status=$?
+check "a file-size limit is 'File too large', exit 1 (got $status), the old file kept" \
+  sh -c "test $status -eq 1 && grep -q 'cannot write $dir/f/out.png: File too large' '$dir/err' &&
+    test \"\$(cat '$dir/f/out.png')\" = old && test \"\$(ls -A '$dir/f')\" = out.png"
 
 # Limits: too little memory, too small a stack.
 if [ -n "${ORBELUNE_SANITIZED:-}" ]; then

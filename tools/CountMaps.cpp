@@ -1,13 +1,12 @@
 #include "tools/CountMaps.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <thread>
 
 #include "march/FastMarch.h"
+#include "march/MarchColumns.h"
 #include "tools/Viridis.h"
 
 static const char* const kNames[] = {"shaded", "looked", "crossings", "runs"};
@@ -39,21 +38,14 @@ std::vector<uint32_t> CountFrame(MapKind kind, const MarchKernels& kernels, int 
   BuildSkipMaps(*scene, *maps);
   const MarchContext march = {*scene, *maps, kernels};
   std::vector<uint32_t> counts((size_t)kColumnCount * kColumnHeight);
-  std::atomic<int> next{0};
-  const auto work = [&] {
-    auto lists = std::make_unique<ContributionLists>();
+  const auto countColumn = [&](ContributionLists& lists, int x) {
     std::vector<Accumulator> column(kColumnHeight);
-    for (int x; (x = next.fetch_add(1)) < kColumnCount;) {
-      std::vector<MarchCounts> pixels(kColumnHeight);
-      MarchColumnFast(march, x, *lists, column.data(), pixels.data());
-      for (int y = 0; y < kColumnHeight; ++y)
-        counts[(size_t)x * kColumnHeight + y] = CountOf(kind, pixels[y]);
-    }
+    std::vector<MarchCounts> pixels(kColumnHeight);
+    MarchColumnFast(march, x, lists, column.data(), pixels.data());
+    for (int y = 0; y < kColumnHeight; ++y)
+      counts[(size_t)x * kColumnHeight + y] = CountOf(kind, pixels[y]);
   };
-  std::vector<std::thread> workers;
-  for (int i = 1; i < threads; ++i) workers.emplace_back(work);
-  work();
-  for (std::thread& worker : workers) worker.join();
+  ShareColumns(threads, countColumn, nullptr, nullptr);
   return counts;
 }
 

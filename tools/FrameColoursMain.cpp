@@ -5,6 +5,7 @@
 // renderer builds for (orbelune.exe's, under Wine, among them).
 //
 //   frame-colours KERNELS FILE   (KERNELS: scalar, avx2, or best)
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -40,11 +41,16 @@ int main(int argc, char** argv) {
   BuildSkipMaps(*scene, *maps);
   MarchColumns({*scene, *maps, *kernels}, RenderThreadCount(0), nullptr, StoreColumn);
 
+  // Plain stdio, as on every target it builds for; the first failing
+  // step's errno says why.
   FILE* file = std::fopen(argv[2], "wb");
-  const bool written =
-      file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (file == nullptr || std::fclose(file) != 0 || !written) {
-    std::fprintf(stderr, "frame-colours: cannot write %s\n", argv[2]);
+  int error = file == nullptr ? errno : 0;
+  if (file != nullptr) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) error = errno ? errno : EIO;
+    if (std::fclose(file) != 0 && error == 0) error = errno ? errno : EIO;
+  }
+  if (error != 0) {
+    std::fprintf(stderr, "frame-colours: cannot write %s: %s\n", argv[2], std::strerror(error));
     return 1;
   }
   std::fprintf(stderr, "frame-colours: %s kernels\n", kernels->name);

@@ -2,8 +2,10 @@
 // It draws through DrawBall into a memory device context, exactly as the
 // window program draws into its window.
 #include <getopt.h>
+#include <stdio_ext.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -21,11 +23,15 @@
 #include "tools/CountMaps.h"
 #include "tools/FrameDigest.h"
 #include "tools/GoldenDigest.h"
+#include "tools/InputFile.h"
 #include "tools/MemoryContext.h"
-#include "tools/PngFile.h"
+#include "tools/PngCodec.h"
 #include "tools/Progress.h"
+#include "tools/SafeOutput.h"
 
 static const char kName[] = "orbelune-render";
+// The digest could not be printed, and that was said.
+static bool digestLost = false;
 static const char kVersion[] = "orbelune-render " ORBELUNE_VERSION;
 
 static const char kUsage[] =
@@ -48,7 +54,8 @@ static const char kUsage[] =
     "      --reference     march every sample of every pixel on one thread, the\n"
     "                      slow way the image is defined (same image, minutes)\n"
     "      --check FILE    say whether the PNG FILE holds Orbelune's image, and\n"
-    "                      where it differs (exit 0 if it does, 1 if not)\n"
+    "                      where it differs (exit 0 if it does, 1 if not); - for\n"
+    "                      standard input\n"
     "      --map KIND      instead of the image, a map of where the fast march's work\n"
     "                      goes, per pixel: shaded (samples shaded), looked (samples\n"
     "                      looked at one by one), crossings or runs; written to\n"
@@ -151,7 +158,9 @@ static int ParseArguments(int argc, char** argv, Options& options) {
     }
   }
   if (optind < argc) return Refuse("unknown argument ", argv[optind]);
-  const bool toStdout = options.outputGiven && options.output == "-";
+  // -o -, /dev/stdout, /dev/fd/N...: written in place, to that descriptor.
+  const int descriptor = options.outputGiven ? OutputDescriptor(options.output) : -1;
+  const bool toStdout = descriptor == STDOUT_FILENO;
   if (!options.check.empty() && (options.outputGiven || options.digest || options.reference))
     return Refuse("--check takes no other option but --threads and --kernels");
   if (!options.map.empty() && (options.digest || options.reference || !options.check.empty()))
@@ -160,8 +169,10 @@ static int ParseArguments(int argc, char** argv, Options& options) {
     options.output = "orbelune-" + options.map + ".png";
   if (toStdout && options.digest)
     return Refuse("--digest and -o - would both write to standard output");
-  if (toStdout && isatty(STDOUT_FILENO))
+  if (descriptor >= 0 && isatty(descriptor))
     return Refuse("will not write a PNG to a terminal: redirect standard output or name a file");
+  if (options.check == "-" && isatty(STDIN_FILENO))
+    return Refuse("will not read a PNG from a terminal: redirect standard input or name a file");
   return -1;
 }
 
@@ -184,24 +195,47 @@ static uint32_t ColourAt(const uint32_t* rows, int x, int y) {
   return (p >> 16 & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16;
 }
 
-// --check: whether the PNG holds the image, and where it does not.
+// --check: whether the PNG holds the image, and where it does not. The image
+// is opaque: a pixel a viewer would show blended with its background is
+// not the image's, whatever colour it hides.
 static int Check(const Options& options) {
-  std::vector<uint32_t> pixels;
-  int width = 0, height = 0;
+  const std::string name = options.check == "-" ? "standard input" : options.check;
+  const char* file = name.c_str();
   std::string error;
-  if (!ReadPngFile(options.check, pixels, width, height, error)) {
-    std::fprintf(stderr, "%s: cannot check %s: %s\n", kName, options.check.c_str(), error.c_str());
+  const auto waiting = [&] {
+    std::fprintf(stderr, "%s: waiting for something to write to %s\n", kName, file);
+  };
+  FILE* input = OpenInput(options.check, waiting, error);
+  PngImage image;
+  const bool read = input != nullptr && ReadPng(input, kImageWidth, kImageHeight, image, error);
+  if (input != nullptr) std::fclose(input);
+  if (!read) {
+    std::fprintf(stderr, "%s: cannot check %s: %s\n", kName, file, error.c_str());
     return 1;
   }
-  const char* file = options.check.c_str();
-  if (width != kImageWidth || height != kImageHeight) {
-    std::printf("%s is not Orbelune's image: it is %d x %d pixels, the image %d x %d\n", file,
-                width, height, kImageWidth, kImageHeight);
+  if (image.pixels.empty()) {
+    std::printf("%s is not Orbelune's image: it is %u x %u pixels, the image %d x %d\n", file,
+                (unsigned)image.width, (unsigned)image.height, kImageWidth, kImageHeight);
+    return 1;
+  }
+  const uint32_t* pixels = image.pixels.data();
+  long seeThrough = 0;
+  int firstX = 0, firstY = 0;
+  for (int y = kImageHeight - 1; y >= 0; --y) {
+    for (int x = kImageWidth - 1; x >= 0; --x) {
+      if (pixels[(size_t)y * kImageWidth + x] >> 24 == 0xFF) continue;
+      ++seeThrough, firstX = x, firstY = y;
+    }
+  }
+  if (seeThrough > 0) {
+    std::printf("%s is not Orbelune's image: %ld of %d pixels are not fully opaque (the first at "
+                "(%d, %d)), and the image is opaque\n",
+                file, seeThrough, kImageWidth * kImageHeight, firstX, firstY);
     return 1;
   }
   std::vector<uint32_t> colours;
   for (int x = 0; x < kImageWidth; ++x)
-    for (int y = 0; y < kImageHeight; ++y) colours.push_back(ColourAt(pixels.data(), x, y));
+    for (int y = 0; y < kImageHeight; ++y) colours.push_back(ColourAt(pixels, x, y));
   const std::string digest = ColoursDigest(colours.data(), colours.size());
   if (digest == kGoldenFrameDigest) {
     std::printf("%s is Orbelune's image (digest %s)\n", file, digest.c_str());
@@ -214,7 +248,7 @@ static int Check(const Options& options) {
   std::string where;
   for (int x = 0; x < kImageWidth; ++x) {
     for (int y = 0; y < kImageHeight; ++y) {
-      const uint32_t found = ColourAt(pixels.data(), x, y), wanted = ColourAt(context.bits, x, y);
+      const uint32_t found = ColourAt(pixels, x, y), wanted = ColourAt(context.bits, x, y);
       if (found == wanted) continue;
       if (++differing <= 5) {
         char line[96];
@@ -231,28 +265,35 @@ static int Check(const Options& options) {
   return 1;
 }
 
+// How the output is named in messages.
+static std::string OutputName(const std::string& output) {
+  return output == "-" ? "standard output" : output;
+}
+
 // Whether the output can be written, found before the work; says why not.
 static bool OutputWritable(const std::string& output) {
   std::string error;
-  if (output == "-" || CheckWritable(output, error)) return true;
-  std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, output.c_str(), error.c_str());
+  if (CheckWritable(output, error)) return true;
+  std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, OutputName(output).c_str(),
+               error.c_str());
   return false;
 }
 
-// Writes the PNG to the output (standard output for -) and says where it
-// went, or why it could not.
+// Writes the PNG to the output and says where it went, or why it could
+// not.
 static bool WriteOutput(const std::string& output, const uint32_t* pixels, const PngText& text) {
   std::string error;
-  if (output == "-") {
-    if (WritePngStream(stdout, pixels, kImageWidth, kImageHeight, text, error)) return true;
-    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kName, error.c_str());
+  const auto png = [&](FILE* file, std::string& error) {
+    return WritePng(file, pixels, kImageWidth, kImageHeight, text, error);
+  };
+  if (!WriteSafely(output, png, error)) {
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, OutputName(output).c_str(),
+                 error.c_str());
     return false;
   }
-  if (!WritePngFile(output, pixels, kImageWidth, kImageHeight, text, error)) {
-    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, output.c_str(), error.c_str());
-    return false;
-  }
-  // Say where it went in full: the main-job script runs from elsewhere.
+  // A descriptor has no name worth saying; a file is said in full: the
+  // main-job script runs from elsewhere.
+  if (OutputDescriptor(output) >= 0) return true;
   char* full = realpath(output.c_str(), nullptr);
   std::fprintf(stderr, "wrote %s\n", full != nullptr ? full : output.c_str());
   std::free(full);
@@ -291,6 +332,7 @@ static int Run(const Options& options) {
   int status = 0;
   if (options.digest && (std::printf("%s\n", digest.c_str()) < 0 || std::fflush(stdout) != 0)) {
     std::fprintf(stderr, "%s: cannot write the digest: %s\n", kName, std::strerror(errno));
+    digestLost = true;
     status = 1;
   }
   const PngText text = {kVersion, "SHA-256 of the frame's colours: " + digest};
@@ -299,7 +341,24 @@ static int Run(const Options& options) {
   return status;
 }
 
-int main(int argc, char** argv) {
+// Whether all that went to standard output (the help, the version, a
+// verdict, the digest) reached it, as careful command-line tools check: a
+// full disk may only show at the last flush. Says why not, unless said.
+static bool CloseStandardOutput() {
+  const bool pending = __fpending(stdout) != 0;
+  const bool failed = std::ferror(stdout) != 0;
+  errno = 0;
+  // A standard output closed from the start (>&-) fails to close only with
+  // EBADF, and lost nothing if nothing was printed.
+  if (std::fclose(stdout) == 0 ? !failed : !pending && !failed && errno == EBADF) return true;
+  if (!digestLost) {
+    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kName,
+                 errno != 0 ? std::strerror(errno) : "write error");
+  }
+  return false;
+}
+
+static int Main(int argc, char** argv) {
   Options options;
   const int parsed = ParseArguments(argc, argv, options);
   if (parsed >= 0) return parsed;
@@ -309,4 +368,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: out of memory\n", kName);
     return 1;
   }
+}
+
+int main(int argc, char** argv) {
+  const int status = Main(argc, argv);
+  return CloseStandardOutput() ? status : std::max(status, 1);
 }
