@@ -1,17 +1,15 @@
 // The camera and the ray march: one fixed rotation, a simple perspective
 // and 2001 samples along every ray, each folded into the pixel's colour.
-#include <cmath>
-
 #include "scene/Scene.h"
+#include "scene/SinCos.h"
 
-void BuildViewRotation(ViewRotation& rotation) {
-  const float A = -0.5f, B = -0.5f, C = 0.0f;
-  rotation.sinA = (float)std::sin((double)A);
-  rotation.sinB = (float)std::sin((double)B);
-  rotation.sinC = (float)std::sin((double)C);
-  rotation.cosA = (float)std::cos((double)A);
-  rotation.cosB = (float)std::cos((double)B);
-  rotation.cosC = (float)std::cos((double)C);
+void BuildViewRotation(ViewRotation& rotation, View view) {
+  rotation.sinA = (float)SineOf(view.A);
+  rotation.sinB = (float)SineOf(view.B);
+  rotation.sinC = (float)SineOf(view.C);
+  rotation.cosA = (float)CosineOf(view.A);
+  rotation.cosB = (float)CosineOf(view.B);
+  rotation.cosC = (float)CosineOf(view.C);
 }
 
 float ColumnCoordinate(float x) {

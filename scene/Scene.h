@@ -54,6 +54,13 @@ struct ViewRotation {
   float cosA, cosB, cosC;
 };
 
+// A view: the rotation's three angles, in radians, about x, y and z.
+struct View {
+  float A, B, C;
+};
+// The image's view.
+constexpr View kImageView = {-0.5f, -0.5f, 0.0f};
+
 // Everything one render pass builds, about 1 MB; the draw entry keeps it on
 // its stack and hands it to the stages.
 struct Scene {
@@ -104,15 +111,17 @@ void BuildBitmapLayers(BitmapLayers& layers);
 // Applies the word, strip and banner layers, in that order, at one sample.
 void ShadeBitmapSample(const BitmapLayers& layers, float sx, float sy, float sz, Accumulator& acc);
 
-// The six sines and cosines of the fixed view rotation.
-void BuildViewRotation(ViewRotation& rotation);
+// The six sines and cosines of the view's rotation: each the double sine
+// or cosine of the angle (our own, the same on every build), rounded to
+// float.
+void BuildViewRotation(ViewRotation& rotation, View view = kImageView);
 
 // The render pass's scene build, in its order: the voxel field, the
 // bitmaps, the view rotation.
-static inline void BuildScene(Scene& scene) {
+static inline void BuildScene(Scene& scene, View view = kImageView) {
   BuildVoxelField(scene.field);
   BuildBitmapLayers(scene.layers);
-  BuildViewRotation(scene.rotation);
+  BuildViewRotation(scene.rotation, view);
 }
 
 // The horizontal and vertical pixel coordinates before rotation:
