@@ -82,7 +82,9 @@ async function RunCase(browser, name, url, {kernels, isolated, refused = ''}) {
   }
   const state = await page.evaluate(() => window.orbelune);
   const shownDigest = await page.$eval('#digest', (e) => e.textContent);
-  console.log(`${name}: ${await page.$eval('#status', (e) => e.textContent)}`);
+  const status = await page.$eval('#status', (e) => e.textContent);
+  console.log(`${name}: ${status}`);
+  Check(`${name}: the page finishes`, state.done, `still "${status}" after ${Date.now() - start} ms`);
   Check(`${name}: the page's digest is the golden one`, shownDigest === golden && state.digest === golden,
         state.failed || shownDigest);
   Check(`${name}: the canvas shows the golden image, pixel for pixel`, state.canvasDigest === golden,
@@ -128,10 +130,14 @@ async function ThreadsCases(browser, url) {
 }
 
 // A copy of the site whose SIMD module does not compile and whose scalar
-// module is missing.
+// module is missing; under no-worker/, one without the workers' script.
 function BrokenSite() {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'orbelune-broken-'));
-  for (const file of fs.readdirSync(site)) fs.copyFileSync(path.join(site, file), path.join(folder, file));
+  fs.mkdirSync(path.join(folder, 'no-worker'));
+  for (const file of fs.readdirSync(site)) {
+    fs.copyFileSync(path.join(site, file), path.join(folder, file));
+    if (file !== 'worker.js') fs.copyFileSync(path.join(site, file), path.join(folder, 'no-worker', file));
+  }
   fs.writeFileSync(path.join(folder, 'orbelune-web-simd.wasm'), 'not a WebAssembly module\n');
   fs.rmSync(path.join(folder, 'orbelune-web.js'));
   return folder;
@@ -205,6 +211,7 @@ async function FailCase(browser, name, url, module) {
     await FailCase(browser, 'a module that does not compile', broken.url, 'orbelune-web-simd');
     await FailCase(browser, 'a module that cannot be loaded', broken.url + '?kernels=scalar',
                    'orbelune-web.js');
+    await FailCase(browser, 'no script for the workers', broken.url + 'no-worker/', 'worker.js');
   } catch (error) {
     Check('the browser runs the page', false, String(error));
   } finally {
