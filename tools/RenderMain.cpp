@@ -21,6 +21,7 @@
 #include "platform/Win32.h"
 #include "render/DrawBall.h"
 #include "tools/CountMaps.h"
+#include "tools/DescriptorPath.h"
 #include "tools/FrameDigest.h"
 #include "tools/GoldenDigest.h"
 #include "tools/InputFile.h"
@@ -171,7 +172,10 @@ static int ParseArguments(int argc, char** argv, Options& options) {
     return Refuse("--digest and -o - would both write to standard output");
   if (descriptor >= 0 && isatty(descriptor))
     return Refuse("will not write a PNG to a terminal: redirect standard output or name a file");
-  if (options.check == "-" && isatty(STDIN_FILENO))
+  int input = -1;
+  if (options.check == "-") input = STDIN_FILENO;
+  if (!options.check.empty() && input < 0) DescriptorNamed(options.check, input);
+  if (input >= 0 && isatty(input))
     return Refuse("will not read a PNG from a terminal: redirect standard input or name a file");
   return -1;
 }
@@ -265,17 +269,19 @@ static int Check(const Options& options) {
   return 1;
 }
 
-// How the output is named in messages.
-static std::string OutputName(const std::string& output) {
-  return output == "-" ? "standard output" : output;
+// Says why the output cannot be written.
+static void SayCannotWrite(const std::string& output, const std::string& error) {
+  if (output == "-")
+    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kName, error.c_str());
+  else
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, output.c_str(), error.c_str());
 }
 
 // Whether the output can be written, found before the work; says why not.
 static bool OutputWritable(const std::string& output) {
   std::string error;
   if (CheckWritable(output, error)) return true;
-  std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, OutputName(output).c_str(),
-               error.c_str());
+  SayCannotWrite(output, error);
   return false;
 }
 
@@ -287,8 +293,7 @@ static bool WriteOutput(const std::string& output, const uint32_t* pixels, const
     return WritePng(file, pixels, kImageWidth, kImageHeight, text, error);
   };
   if (!WriteSafely(output, png, error)) {
-    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, OutputName(output).c_str(),
-                 error.c_str());
+    SayCannotWrite(output, error);
     return false;
   }
   // A descriptor has no name worth saying; a file is said in full: the
