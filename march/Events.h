@@ -10,46 +10,47 @@
 #include "march/SkipMaps.h"
 #include "scene/Scene.h"
 
-// A ray's crossings, more than any ray of the scene has; a ray with more
-// is looked at sample by sample.
-constexpr int kMaxEvents = 512;
+// A ray's events, more than nearly any ray of any view has; a ray with
+// more is looked at sample by sample.
+constexpr int kMaxEvents = 1024;
 // The occupied voxel cells a group of rays may meet, at most; a group near
 // more is looked at sample by sample.
 constexpr int kMaxCandidates = 128;
 
-// What the samples near a crossing change: from sample `from` to `to` (a
-// crossing, or the two ends of a near miss) they must be looked at.
+// What a ray's exact path does: a change of what blends, at `from` (it
+// holds for the samples after it), or a stretch from `from` to `to`, both
+// included, whose samples must be looked at. Every change lies at an end
+// of a stretch looked at, so no sample left unlooked lies on it.
 struct Event {
   enum Kind : uint8_t {
-    kPatternSet,  // a slab's pattern value from `from` on, where the slab is
-                  // not lit or the value does not change: no look needed.
-                  // Of events at the same sample it comes first.
-    kEnter,       // into voxel cell `cell`
-    kLeave,       // out of voxel cell `cell`
-    kSlab,        // onto (litAfter) or off a lit cell of slab `slab`, or
-                  // past an edge or corner where it may change
-    kPattern,     // across a line of slab `slab`'s pattern
-    kLook,        // a near miss of a voxel cell
+    kEnter,    // into voxel cell `cell`
+    kLeave,    // out of voxel cell `cell`
+    kSlab,     // onto (litAfter) or off the lit cells of slab `slab`
+    kPattern,  // slab `slab`'s pattern value is `pattern` from here on
+    kLook,     // samples to look at
   };
   double from, to;
   Kind kind;
-  uint8_t slab;     // kSlab, kPatternSet, kPattern
+  uint8_t slab;     // kSlab, kPattern
   bool litAfter;    // kSlab
-  uint8_t pattern;  // kPatternSet, kPattern: the value from here on
+  uint8_t pattern;  // kPattern
   int cell;         // kEnter, kLeave
 };
+
+// Before the first sample: where a ray starts.
+constexpr double kRayStart = -1e9;
 
 static inline Event CellCrossing(Event::Kind kind, double at, int cell) {
   return {at, at, kind, 0, false, 0, cell};
 }
-static inline Event NearMiss(double from, double to) {
+static inline Event Look(double from, double to) {
   return {from, to, Event::kLook, 0, false, 0, -1};
 }
 static inline Event SlabCrossing(double at, int slab, bool litAfter) {
   return {at, at, Event::kSlab, (uint8_t)slab, litAfter, 0, -1};
 }
-static inline Event PatternChange(Event::Kind kind, double at, int slab, int pattern) {
-  return {at, at, kind, (uint8_t)slab, false, (uint8_t)pattern, -1};
+static inline Event PatternChange(double at, int slab, int pattern) {
+  return {at, at, Event::kPattern, (uint8_t)slab, false, (uint8_t)pattern, -1};
 }
 
 struct Events {
@@ -73,19 +74,19 @@ struct GroupPlan {
   bool slabInReach[3];
 };
 
-// The plan for the rays of rows y to y + rows - 1 of column x. Empty
-// without a crossing bound: then every sample is looked at.
+// The plan for the rays of rows y to y + rows - 1 of column x.
 void PlanRows(const Scene& scene, const SkipMaps& maps, float x, float y, int rows,
               GroupPlan& plan);
 
-// Adds the ray's crossings into and out of the voxel cell, or its near
-// miss, unless the path passes more than a sample clear of it.
-void CellEvents(const RayPath& path, int cell, double window, Events& events);
+// Adds the ray's entries into and exits from the voxel cell, and the
+// stretches around them where a computed sample may fall on the other side
+// of a face than the exact path (near misses too).
+void CellEvents(const RayPath& path, int cell, Events& events);
 
-// Adds the crossings of slab l that matter to the ray, and the pattern's
-// value along its lit stretches. Returns whether the ray starts on a lit
-// cell.
-bool SlabEvents(const SkipMaps& maps, const RayPath& path, int l, double window, Events& events);
+// Adds what slab l blends along the ray, onto and off its lit cells and
+// its pattern's values, from its first sample on, and the stretches to
+// look at. Sets events.full where the ray meets more lines than it keeps.
+void SlabEvents(const SkipMaps& maps, const RayPath& path, int l, Events& events);
 
 // Floor and ceiling of values well within int's range, without the
 // library calls that a build for processors without SSE4.1 makes.

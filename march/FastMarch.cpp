@@ -109,57 +109,87 @@ static void Apply(const Event& x, SampleState& state) {
     case Event::kSlab:
       state.lit = (state.lit & ~(1u << x.slab)) | (x.litAfter ? 1u << x.slab : 0u);
       break;
-    case Event::kPatternSet:
     case Event::kPattern: state.pattern[x.slab] = x.pattern; break;
     case Event::kLook: break;
   }
 }
 
-// One ray: its crossings, in order; the samples next to each looked at,
-// those between them taken as the crossings say.
+// The whole samples of the stretches to look at, in order and apart.
+struct SampleRange {
+  int first, last;
+};
+
+// Splits the ray's events into its changes, in order, at the front of the
+// list (returns how many), and the samples to look at.
+static int ChangesAndLooks(Events& events, SampleRange* looks, int& lookCount) {
+  SortShort(events.list, events.count,
+            [](const Event& a, const Event& b) { return a.from < b.from; });
+  int changes = 0;
+  lookCount = 0;
+  for (int e = 0; e < events.count; ++e) {
+    const Event& x = events.list[e];
+    if (x.kind != Event::kLook) {
+      events.list[changes++] = x;
+      continue;
+    }
+    const int first = std::max(CeilInt(std::max(x.from, -1.0)), 0);
+    const int last = std::min(FloorInt(std::min(x.to, 2001.0)), 2000);
+    if (first > last) continue;
+    if (lookCount > 0 && first <= looks[lookCount - 1].last + 1)
+      looks[lookCount - 1].last = std::max(looks[lookCount - 1].last, last);
+    else
+      looks[lookCount++] = {first, last};
+  }
+  return changes;
+}
+
+// One ray: its events; the samples in the stretches to look at looked at,
+// those between them taken as the changes say.
 static void MarchRay(const MarchContext& march, const GroupPlan& plan, const Ray& ray,
                      ContributionLists& lists, int k, MarchCounts& counts, Events& events) {
   RunCollector runs = {march, ray, lists, k, counts};
   events.count = 0;
-  events.full = plan.tooMany || march.maps.crossingError < 0;
-  // The ray's own bound: most rays' coordinates move several times faster
-  // than the slowest ray's, and their windows are that much narrower.
-  const double window = events.full ? 0 : RayCrossingError(ray.path);
-  SampleState state = {-1, 0, {0, 0, 0}};
+  events.full = plan.tooMany;
   if (!events.full) {
-    for (int c = 0; c < plan.candidateCount; ++c)
-      CellEvents(ray.path, plan.candidates[c], window, events);
+    for (int c = 0; c < plan.candidateCount; ++c) CellEvents(ray.path, plan.candidates[c], events);
     for (int l = 0; l < 3; ++l) {
-      if (plan.slabInReach[l] && SlabEvents(march.maps, ray.path, l, window, events))
-        state.lit |= 1u << l;
+      if (plan.slabInReach[l]) SlabEvents(march.maps, ray.path, l, events);
     }
   }
   if (events.full) {
-    // Beyond the bounds: every sample looked at.
+    // Beyond what the march keeps: every sample looked at.
     for (int t = 0; t <= 2000; ++t) runs.Add(t, t, Evaluate(march, ray, t));
     counts.examined += kSamplesPerRay;
+    ++counts.wholeRays;
     runs.Flush();
     return;
   }
   counts.crossings += events.count;
-  SortShort(events.list, events.count, [](const Event& a, const Event& b) {
-    return a.from < b.from || (a.from == b.from && a.kind < b.kind);
-  });
-  int t = 0;
-  for (int e = 0; e < events.count && t <= 2000; ++e) {
-    const Event& x = events.list[e];
-    const bool look = x.kind != Event::kPatternSet;
-    const int lookFrom = std::max(look ? CeilInt(x.from - window) : FloorInt(x.from) + 1, t);
-    const int lookTo = look ? std::min(FloorInt(x.to + window), 2000) : lookFrom - 1;
-    runs.Add(t, std::min(lookFrom - 1, 2000), state);
-    t = std::max(t, lookFrom);
-    Apply(x, state);
-    for (; t <= lookTo; ++t) {
-      runs.Add(t, t, Evaluate(march, ray, t));
-      ++counts.examined;
+  SampleRange looks[kMaxEvents];
+  int lookCount;
+  const int changes = ChangesAndLooks(events, looks, lookCount);
+  SampleState state = {-1, 0, {0, 0, 0}};
+  int t = 0, c = 0;
+  for (int l = 0; t <= 2000;) {
+    const int lookFrom = l < lookCount ? looks[l].first : 2001;
+    if (t == lookFrom) {
+      for (; t <= looks[l].last; ++t) runs.Add(t, t, Evaluate(march, ray, t));
+      counts.examined += looks[l].last - lookFrom + 1;
+      ++l;
+      continue;
     }
+    // Samples t onwards, up to the next look or change: every change lies
+    // on a look's end, so none lies on a sample taken here.
+    for (; c < changes && events.list[c].from < t; ++c) Apply(events.list[c], state);
+    int to = lookFrom - 1;
+    if (c < changes && events.list[c].from <= to) to = std::max(CeilInt(events.list[c].from) - 1, t - 1);
+    if (to < t) {
+      Apply(events.list[c++], state);
+      continue;
+    }
+    runs.Add(t, to, state);
+    t = to + 1;
   }
-  runs.Add(t, 2000, state);
   runs.Flush();
 }
 
@@ -179,6 +209,7 @@ static void MarchGroup(const MarchContext& march, const GroupPlan& plan, float x
       counts[k].examined += n.examined;
       counts[k].runs += n.runs;
       counts[k].crossings += n.crossings;
+      counts[k].wholeRays += n.wholeRays;
     }
   }
 }

@@ -60,6 +60,7 @@ struct MarchCounts {
   uint64_t examined = 0;   // samples looked at exactly, next to crossings
   uint64_t runs = 0;       // runs of samples shaded together
   uint64_t crossings = 0;  // crossings (events) worked out, where the bounds hold
+  uint64_t wholeRays = 0;  // rays beyond the bounds, every sample looked at
 };
 
 // Marches the rays of pixels (x, y) to (x, y + rays - 1), rays <=

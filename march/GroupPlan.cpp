@@ -26,10 +26,11 @@ static constexpr StretchEnds kEnds = [] {
 }();
 
 // The occupied cells that any computed sample of the rays between two
-// paths (the group's first and last) can fall in. Over each stretch of
-// samples the exact paths lie within the box of their ends: sx, sy and sz
-// are linear in y0, and move one way along each ray (sx and sy fall, sz
-// climbs). The computed points lie far less than 1e-4 from it.
+// paths (the group's first and last) can fall in. At each depth sx, sy
+// and sz are linear in y0, so over each stretch of samples the exact paths
+// lie within the box of the outer paths' extremes there: at the stretch's
+// ends, or where a coordinate turns within it. The computed points lie
+// far less than 1e-4 from it.
 static void FindCandidates(const SkipMaps& maps, const RayPath (&paths)[2], GroupPlan& plan) {
   plan.candidateCount = 0;
   plan.tooMany = false;
@@ -41,13 +42,25 @@ static void FindCandidates(const SkipMaps& maps, const RayPath (&paths)[2], Grou
       at[2][p][e] = PathZAt(paths[p], kEnds.z0[e]);
     }
   }
+  // Where sx and sy turn on each path, and their values there:
+  // (a + b z)(50 - z) turns where z = 25 - a / (2 b).
+  double turn[2][2], turnValue[2][2];  // axis, path
+  for (int p = 0; p < 2; ++p) {
+    const double a[2] = {paths[p].ax, paths[p].ay}, b[2] = {paths[p].bx, paths[p].by};
+    for (int i = 0; i < 2; ++i) {
+      turn[i][p] = b[i] != 0 ? 25 - a[i] / (2 * b[i]) : 1e9;
+      turnValue[i][p] = (a[i] + b[i] * turn[i][p]) * HalfOf(turn[i][p]);
+    }
+  }
   for (int s = 0; s < kStretches; ++s) {
     int from[3], to[3];
     for (int a = 0; a < 3; ++a) {
-      // Falling axes are lowest at the stretch's end, the climbing one at its start.
-      const int lowEnd = a < 2 ? s + 1 : s, highEnd = a < 2 ? s : s + 1;
-      const double low = std::min(at[a][0][lowEnd], at[a][1][lowEnd]);
-      const double high = std::max(at[a][0][highEnd], at[a][1][highEnd]);
+      double low = std::min({at[a][0][s], at[a][1][s], at[a][0][s + 1], at[a][1][s + 1]});
+      double high = std::max({at[a][0][s], at[a][1][s], at[a][0][s + 1], at[a][1][s + 1]});
+      for (int p = 0; a < 2 && p < 2; ++p) {
+        if (turn[a][p] > kEnds.z0[s] && turn[a][p] < kEnds.z0[s + 1])
+          low = std::min(low, turnValue[a][p]), high = std::max(high, turnValue[a][p]);
+      }
       // Truncation differs from the floor only below 0, where both clamp to 0.
       from[a] = std::clamp((int)(low - 1e-4 + 25), 0, kGridSize - 1);
       to[a] = std::clamp((int)(high + 1e-4 + 25), 0, kGridSize - 1);
@@ -75,7 +88,6 @@ static void FindCandidates(const SkipMaps& maps, const RayPath (&paths)[2], Grou
 void PlanRows(const Scene& scene, const SkipMaps& maps, float x, float y, int rows,
               GroupPlan& plan) {
   plan = {};
-  if (maps.crossingError < 0) return;
   const float x0 = ColumnCoordinate(x);
   const RayPath ends[2] = {PathOf(scene.rotation, x0, RowCoordinate(y)),
                            PathOf(scene.rotation, x0, RowCoordinate(y + (float)(rows - 1)))};

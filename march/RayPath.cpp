@@ -1,118 +1,118 @@
-// The rays' exact paths and their crossings with cell faces.
+// The rays' exact paths, and where they lie within a band of values.
 #include "march/RayPath.h"
 
 #include <algorithm>
 #include <cmath>
-
-// Crossings are sought a little beyond the ray's ends, so that the samples
-// next to a crossing just outside the ray are looked at too.
-constexpr double kDepthLow = -10.05, kDepthHigh = 10.05;
 
 static double SampleOf(double z0) {
   return (z0 + 10) * 100;
 }
 
 RayPath PathOf(const ViewRotation& v, float x0, float y0) {
-  const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB;
-  return {x0 * cB - y0 * sA * sB, cA * sB, y0 * cA, sA, -y0 * sA * cB - x0 * sB, cA * cB};
+  const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB, sC = v.sinC, cC = v.cosC;
+  const double x = x0, y = y0;
+  return {x * cB * cC - y * sA * sB * cC + y * cA * sC,
+          cA * sB * cC + sA * sC,
+          y * cA * cC - x * cB * sC + y * sA * sB * sC,
+          sA * cC - cA * sB * sC,
+          -y * sA * cB - x * sB,
+          cA * cB};
 }
 
-// Where (a + b z0)(50 - z0) / 65, falling over the extended ray, passes s:
-// the root of -b z0^2 + (50 b - a) z0 + 50 a - 65 s within the bracket
-// (the other lies outside: the function falls all through it), by the
-// stable form of the formula. The discriminant is the square of the slope
-// at the root, which the pace bounds from below, so its rounding costs the
-// root only a few units in the last place.
-static double CrossFalling(double a, double b, double s) {
-  const auto f = [&](double z0) { return (a + b * z0) * (50 - z0) - 65 * s; };
-  if (f(kDepthLow) < 0) return -kNever;
-  if (f(kDepthHigh) > 0) return kNever;
-  const double A = -b, B = 50 * b - a, C = 50 * a - 65 * s;
-  double z0;
-  if (std::fabs(A) < 1e-12) {
-    z0 = -C / B;
+namespace {
+
+// The track as c2 z0^2 + c1 z0 + c0.
+struct Quadratic {
+  double c2, c1, c0;
+  double At(double z0) const { return (c2 * z0 + c1) * z0 + c0; }
+};
+
+Quadratic QuadraticOf(const Track& g) {
+  if (!g.perspective) return {0, g.b, g.a + g.offset};
+  // (a + b z)(50 - z) / 65 = (-b z^2 + (50 b - a) z + 50 a) / 65
+  return {-g.b / 65, (50 * g.b - g.a) / 65, 50 * g.a / 65 + g.offset};
+}
+
+// The root of q = c in [u, v], where q is monotone and passes c. Of the
+// two roots of the quadratic, by the stable form of the formula, the one
+// in [u, v]; a discriminant that rounds below 0 (c at the turning point)
+// gives the turning point.
+double Root(const Quadratic& q, double c, double u, double v) {
+  double z;
+  if (q.c2 == 0) {
+    z = (c - q.c0) / q.c1;
   } else {
-    const double q = -0.5 * (B + std::copysign(std::sqrt(std::max(B * B - 4 * A * C, 0.0)), B));
-    z0 = C / q;
-    if (!(z0 >= kDepthLow && z0 <= kDepthHigh)) z0 = q / A;
+    const double A = q.c2, B = q.c1, C = q.c0 - c;
+    const double s = -0.5 * (B + std::copysign(std::sqrt(std::max(B * B - 4 * A * C, 0.0)), B));
+    const double r1 = s != 0 ? C / s : -B / (2 * A), r2 = s / A;
+    const auto outside = [&](double r) { return r < u ? u - r : r > v ? r - v : 0.0; };
+    z = outside(r1) <= outside(r2) ? r1 : r2;
   }
-  return SampleOf(std::clamp(z0, kDepthLow, kDepthHigh));
+  return std::clamp(z, u, v);
 }
 
-double CrossX(const RayPath& path, double s) {
-  return CrossFalling(path.ax, path.bx, s);
+// Where lo <= q <= hi on [u, v], over which q is monotone.
+void Piece(const Quadratic& q, double lo, double hi, double u, double v, Spans& out) {
+  const double qu = q.At(u), qv = q.At(v);
+  double from, to;
+  if (qv >= qu) {
+    if (qv < lo || qu > hi) return;
+    from = qu >= lo ? u : Root(q, lo, u, v);
+    to = qv <= hi ? v : Root(q, hi, u, v);
+  } else {
+    if (qu < lo || qv > hi) return;
+    from = qu <= hi ? u : Root(q, hi, u, v);
+    to = qv >= lo ? v : Root(q, lo, u, v);
+  }
+  const Span span = {SampleOf(from), SampleOf(to)};
+  if (out.count > 0 && out.list[out.count - 1].to >= span.from)
+    out.list[out.count - 1].to = span.to;  // the two pieces meet at the turn
+  else
+    out.list[out.count++] = span;
 }
 
-double CrossY(const RayPath& path, double s) {
-  return CrossFalling(path.ay, path.by, s);
+}  // namespace
+
+void Preimage(const Track& g, double lo, double hi, Spans& out) {
+  out.count = 0;
+  const Quadratic q = QuadraticOf(g);
+  if (q.c2 != 0) {
+    const double turn = -q.c1 / (2 * q.c2);
+    if (turn > kDepthLow && turn < kDepthHigh) {
+      Piece(q, lo, hi, kDepthLow, turn, out);
+      Piece(q, lo, hi, turn, kDepthHigh, out);
+      return;
+    }
+  }
+  Piece(q, lo, hi, kDepthLow, kDepthHigh, out);
 }
 
-double CrossPattern(const RayPath& path, const SlabShape& shape, double n) {
-  // gx and gy are (a + b z0) h times their scales, plus constants.
-  const double wx = shape.patternX * shape.scaleX, wy = shape.patternY * shape.scaleY;
-  const double constant = shape.patternX * shape.offsetX + wy * shape.offsetY;
-  return CrossFalling(wx * path.ax + wy * path.ay, wx * path.bx + wy * path.by, n - constant);
+void Intersect(const Spans& a, const Spans& b, Spans& out) {
+  Spans both;
+  for (int i = 0, j = 0; i < a.count && j < b.count;) {
+    const double from = std::max(a.list[i].from, b.list[j].from);
+    const double to = std::min(a.list[i].to, b.list[j].to);
+    if (from <= to && both.count < kMaxSpans) both.list[both.count++] = {from, to};
+    if (a.list[i].to < b.list[j].to)
+      ++i;
+    else
+      ++j;
+  }
+  out = both;
 }
 
-double CrossZ(const RayPath& path, double s) {
-  const double z0 = (s - path.az) / path.bz;
-  if (z0 < kDepthLow) return -kNever;
-  if (z0 > kDepthHigh) return kNever;
-  return SampleOf(z0);
+double TrackAt(const Track& g, double t) {
+  return QuadraticOf(g).At(DepthOf(t));
 }
 
-// The least fall of (a + b z0)(50 - z0) / 65 per unit of z0, over the
-// extended ray: its slope is linear in z0, so the least is at an end.
-// Negative if it does not always fall.
-static double LeastFallOf(double a, double b) {
-  return std::min(-(50 * b - a - 2 * b * kDepthLow) / 65, -(50 * b - a - 2 * b * kDepthHigh) / 65);
-}
-
-// The same for every a from -aMost to aMost: linear in a too, so the least
-// is at a corner.
-static double LeastFall(double aMost, double b) {
-  return std::min(LeastFallOf(-aMost, b), LeastFallOf(aMost, b));
-}
-
-// A coordinate g = s * scale + offset, rounded to float (and a cell index
-// from it), moves at scale times the exact pace per sample (z0 steps by
-// 0.01) and strays from the exact g by scale times the path's stray plus
-// the rounding of g (half an ulp: below 256 at most 2^-17). The voxel
-// grid's s + 25 is the case of scale 1. So the bound, in samples, is
-// stray(scale) / pace, with stray(scale) = (kPathError + 2^-17 / scale) /
-// 0.01 largest at each axis's least scale: 1 for x and z, the word's
-// 1 / 1.5 for y.
-static constexpr double StrayOver(double leastScale) {
-  return (kPathError + 0x1p-17 / leastScale) / 0.01;
-}
-static constexpr double kStrayX = StrayOver(1), kStrayY = StrayOver(1 / 1.5),
-                        kStrayZ = StrayOver(1);
-static_assert(kSlabShapes[0].scaleX >= 1 && kSlabShapes[1].scaleX >= 1 &&
-              kSlabShapes[2].scaleX >= 1);
-static_assert(kSlabShapes[0].scaleY >= 1 / 1.5 && kSlabShapes[1].scaleY >= 1 / 1.5 &&
-              kSlabShapes[2].scaleY >= 1 / 1.5);
-static_assert(kSlabShapes[0].scaleZ >= 1 && kSlabShapes[1].scaleZ >= 1 &&
-              kSlabShapes[2].scaleZ >= 1);
-
-static double ErrorOfPaces(double fallX, double fallY, double climbZ) {
-  return std::max({kStrayX / fallX, kStrayY / fallY, kStrayZ / climbZ});
-}
-
-double CrossingError(const ViewRotation& v) {
-  if (!(v.sinC == 0.0f && v.cosC == 1.0f)) return -1;
-  const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB;
-  // Over every ray: x0 and y0 lie within -10 to 10.
-  const double fallX = LeastFall(10 * std::fabs(cB) + 10 * std::fabs(sA * sB), cA * sB);
-  const double fallY = LeastFall(10 * std::fabs(cA), sA);
-  const double climbZ = cA * cB;
-  if (!(fallX > 0 && fallY > 0 && climbZ > 0)) return -1;
-  const double error = ErrorOfPaces(fallX, fallY, climbZ);
-  return error < 0.45 ? error : -1;
-}
-
-double RayCrossingError(const RayPath& path) {
-  // sz climbs at bz per unit of z0 on every ray.
-  return ErrorOfPaces(LeastFallOf(path.ax, path.bx), LeastFallOf(path.ay, path.by), path.bz);
+void TrackRange(const Track& g, double from, double to, double& low, double& high) {
+  const Quadratic q = QuadraticOf(g);
+  const double u = DepthOf(from), v = DepthOf(to);
+  low = std::min(q.At(u), q.At(v)), high = std::max(q.At(u), q.At(v));
+  if (q.c2 != 0) {
+    const double turn = -q.c1 / (2 * q.c2);
+    if (turn > u && turn < v) low = std::min(low, q.At(turn)), high = std::max(high, q.At(turn));
+  }
 }
 
 CellBox LitBox(const int32_t* map, int columns, int rows) {
@@ -131,33 +131,36 @@ CellBox LitBox(const int32_t* map, int columns, int rows) {
 
 bool SlabInReach(const RayPath (&ends)[2], const SlabShape& shape, CellBox lit) {
   if (lit.lastColumn < 0) return false;
-  // The depths z0 where the paths lie within the slab's depth, widened by
-  // far more than the stray. sz is linear in y0, so the outer rays bound it.
-  double from = kDepthHigh, to = kDepthLow;
+  // The samples where the rays lie within the slab's depth, widened by far
+  // more than the stray. sz is linear in y0 and z0: where each ray enters
+  // and leaves the depth (beyond the ray's ends too) is linear in y0, so the
+  // rays between the outer ones enter and leave between theirs.
+  const double lo = shape.szLow - 1e-3, hi = shape.szHigh + 1e-3;
+  double zFrom = 1e300, zTo = -1e300;
   for (const RayPath& path : ends) {
-    from = std::min(from, DepthOf(CrossZ(path, shape.szLow - 1e-3)) - 0.02);
-    to = std::max(to, DepthOf(CrossZ(path, shape.szHigh + 1e-3)) + 0.02);
-  }
-  from = std::max(from, kDepthLow), to = std::min(to, kDepthHigh);
-  if (from > to) return false;
-  // sx and sy fall along each ray and are linear in y0, so their extremes
-  // over the rays and depths lie at the corners.
-  double sxLow = 1e9, sxHigh = -1e9, syLow = 1e9, syHigh = -1e9;
-  for (const RayPath& path : ends) {
-    for (double z0 : {from, to}) {
-      const double h = HalfOf(z0);
-      const double sx = PathXAt(path, z0, h), sy = PathYAt(path, z0, h);
-      sxLow = std::min(sxLow, sx), sxHigh = std::max(sxHigh, sx);
-      syLow = std::min(syLow, sy), syHigh = std::max(syHigh, sy);
+    if (path.bz == 0) {  // no float angle's cosine is 0; were it, the whole ray
+      zFrom = kDepthLow, zTo = kDepthHigh;
+      continue;
     }
+    const double z1 = (lo - path.az) / path.bz, z2 = (hi - path.az) / path.bz;
+    zFrom = std::min({zFrom, z1, z2}), zTo = std::max({zTo, z1, z2});
   }
-  // In the slab's columns and rows; the margin covers the stray and the
-  // rounding of gx and gy many times over.
+  zFrom = std::max(zFrom, kDepthLow), zTo = std::min(zTo, kDepthHigh);
+  if (!(zFrom <= zTo)) return false;
+  const double from = SampleOf(zFrom) - 2, to = SampleOf(zTo) + 2;
+  // At each depth the slab coordinates are linear in y0: their extremes
+  // over the rays lie on the outer rays, and along each at the stretch's
+  // ends or where it turns. The margin covers the stray and the rounding
+  // of gx and gy many times over.
   const double margin = 0.01;
-  const double gxLow = sxLow * shape.scaleX + shape.offsetX - margin;
-  const double gxHigh = sxHigh * shape.scaleX + shape.offsetX + margin;
-  const double gyLow = (syLow + shape.offsetY) * shape.scaleY - margin;
-  const double gyHigh = (syHigh + shape.offsetY) * shape.scaleY + margin;
-  return !(gxHigh < lit.firstColumn || gxLow > lit.lastColumn + 1 || gyHigh < lit.firstRow ||
-           gyLow > lit.lastRow + 1);
+  double gxLow = 1e9, gxHigh = -1e9, gyLow = 1e9, gyHigh = -1e9;
+  for (const RayPath& path : ends) {
+    double low, high;
+    TrackRange(SlabTrackX(path, shape), from, to, low, high);
+    gxLow = std::min(gxLow, low), gxHigh = std::max(gxHigh, high);
+    TrackRange(SlabTrackY(path, shape), from, to, low, high);
+    gyLow = std::min(gyLow, low), gyHigh = std::max(gyHigh, high);
+  }
+  return !(gxHigh + margin < lit.firstColumn || gxLow - margin > lit.lastColumn + 1 ||
+           gyHigh + margin < lit.firstRow || gyLow - margin > lit.lastRow + 1);
 }

@@ -1,24 +1,28 @@
-// The exact paths of the rays, and where they cross the faces of the
+// The exact paths of the rays, and where they come near the faces of the
 // cells that can contribute: the premises of the fast march's exactness
 // (the argument is in FastMarch.h).
 //
-// With the third rotation angle 0, the sample point of sample t of the ray
-// through (x0, y0) follows, exactly, polynomials in its depth
-// z0 = t / 100 - 10:
-//   sx = (x0 cB - y0 sA sB + z0 cA sB) h,  sy = (y0 cA + z0 sA) h,
-//   sz = z0 cA cB - y0 sA cB - x0 sB,       with h = p / 2 = (50 - z0) / 65.
-// The computed (float) coordinates stray from these by less than
-// kPathError. For the scene's rotation each coordinate moves one way only
-// along every ray (sx and sy fall, sz climbs), never slower than a bound,
-// so the sample where a coordinate passes a cell face is known from the
-// polynomial to a fraction of a sample.
+// For any view, the sample point of sample t of the ray through (x0, y0)
+// follows, exactly, functions of its depth z0 = t / 100 - 10:
+//   sx = (ax + bx z0) h,  sy = (ay + by z0) h,  sz = az + bz z0,
+// with h = p / 2 = (50 - z0) / 65, since the rotation is linear in
+// (x0, y0, z0) and the perspective scales x and y after it:
+//   ax = x0 cB cC - y0 sA sB cC + y0 cA sC,  bx = cA sB cC + sA sC,
+//   ay = y0 cA cC - x0 cB sC + y0 sA sB sC,  by = sA cC - cA sB sC,
+//   az = -y0 sA cB - x0 sB,                  bz = cA cB.
+// sx and sy are quadratic in z0: each may turn once along a ray, or barely
+// move; sz is linear and may barely move. The computed (float)
+// coordinates stray from these by less than kPathError, whatever the view.
 #pragma once
+
+#include <cstdint>
 
 #include "scene/Scene.h"
 
 // Computed sample coordinates stray from the exact path by a handful of
-// float roundings of values below 17 (under 1e-6 each): this is generous,
-// and the tests check it.
+// float roundings of values below 32 (each below 2e-6), through a rotation
+// that does not enlarge them: this is generous, and the tests check it on
+// every view they take.
 constexpr double kPathError = 2e-5;
 
 // The exact path of one ray, in the depth z0.
@@ -64,26 +68,73 @@ inline double PathZ(const RayPath& path, double t) {
   return PathZAt(path, DepthOf(t));
 }
 
-// The sample t (not whole, in general) where the exact coordinate passes
-// the value s. sx and sy fall along the ray, sz climbs. A crossing before
-// sample -5 or after sample 2005 gives -kNever or kNever.
-constexpr double kNever = 1e6;
-double CrossX(const RayPath& path, double s);
-double CrossY(const RayPath& path, double s);
-double CrossZ(const RayPath& path, double s);
+// Paths are followed a little beyond the ray's ends, so that samples next
+// to a face just outside the ray are looked at too: samples -5 to 2005.
+constexpr double kDepthLow = -10.05, kDepthHigh = 10.05;
 
-// A bound, in samples, on how far the sample where a computed coordinate
-// (or a cell index or slab coordinate taken from it) changes lies from the
-// crossing of the exact path: below 1/2, or negative where the rotation
-// breaks the premises (third angle not 0, or a coordinate that does not
-// move one way at a bounded pace), in which case every sample must be
-// looked at.
-double CrossingError(const ViewRotation& v);
+// One coordinate that a cell index or a slab's value is taken from, along
+// the exact path: g = (a + b z0) (50 - z0) / 65 + offset where
+// `perspective` (sx, sy and sums of them, scaled), a + b z0 + offset
+// where not (sz).
+struct Track {
+  double a, b, offset;
+  bool perspective;
+};
 
-// The same bound for one ray, from its own least paces rather than the
-// slowest ray's: several times smaller for most rays. Only for a rotation
-// with a crossing bound (CrossingError >= 0), which it never exceeds.
-double RayCrossingError(const RayPath& path);
+// A stretch of samples (not whole, in general), both ends included.
+struct Span {
+  double from, to;
+};
+
+// Up to a handful of spans, in order, apart.
+constexpr int kMaxSpans = 4;
+struct Spans {
+  Span list[kMaxSpans];
+  int count = 0;
+};
+
+// The samples of the extended ray where lo <= g <= hi: the roots of a
+// quadratic, split at its turning point, where it has one on the ray. At
+// most two spans. The ends are those of the bounds to within 1e-11 in g,
+// so a caller widens (or narrows) the bounds by kRootMargin to hold (or
+// stay within) the exact set.
+void Preimage(const Track& g, double lo, double hi, Spans& out);
+constexpr double kRootMargin = 1e-9;
+
+// The spans in both a and b.
+void Intersect(const Spans& a, const Spans& b, Spans& out);
+
+// The exact value of the track at sample t, and its least and greatest
+// over a stretch of samples (at the ends or where it turns).
+double TrackAt(const Track& g, double t);
+void TrackRange(const Track& g, double from, double to, double& low, double& high);
+
+// The tracks of a ray's coordinates, in units where a face lies at
+// whole numbers: scale s + offset (and sz with its offset).
+inline Track TrackX(const RayPath& p, double scale, double offset) {
+  return {p.ax * scale, p.bx * scale, offset, true};
+}
+inline Track TrackY(const RayPath& p, double scale, double offset) {
+  return {p.ay * scale, p.by * scale, offset, true};
+}
+inline Track TrackZ(const RayPath& p, double scale, double offset) {
+  return {p.az * scale, p.bz * scale, offset, false};
+}
+
+// How far a computed value can stray from its track, in its own units:
+// the path's stray times the scale, plus the rounding of the float value
+// (half an ulp, below 2^-17 for values below 256, where every face lies).
+constexpr double StrayOf(double scale) {
+  return kPathError * scale + 0x1p-17;
+}
+
+// The samples where a computed value can lie on the other side of face f
+// (or on it) than the exact path: where the track lies within the stray of
+// f. Wherever else a computed value is on the same side of f as the exact
+// path. Widened by the root margin.
+inline void Band(const Track& g, double f, double stray, Spans& out) {
+  Preimage(g, f - stray - kRootMargin, f + stray + kRootMargin, out);
+}
 
 // A text slab's shape, units and place in sample space.
 struct SlabShape {
@@ -102,8 +153,30 @@ constexpr SlabShape kSlabShapes[3] = {
     {kStripColumns, kStripRows, 9, 9, 10, 64, 3.5 + 5.0 / 9, -0.1, 0.2, 2, 2, 2},
     {kBannerColumns, kBannerRows, 15, 9, 10, 106, -3.5 + 5.0 / 9, 2.4, 2.7, 2, 1, 4}};
 
-// The exact slab coordinates at sample t, and the pattern's sum
-// patternX gx + patternY gy, which falls along every ray as gx and gy do.
+// The slab's columns (gx), rows (gy), depth (sz, in sample units) and
+// pattern sum (patternX gx + patternY gy) along a ray, and their strays.
+inline Track SlabTrackX(const RayPath& p, const SlabShape& s) {
+  return TrackX(p, s.scaleX, s.offsetX);
+}
+inline Track SlabTrackY(const RayPath& p, const SlabShape& s) {
+  return TrackY(p, s.scaleY, s.offsetY * s.scaleY);
+}
+inline Track SlabTrackZ(const RayPath& p) {
+  return TrackZ(p, 1, 0);
+}
+inline Track PatternTrack(const RayPath& p, const SlabShape& s) {
+  const double wx = s.patternX * s.scaleX, wy = s.patternY * s.scaleY;
+  return {wx * p.ax + wy * p.ay, wx * p.bx + wy * p.by,
+          s.patternX * s.offsetX + wy * s.offsetY, true};
+}
+// gz's faces are taken in sz: its stray there is the path's plus gz's
+// rounding over its scale (at least 1).
+constexpr double kDepthStray = StrayOf(1);
+inline double PatternStray(const SlabShape& s) {
+  return s.patternX * StrayOf(s.scaleX) + s.patternY * StrayOf(s.scaleY);
+}
+
+// The exact slab coordinates at sample t, and the pattern's sum.
 inline double SlabX(const RayPath& path, const SlabShape& shape, double t) {
   return PathX(path, t) * shape.scaleX + shape.offsetX;
 }
@@ -113,13 +186,6 @@ inline double SlabY(const RayPath& path, const SlabShape& shape, double t) {
 inline double PatternSum(const RayPath& path, const SlabShape& shape, double t) {
   return shape.patternX * SlabX(path, shape, t) + shape.patternY * SlabY(path, shape, t);
 }
-
-// The sample where the pattern's sum passes n, as CrossX. Computed pattern
-// sums (of computed gx and gy, exactly) stray from it by at most
-// patternX and patternY times gx's and gy's strays, while it falls at
-// patternX and patternY times their paces, so CrossingError bounds these
-// crossings too.
-double CrossPattern(const RayPath& path, const SlabShape& shape, double n);
 
 // The columns and rows of a bitmap between which its lit cells lie, both
 // ends included.
@@ -131,6 +197,5 @@ CellBox LitBox(const int32_t* map, int columns, int rows);
 
 // Whether any ray of a column between two rays' paths (ends) can come
 // near a lit cell of the slab within its depth: the exact paths' extremes
-// over the samples within the depth, widened far beyond their stray. Only
-// for a rotation with a crossing bound (CrossingError >= 0).
+// over the samples within the depth, widened far beyond their stray.
 bool SlabInReach(const RayPath (&ends)[2], const SlabShape& shape, CellBox lit);

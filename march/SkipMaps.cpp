@@ -29,5 +29,4 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
     maps.depthWide[t] = maps.depth[t];
     maps.halfPerspective[t] = maps.perspective[t] * 0.5f;
   }
-  maps.crossingError = CrossingError(scene.rotation);
 }

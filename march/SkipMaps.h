@@ -26,12 +26,7 @@ struct SkipMaps {
   // every ray.
   double depthWide[kSamplesPerRay + 3];
   float halfPerspective[kSamplesPerRay + 3];
-  // CrossingError of the rotation, the widest window looked at around a
-  // crossing (each ray takes its own, RayCrossingError): negative if every
-  // sample must be looked at.
-  double crossingError;
 };
 
-// The maps and tables of the built scene; a march must use them with that
-// scene (another rotation needs other bounds).
+// The maps and tables of the built scene, for any view.
 void BuildSkipMaps(const Scene& scene, SkipMaps& maps);

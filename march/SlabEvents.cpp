@@ -1,202 +1,265 @@
-// A ray's crossings of one text slab that matter: onto and off its lit
-// cells, its bitmap's edges, corners, and its pattern's lines. In four
-// phases: where the ray can meet the slab at all, the lines it crosses
-// there, which of them change what blends, and the pattern along each lit
-// stretch.
+// What one text slab blends along a ray: onto and off its lit cells, and
+// its pattern's value there, for any view.
 //
-// Cell (c, r) holds gx in (c, c + 1] and gy in (r, r + 1]. Of the last
-// column and row only the lower edge passes the range test, so they count
-// as unlit, and their lines are crossings looked at where the bitmap
-// lights them. A line with the same cells lit on both sides, over every
-// row (or column) near the ray, changes nothing, even at a corner: it is
-// left out, and a ray near no lit cell has no crossings at all.
+// A computed sample's slab state (lit or not, and the pattern value) is
+// fixed by which side of each line it lies on: the lines between columns
+// (gx whole), between rows (gy whole), the depth's two faces (sz) and the
+// pattern's lines (patternX gx + patternY gy whole). Each computed value
+// strays from its track by less than its stray, so away from every line's
+// band (where its track lies within the stray of the line) a computed
+// sample is on the exact path's side of every line, and its state is the
+// exact path's, which cannot change between two bands: taken once, at the
+// stretch's middle. Bands that overlap form a cluster. A cluster is
+// looked at unless it can change nothing: one line only, with the same
+// state on either side of it (say between two unlit cells, or a pattern
+// line where the slab is not lit).
+//
+// Cell (c, r) holds gx in [c, c + 1) and gy in [r, r + 1). Of the last
+// column and row only the lower line passes the range test, so they count
+// as unlit, and their lines are looked at where the bitmap lights them.
+// A line with the same cells lit on both sides, over every row (or
+// column) near the ray, changes nothing, even at a corner: it is left
+// out, and a ray near no lit cell has no events at all.
 #include <algorithm>
 
 #include "march/Events.h"
 
 namespace {
 
-// More lines than any ray of the scene crosses in one slab; a ray with
+// More bands than nearly any ray of any view meets in one slab; a ray with
 // more is looked at sample by sample.
-constexpr int kMost = 64;
+constexpr int kMostBands = 160;
 
-// Where the ray can meet the slab: the samples from one before its depth
-// to one after, and the columns and rows a computed sample can fall in.
-struct SlabReach {
+enum Line : int8_t { kColumnLine, kRowLine, kDepthFace, kPatternLine };
+
+struct SlabBand {
+  Span span;
+  Line what;
+  int line;
+};
+
+struct Bands {
+  SlabBand list[kMostBands];
+  int count = 0;
+  bool full = false;
+  void Add(const Track& g, double f, double stray, Line what, int line) {
+    Spans spans;
+    Band(g, f, stray, spans);
+    for (int i = 0; i < spans.count; ++i) {
+      if (count == kMostBands) {
+        full = true;
+        return;
+      }
+      list[count++] = {spans.list[i], what, line};
+    }
+  }
+};
+
+// The slab along one ray.
+struct SlabRay {
   const SlabShape* shape;
   const uint16_t* bits;  // the bitmap's lit rows, by column
-  double in, out;        // the crossings of the depth's faces
-  double from, to;
-  int column, row;  // the exact path's cell at `from`
-  double columnEnd, rowEnd;
-  int columnLow, columnHigh;
+  Track gx, gy, gz, pattern;
+  double strayX, strayY, strayPattern;
   unsigned reachedRows;
+  int columnLow, columnHigh;
   // The cells that count as lit, by column (the last column and row never).
   unsigned Cells(int c) const {
     return c >= 0 && c < shape->columns - 1 ? bits[c] & ((1u << (shape->rows - 1)) - 1) : 0u;
   }
   bool CellLit(int c, int r) const { return r >= 0 && r < 16 && (Cells(c) >> r & 1) != 0; }
-};
-
-struct Crossing {
-  double at;
-  enum What : int8_t { kDepthIn, kDepthOut, kColumn, kRow } what;
-  int line;
-};
-
-struct Crossings {
-  Crossing list[kMost];
-  int count = 0;
-};
-
-// The ray's reach into the slab; false where it comes near no lit cell.
-bool ReachOf(const SkipMaps& maps, const RayPath& path, int l, SlabReach& reach) {
-  const SlabShape& shape = kSlabShapes[l];
-  reach.shape = &shape;
-  reach.bits = maps.litRows[l];
-  reach.in = CrossZ(path, shape.szLow), reach.out = CrossZ(path, shape.szHigh);
-  if (reach.out < -2 || reach.in > 2002) return false;
-  // From a sample before the depth to one after it: one just outside may
-  // still pass the corner with the depth's face.
-  reach.from = std::max(reach.in - 1, -3.0), reach.to = std::min(reach.out + 1, 2003.0);
-  // gx and gy fall along the ray.
-  reach.column = CeilInt(SlabX(path, shape, reach.from)) - 1;
-  reach.row = CeilInt(SlabY(path, shape, reach.from)) - 1;
-  reach.columnEnd = SlabX(path, shape, reach.to), reach.rowEnd = SlabY(path, shape, reach.to);
-  // From a cell before the exact path's first to one past its last, within
-  // the bitmap.
-  reach.columnLow = std::max(CeilInt(reach.columnEnd) - 2, 0);
-  reach.columnHigh = std::min(reach.column + 1, shape.columns - 1);
-  const int rowLow = std::max(CeilInt(reach.rowEnd) - 2, 0);
-  const int rowHigh = std::min(reach.row + 1, shape.rows - 1);
-  if (reach.columnLow > reach.columnHigh || rowLow > rowHigh) return false;
-  reach.reachedRows = (2u << rowHigh) - (1u << rowLow);
-  unsigned anyLit = 0;
-  for (int c = reach.columnLow; c <= reach.columnHigh; ++c)
-    anyLit |= reach.bits[c] & reach.reachedRows;
-  return anyLit != 0;
-}
-
-// The depth faces and the lines between columns and rows that have
-// different lit cells on either side near the ray, in sample order. False
-// where there are more than it keeps.
-bool LinesCrossed(const RayPath& path, const SlabReach& reach, Crossings& crossings) {
-  const SlabShape& shape = *reach.shape;
-  Crossing* list = crossings.list;
-  int& n = crossings.count;
-  if (reach.in >= reach.from) list[n++] = {reach.in, Crossing::kDepthIn, 0};
-  if (reach.out < reach.to) list[n++] = {reach.out, Crossing::kDepthOut, 0};
-  const int lastColumn = shape.columns - 1, lastRow = shape.rows - 1;
-  for (int c = std::min(reach.column, lastColumn); c > reach.columnEnd && c >= 0 && n < kMost;
-       --c) {
-    const bool matters = ((reach.Cells(c - 1) ^ reach.Cells(c)) & reach.reachedRows) != 0 ||
-                         (c == lastColumn && (reach.bits[c] & reach.reachedRows) != 0);
-    if (matters)
-      list[n++] = {CrossX(path, (c - shape.offsetX) / shape.scaleX), Crossing::kColumn, c};
+  // As the range test and the bitmap see a value exactly on the last line.
+  bool RawLit(int c, int r) const {
+    return c >= 0 && c < shape->columns && r >= 0 && r < shape->rows && (bits[c] >> r & 1) != 0;
   }
-  for (int r = std::min(reach.row, lastRow); r > reach.rowEnd && r >= 0 && n < kMost; --r) {
-    bool matters = false;
-    for (int c = reach.columnLow; c <= reach.columnHigh; ++c) {
-      const unsigned lit = reach.Cells(c), below = r > 0 ? lit >> (r - 1) & 1 : 0;
-      matters =
-          matters || (lit >> r & 1) != below || (r == lastRow && (reach.bits[c] >> r & 1) != 0);
-    }
-    if (matters) list[n++] = {CrossY(path, r / shape.scaleY - shape.offsetY), Crossing::kRow, r};
+  bool InDepth(double t) const {
+    const double z = TrackAt(gz, t);
+    return z >= shape->szLow && z <= shape->szHigh;
   }
-  if (n == kMost) return false;
-  SortShort(list, n, [](const Crossing& a, const Crossing& b) { return a.at < b.at; });
-  return true;
-}
-
-// The stretches of the ray on lit cells, from the crossing onto them to the
-// one off.
-struct Stretch {
-  double on, off;
-};
-struct Stretches {
-  Stretch list[kMost];
-  int count = 0;
+  int Column(double t) const { return FloorInt(TrackAt(gx, t)); }
+  int Row(double t) const { return FloorInt(TrackAt(gy, t)); }
 };
 
-// Walks the crossings: a slab event where the lit state changes, at the
-// bitmap's edges, and at any two crossings within the windows of each
-// other (the exact path may pass a corner the other way round). Returns
-// whether the ray starts on a lit cell.
-bool LitStretches(const SlabReach& reach, const Crossings& crossings, int l, double window,
-                  Events& events, Stretches& stretches) {
-  const SlabShape& shape = *reach.shape;
-  bool inDepth = reach.in < reach.from;
-  int column = reach.column, row = reach.row;
-  const bool startLit = inDepth && reach.CellLit(column, row);
-  bool lit = startLit;
-  if (startLit) stretches.list[stretches.count++] = {reach.from, reach.to};
-  const int n = crossings.count;
-  for (int m = 0; m < n; ++m) {
-    const Crossing& x = crossings.list[m];
-    switch (x.what) {
-      case Crossing::kDepthIn: inDepth = true; break;
-      case Crossing::kDepthOut: inDepth = false; break;
-      case Crossing::kColumn: column = x.line - 1; break;
-      case Crossing::kRow: row = x.line - 1; break;
-    }
-    const bool after = inDepth && reach.CellLit(column, row);
-    const bool edge =
-        (x.what == Crossing::kColumn && (x.line == 0 || x.line == shape.columns - 1)) ||
-        (x.what == Crossing::kRow && (x.line == 0 || x.line == shape.rows - 1));
-    const bool close = (m > 0 && x.at - crossings.list[m - 1].at < 2 * window) ||
-                       (m + 1 < n && crossings.list[m + 1].at - x.at < 2 * window);
-    if (after != lit || edge || close) events.Add(SlabCrossing(x.at, l, after));
-    if (after && !lit) stretches.list[stretches.count++] = {x.at, reach.to};
-    if (lit && !after) stretches.list[stretches.count - 1].off = x.at;
-    lit = after;
-  }
-  return startLit;
-}
+struct SlabState {
+  bool lit;
+  int pattern;
+  bool operator==(const SlabState&) const = default;
+};
 
 // A whole number modulo m, 0 to m - 1.
 int Modulo(int n, int m) {
   return (n % m + m) % m;
 }
 
-// The pattern's sum falls along the ray: its value a sample before each
-// lit stretch, then each whole number it passes lowers its floor by one.
-// False where a stretch crosses more lines than the events should hold.
-bool PatternEvents(const RayPath& path, const SlabReach& reach, const Stretches& stretches, int l,
-                   Events& events) {
-  const SlabShape& shape = *reach.shape;
-  for (int i = 0; i < stretches.count; ++i) {
-    const double spanFrom = std::max(stretches.list[i].on - 1, reach.from);
-    const double spanTo = std::min(stretches.list[i].off + 1, reach.to);
-    const int top = FloorInt(PatternSum(path, shape, spanFrom));
-    const double bottom = PatternSum(path, shape, spanTo);
-    if (top - bottom > kMost) return false;
-    // The value steps down one at each line, counted without a division
-    // per line (a division by a count known only at run time is slow).
-    int value = Modulo(top, shape.patternCount);
-    events.Add(PatternChange(Event::kPatternSet, spanFrom, l, value));
-    for (int line = top; line > bottom; --line) {
-      value = value == 0 ? shape.patternCount - 1 : value - 1;
-      events.Add(PatternChange(Event::kPattern, CrossPattern(path, shape, line), l, value));
+// The exact path's state at t, a sample well away from every band.
+SlabState StateAt(const SlabRay& ray, double t) {
+  if (!ray.InDepth(t) || !ray.CellLit(ray.Column(t), ray.Row(t))) return {false, 0};
+  return {true, Modulo(FloorInt(TrackAt(ray.pattern, t)), ray.shape->patternCount)};
+}
+
+// The ray's reach into the slab: the bitmap's cells a computed sample in
+// the slab's depth can fall in. False where no lit cell is among them.
+bool ReachOf(const SkipMaps& maps, const RayPath& path, int l, SlabRay& ray, Span& depth) {
+  const SlabShape& shape = kSlabShapes[l];
+  ray.shape = &shape;
+  ray.bits = maps.litRows[l];
+  ray.gx = SlabTrackX(path, shape), ray.gy = SlabTrackY(path, shape);
+  ray.gz = SlabTrackZ(path), ray.pattern = PatternTrack(path, shape);
+  ray.strayX = StrayOf(shape.scaleX), ray.strayY = StrayOf(shape.scaleY);
+  ray.strayPattern = PatternStray(shape);
+  Spans spans;
+  Band(ray.gz, (shape.szLow + shape.szHigh) / 2, (shape.szHigh - shape.szLow) / 2 + kDepthStray,
+       spans);
+  if (spans.count == 0 || spans.list[0].to < -1 || spans.list[0].from > 2001) return false;
+  depth = spans.list[0];  // sz is linear: one span
+  double low, high;
+  TrackRange(ray.gx, depth.from, depth.to, low, high);
+  ray.columnLow = std::max(FloorInt(low) - 1, 0);
+  ray.columnHigh = std::min(FloorInt(high) + 1, shape.columns - 1);
+  TrackRange(ray.gy, depth.from, depth.to, low, high);
+  const int rowLow = std::max(FloorInt(low) - 1, 0);
+  const int rowHigh = std::min(FloorInt(high) + 1, shape.rows - 1);
+  if (ray.columnLow > ray.columnHigh || rowLow > rowHigh) return false;
+  ray.reachedRows = (2u << rowHigh) - (1u << rowLow);
+  unsigned anyLit = 0;
+  for (int c = ray.columnLow; c <= ray.columnHigh; ++c) anyLit |= ray.bits[c] & ray.reachedRows;
+  return anyLit != 0;
+}
+
+// The bands of the depth's faces, and of the lines between columns and
+// rows with different lit cells on either side near the ray.
+void LineBands(const SlabRay& ray, const Span& depth, Bands& bands) {
+  const SlabShape& shape = *ray.shape;
+  bands.Add(ray.gz, shape.szLow, kDepthStray, kDepthFace, 0);
+  bands.Add(ray.gz, shape.szHigh, kDepthStray, kDepthFace, 1);
+  const int lastColumn = shape.columns - 1, lastRow = shape.rows - 1;
+  double low, high;
+  TrackRange(ray.gx, depth.from, depth.to, low, high);
+  for (int c = std::max(CeilInt(low - ray.strayX), 0);
+       c <= std::min(FloorInt(high + ray.strayX), lastColumn); ++c) {
+    if (((ray.Cells(c - 1) ^ ray.Cells(c)) & ray.reachedRows) != 0 ||
+        (c == lastColumn && (ray.bits[c] & ray.reachedRows) != 0))
+      bands.Add(ray.gx, c, ray.strayX, kColumnLine, c);
+  }
+  TrackRange(ray.gy, depth.from, depth.to, low, high);
+  for (int r = std::max(CeilInt(low - ray.strayY), 0);
+       r <= std::min(FloorInt(high + ray.strayY), lastRow); ++r) {
+    bool matters = false;
+    for (int c = ray.columnLow; c <= ray.columnHigh; ++c) {
+      matters = matters || ray.CellLit(c, r) != ray.CellLit(c, r - 1) ||
+                (r == lastRow && ray.RawLit(c, r));
+    }
+    if (matters) bands.Add(ray.gy, r, ray.strayY, kRowLine, r);
+  }
+}
+
+// Overlapping bands, and whether they are of one line only.
+struct Cluster {
+  Span span;
+  Line what;
+  int line;
+  bool oneLine;
+};
+constexpr int kMostClusters = kMostBands;
+
+int ClustersOf(Bands& bands, Cluster* clusters) {
+  SortShort(bands.list, bands.count,
+            [](const SlabBand& a, const SlabBand& b) { return a.span.from < b.span.from; });
+  int n = 0;
+  for (int i = 0; i < bands.count; ++i) {
+    const SlabBand& b = bands.list[i];
+    if (n > 0 && b.span.from <= clusters[n - 1].span.to) {
+      Cluster& c = clusters[n - 1];
+      c.span.to = std::max(c.span.to, b.span.to);
+      c.oneLine = c.oneLine && c.what == b.what && c.line == b.line;
+    } else {
+      clusters[n++] = {b.span, b.what, b.line, true};
     }
   }
-  return true;
+  return n;
+}
+
+// The middle of the stretch between clusters i - 1 and i (of n), within
+// the extended ray.
+double GapMiddle(const Cluster* clusters, int n, int i) {
+  const double from = i > 0 ? clusters[i - 1].span.to : -5.0;
+  const double to = i < n ? clusters[i].span.from : 2005.0;
+  return (from + to) / 2;
+}
+
+// Whether a computed sample within a cluster of one line, with the same
+// state on either side, can have another: the cells on either side of the
+// line, where the other coordinates are the exact path's.
+bool OneLineMatters(const SlabRay& ray, const Cluster& cluster, SlabState around) {
+  const double t = (cluster.span.from + cluster.span.to) / 2;
+  if (cluster.what == kPatternLine) return around.lit;
+  if (!ray.InDepth(t) && cluster.what != kDepthFace) return false;
+  const int c = ray.Column(t), r = ray.Row(t);
+  bool lit[3];
+  switch (cluster.what) {
+    case kColumnLine: {
+      const int line = cluster.line;
+      lit[0] = ray.CellLit(line - 1, r), lit[1] = ray.CellLit(line, r);
+      lit[2] = line == ray.shape->columns - 1 ? ray.RawLit(line, r) : lit[0];
+      break;
+    }
+    case kRowLine: {
+      const int line = cluster.line;
+      lit[0] = ray.CellLit(c, line - 1), lit[1] = ray.CellLit(c, line);
+      lit[2] = line == ray.shape->rows - 1 ? ray.RawLit(c, line) : lit[0];
+      break;
+    }
+    default:  // a depth face: in the depth or out of it
+      lit[0] = ray.CellLit(c, r), lit[1] = false, lit[2] = false;
+      break;
+  }
+  return lit[0] != around.lit || lit[1] != around.lit || lit[2] != around.lit;
 }
 
 }  // namespace
 
-bool SlabEvents(const SkipMaps& maps, const RayPath& path, int l, double window, Events& events) {
-  SlabReach reach;
-  if (!ReachOf(maps, path, l, reach)) return false;
-  Crossings crossings;
-  Stretches stretches;
-  if (!LinesCrossed(path, reach, crossings)) {
-    events.full = true;
-    return false;
+void SlabEvents(const SkipMaps& maps, const RayPath& path, int l, Events& events) {
+  SlabRay ray;
+  Span depth;
+  if (!ReachOf(maps, path, l, ray, depth)) return;
+  Bands bands;
+  LineBands(ray, depth, bands);
+  Cluster clusters[kMostClusters];
+  int n = ClustersOf(bands, clusters);
+  // The pattern's lines, over each lit stretch and the clusters around it.
+  const int lineBands = bands.count;
+  for (int i = 0; i <= n && !bands.full; ++i) {
+    if (!StateAt(ray, GapMiddle(clusters, n, i)).lit) continue;
+    const double from = i > 0 ? clusters[i - 1].span.from : -5.0;
+    const double to = i < n ? clusters[i].span.to : 2005.0;
+    double low, high;
+    TrackRange(ray.pattern, from, to, low, high);
+    if (high - low > kMostBands) {
+      bands.full = true;
+      break;
+    }
+    for (int line = CeilInt(low - ray.strayPattern); line <= FloorInt(high + ray.strayPattern);
+         ++line)
+      bands.Add(ray.pattern, line, ray.strayPattern, kPatternLine, line);
   }
-  const bool startLit = LitStretches(reach, crossings, l, window, events, stretches);
-  if (!PatternEvents(path, reach, stretches, l, events)) {
+  if (bands.full) {
     events.full = true;
-    return false;
+    return;
   }
-  return startLit;
+  if (bands.count > lineBands) n = ClustersOf(bands, clusters);
+  SlabState before = StateAt(ray, GapMiddle(clusters, n, 0));
+  if (before.lit) {
+    events.Add(SlabCrossing(kRayStart, l, true));
+    events.Add(PatternChange(kRayStart, l, before.pattern));
+  }
+  for (int i = 0; i < n; ++i) {
+    const Cluster& cluster = clusters[i];
+    const SlabState after = StateAt(ray, GapMiddle(clusters, n, i + 1));
+    if (after == before && cluster.oneLine && !OneLineMatters(ray, cluster, before)) continue;
+    events.Add(Look(cluster.span.from, cluster.span.to));
+    if (after.lit != before.lit) events.Add(SlabCrossing(cluster.span.to, l, after.lit));
+    if (after.lit && (!before.lit || after.pattern != before.pattern))
+      events.Add(PatternChange(cluster.span.to, l, after.pattern));
+    before = after;
+  }
 }

@@ -64,9 +64,8 @@ void ExpectSameAsReference(int x, int y) {
   }
 }
 
-// The crossing bounds assume the third angle of the view rotation is 0.
-// Were it not, the fast march must still give the straightforward march's
-// colours: it then looks at every sample.
+// A third angle other than 0 (a view of its own, with its own maps): the
+// fast march still gives the straightforward march's colours.
 TEST(FastMarch, AnotherThirdAngleStillMatchesTheReference) {
   auto scene = std::make_unique<Scene>(TheScene().scene);
   scene->rotation.sinC = (float)std::sin(0.3), scene->rotation.cosC = (float)std::cos(0.3);
@@ -162,90 +161,6 @@ TEST(SkipMaps, OccupiedBitsAreTheOccupiedCells) {
   EXPECT_GT(occupied, 100);
   for (int column = 0; column < kGridSize * kGridSize; ++column)
     ASSERT_EQ(b.maps.occupied[column] >> kGridSize, 0u) << "column " << column;
-}
-
-// Every integer face f between the computed value and the exact one (or on
-// either) is crossed by the exact path within `error` samples of sample t.
-void ExpectFacesNearCrossing(double computed, double exact, double t, double error,
-                             const std::function<double(int)>& crossing, const char* what) {
-  for (int f = (int)std::floor(std::min(computed, exact));
-       f <= std::ceil(std::max(computed, exact)); ++f) {
-    if ((computed < f && exact < f) || (computed > f && exact > f)) continue;
-    ASSERT_LE(std::fabs(crossing(f) - t), error) << what << " face " << f << " at sample " << t;
-  }
-}
-
-// The crossings against the computed samples, ray by ray over whole columns:
-// the computed point stays far within kPathError of the exact path, and
-// wherever it falls in another voxel cell or slab cell than the exact path
-// does at the same sample, or on another side of a pattern line, the path
-// crosses the face or line between them within the bound (< 1/2) of
-// that sample; so the samples next to crossings are the only ones that can
-// surprise. Each ray is held to its own bound, RayCrossingError.
-TEST(RayPath, ComputedSamplesLeaveTheExactPathsCellsOnlyNextToCrossings) {
-  const ViewRotation& v = TheScene().scene.rotation;
-  const double slowest = CrossingError(v);
-  ASSERT_GE(slowest, 0);
-  ASSERT_LT(slowest, 0.5);
-  for (int x : {0, 1, 137, 512, 777, 1024}) {
-    for (int y = 0; y <= 768; y += (y == 0 || y >= 764) ? 1 : 4) {
-      const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
-      const RayPath path = PathOf(v, x0, y0);
-      const double error = RayCrossingError(path);
-      ASSERT_GT(error, 0);
-      ASSERT_LE(error, slowest);
-      for (int t = 0; t <= 2000; ++t) {
-        const SamplePoint s = ComputeSamplePoint(v, x0, y0, (float)t);
-        const double ex = PathX(path, t), ey = PathY(path, t), ez = PathZ(path, t);
-        ASSERT_LT(std::fabs(s.sx - ex), kPathError / 4) << x << " " << y << " " << t;
-        ASSERT_LT(std::fabs(s.sy - ey), kPathError / 4) << x << " " << y << " " << t;
-        ASSERT_LT(std::fabs(s.sz - ez), kPathError / 4) << x << " " << y << " " << t;
-        ASSERT_NEAR(CrossX(path, ex), t, 1e-6);
-        ASSERT_NEAR(CrossY(path, ey), t, 1e-6);
-        ASSERT_NEAR(CrossZ(path, ez), t, 1e-6);
-        // Voxel cells: the coordinates shifted by 25 as the cell index takes them.
-        const auto shifted = [](float u) { return (double)(float)((double)u + 25); };
-        ExpectFacesNearCrossing(
-            shifted(s.sx), ex + 25, t, error, [&](int f) { return CrossX(path, f - 25); },
-            "voxel x");
-        ExpectFacesNearCrossing(
-            shifted(s.sy), ey + 25, t, error, [&](int f) { return CrossY(path, f - 25); },
-            "voxel y");
-        ExpectFacesNearCrossing(
-            shifted(s.sz), ez + 25, t, error, [&](int f) { return CrossZ(path, f - 25); },
-            "voxel z");
-        for (int l = 0; l < 3; ++l) {
-          const SlabShape& shape = kSlabShapes[l];
-          const GridPoint g = LayerCoordinates(kBitmapLayers[l], s.sx, s.sy, s.sz);
-          ExpectFacesNearCrossing(
-              g.gx, ex * shape.scaleX + shape.offsetX, t, error,
-              [&](int f) { return CrossX(path, (f - shape.offsetX) / shape.scaleX); }, "slab x");
-          ExpectFacesNearCrossing(
-              g.gy, (ey + shape.offsetY) * shape.scaleY, t, error,
-              [&](int f) { return CrossY(path, f / shape.scaleY - shape.offsetY); }, "slab y");
-          // The pattern's sum, as LayerPattern takes it (exact in double).
-          ExpectFacesNearCrossing(
-              shape.patternX * (double)g.gx + shape.patternY * (double)g.gy,
-              PatternSum(path, shape, t), t, error,
-              [&](int f) { return CrossPattern(path, shape, f); }, "pattern");
-          for (double face : {shape.szLow, shape.szHigh}) {
-            const double depthFace = face == shape.szLow ? -1 : 2;
-            if ((g.gz < depthFace) != (ez < face) || g.gz == depthFace) {
-              ASSERT_LE(std::fabs(CrossZ(path, face) - t), error) << "slab depth at " << t;
-            }
-          }
-        }
-      }
-    }
-  }
-}
-
-// The premises hold for the scene's rotation alone: with a third angle
-// the bound says to look at every sample.
-TEST(RayPath, AnotherThirdAngleHasNoCrossingBound) {
-  ViewRotation v = TheScene().scene.rotation;
-  v.sinC = (float)std::sin(0.3), v.cosC = (float)std::cos(0.3);
-  EXPECT_LT(CrossingError(v), 0);
 }
 
 // The bounding box of a bitmap's lit cells, against the bitmap.
