@@ -37,3 +37,13 @@ string(REPLACE "\"" "" golden "${golden}")
 file(WRITE ${CMAKE_BINARY_DIR}/golden.js.new
      "// The image's digest, as tools/GoldenDigest.h holds it.\nconst kGoldenDigest = '${golden}';\n")
 configure_file(${CMAKE_BINARY_DIR}/golden.js.new ${site}/golden.js COPYONLY)
+
+# The render pass split into parts under node, as render_bench splits the
+# native one (bench/web_parts.js); not part of the page.
+add_executable(orbelune-web-parts bench/WebParts.cpp march/kernels/Dispatch.cpp
+               $<TARGET_OBJECTS:orbelune_kernels_wasm_simd>)
+target_compile_definitions(orbelune-web-parts PRIVATE ORBELUNE_KERNELS_WASM_SIMD)
+target_link_libraries(orbelune-web-parts PRIVATE orbelune_march)
+target_link_options(orbelune-web-parts PRIVATE ${web_options})
+set_target_properties(orbelune-web-parts PROPERTIES RUNTIME_OUTPUT_DIRECTORY
+                      ${CMAKE_BINARY_DIR}/bench)

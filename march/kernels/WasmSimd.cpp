@@ -25,13 +25,34 @@ D4 Splat(double v) {
   return D4{v, v, v, v};
 }
 
+D2 Low(D4 v) {
+  return __builtin_shufflevector(v, v, 0, 1);
+}
+
+D2 High(D4 v) {
+  return __builtin_shufflevector(v, v, 2, 3);
+}
+
+// Hides where a vector came from. The conversions below are two-lane
+// instructions on halves of four lanes; seeing through the halves, the
+// optimiser would make them one conversion of four lanes, which this
+// compiler turns into four scalar conversions and as many lane moves.
+v128_t Opaque(v128_t v) {
+  __asm__("" : "+r"(v));
+  return v;
+}
+
 // Round to nearest, as the conversions of the scalar code.
 F4 Narrow(D4 v) {
-  return __builtin_convertvector(v, F4);
+  const v128_t low = wasm_f32x4_demote_f64x2_zero(Opaque((v128_t)Low(v)));
+  const v128_t high = wasm_f32x4_demote_f64x2_zero(Opaque((v128_t)High(v)));
+  return (F4)wasm_i32x4_shuffle(low, high, 0, 1, 4, 5);
 }
 
 D4 Widen(F4 v) {
-  return __builtin_convertvector(v, D4);
+  const D2 low = (D2)wasm_f64x2_promote_low_f32x4(Opaque((v128_t)v));
+  const D2 high = (D2)wasm_f64x2_promote_low_f32x4(Opaque(wasm_i32x4_shuffle(v, v, 2, 3, 2, 3)));
+  return __builtin_shufflevector(low, high, 0, 1, 2, 3);
 }
 
 // Rounds each lane to float, as an assignment to a float does.
@@ -62,8 +83,8 @@ void Store(double* out, D4 v) {
 // An f64x2 operation on each half of four lanes.
 template <typename Op>
 D4 Halves(D4 v, Op op) {
-  const D2 low = (D2)op((v128_t)D2{v[0], v[1]}), high = (D2)op((v128_t)D2{v[2], v[3]});
-  return D4{low[0], low[1], high[0], high[1]};
+  const D2 low = (D2)op((v128_t)Low(v)), high = (D2)op((v128_t)High(v));
+  return __builtin_shufflevector(low, high, 0, 1, 2, 3);
 }
 
 D4 Floor(D4 v) {
