@@ -3,8 +3,8 @@
 # virtual X display without a window manager:
 #   window_repair_test.sh orbelune EXPECTED.png
 # Once the window shows the whole image, another client covers it and goes
-# away, it is moved away and back, and it is unmapped and mapped again
-# (as a minimise and restore do); after each, the screen must show the
+# away, it is moved away and back, made smaller and its size again, and it
+# is unmapped and mapped again (as a minimise and restore do); after each, the screen must show the
 # frame again (a screenshot taken a second later at the latest). Then another
 # client destroys the window (xdotool windowclose): the program must end as
 # after Alt+F4, with exit code 0 and no X error.
@@ -121,6 +121,11 @@ check "moved away, the image is elsewhere" test "$(differing)" != 0
 xdotool windowmove "$window" -2 -2
 check_repaired "moved back"
 
+xdotool windowsize "$window" 500 400
+wait_for "the resize" sh -c "xdotool getwindowgeometry '$window' | grep -q 'Geometry: 500x400'"
+xdotool windowsize "$window" 1028 772
+check_repaired "made smaller and its size again"
+
 xdotool windowunmap "$window"
 check "unmapped, the image is gone" test "$(differing)" != 0
 xdotool windowmap "$window"
@@ -140,7 +145,7 @@ for _ in $(seq 50); do
   sleep 0.2
 done
 check "destroyed by another client, the program exits with code 0 (got $status)" \
-  test "$status" = 0
-check "and without an X error" sh -c "! grep -q -e 'X Error' -e BadWindow '$work/program.log'" ||
+  test "$status" = 0 &&
+  check "and without an X error" sh -c "! grep -q -e 'X Error' -e BadWindow '$work/program.log'" ||
   sed 's/^/  /' "$work/program.log"
 finish
