@@ -14,5 +14,6 @@ for name in $names; do
       inside && /^skipped: / { sub(/^skipped: [^:]*: /, ""); print; exit }' "$log")
   printf '%s\t%s\n' "${why:-no reason given}" "$name"
 done | awk -F '\t' '
-  { tests[$1] = ($1 in tests) ? tests[$1] ", " $2 : $2; if (!($1 in seen)) { seen[$1]; order[++n] = $1 } }
+  !($1 in tests) { order[++n] = $1; tests[$1] = $2; next }
+  { tests[$1] = tests[$1] ", " $2 }
   END { for (i = 1; i <= n; ++i) print tests[order[i]] " (" order[i] ")" }'
