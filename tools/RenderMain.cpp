@@ -225,10 +225,10 @@ static int Check(const Options& options) {
   const uint32_t* pixels = image.pixels.data();
   long seeThrough = 0;
   int firstX = 0, firstY = 0;
-  for (int y = kImageHeight - 1; y >= 0; --y) {
-    for (int x = kImageWidth - 1; x >= 0; --x) {
+  for (int y = 0; y < kImageHeight; ++y) {
+    for (int x = 0; x < kImageWidth; ++x) {
       if (pixels[(size_t)y * kImageWidth + x] >> 24 == 0xFF) continue;
-      ++seeThrough, firstX = x, firstY = y;
+      if (seeThrough++ == 0) firstX = x, firstY = y;
     }
   }
   if (seeThrough > 0) {
