@@ -98,6 +98,10 @@ sigset_t CaughtSet() {
 // file is removed; the signal handlers are restored in every case.
 class TemporaryFile {
  public:
+  TemporaryFile() = default;
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
   // Creates it beside target, with the handlers in place before the file
   // exists (signals held meanwhile, so none finds a file without a name).
   int Create(const std::string& target, std::string& error) {
