@@ -62,11 +62,37 @@ const state = {drawnOrder: [], done: false, digest: '', canvasDigest: '', kernel
                failed: '', refused: []};
 window.orbelune = state;
 
+// The module, fetched and compiled once, here, for every worker: compiled
+// as it downloads where the host names its type, from its bytes otherwise.
+async function Compile(file) {
+  const response = await fetch(file);
+  if (!response.ok) throw new Error(`cannot load ${file}: ${response.status} ${response.statusText}`);
+  try {
+    const type = (response.headers.get('Content-Type') || '').split(';')[0].trim();
+    if (type === 'application/wasm' && WebAssembly.compileStreaming) {
+      return await WebAssembly.compileStreaming(response);
+    }
+    return await WebAssembly.compile(await response.arrayBuffer());
+  } catch (error) {
+    throw new Error(`${file} could not be compiled: ${error.message}`);
+  }
+}
+
+// Columns handed to each worker ahead of the one it computes: it posts a
+// column and goes on with the next, never waiting for this page's thread.
+const kAhead = 8;
+
 async function Render() {
+  const start = performance.now();
+  // Milliseconds from navigation: where the page's time goes.
+  const now = () => Math.round(performance.now());
+  state.times = {start: now()};
   const simd = HasSimd();
   const refused = [];
   const {kernels, threads} = Choices(new URLSearchParams(location.search), simd, refused);
-  const module = kernels === 'wasm-simd' ? 'orbelune-web-simd.js' : 'orbelune-web.js';
+  const module = kernels === 'wasm-simd' ? 'orbelune-web-simd' : 'orbelune-web';
+  const compiled = Compile(module + '.wasm');
+  compiled.catch(() => {});  // its failure is the page's, below
   state.threads = threads;
   state.refused = refused;
   const canvas = document.getElementById('orbelune');
@@ -88,37 +114,61 @@ async function Render() {
 
   const frame = new Uint32Array(kWidth * kHeight);
   const complete = new Uint8Array(kWidth);
-  const column = new ImageData(1, kHeight);
-  const pixels = new Uint32Array(column.data.buffer);
-  let next = 0, drawn = 0;
-  const start = performance.now();
+  let next = 0, drawn = 0, received = 0;
 
-  // Draws every column complete by now that has all those to its left.
+  // Draws every column complete by now that has all those to its left,
+  // in one piece.
   const drawReady = () => {
-    for (; drawn < kWidth && complete[drawn]; ++drawn) {
-      const colours = frame.subarray(drawn * kHeight, (drawn + 1) * kHeight);
+    let end = drawn;
+    while (end < kWidth && complete[end]) ++end;
+    if (end === drawn) return;
+    const width = end - drawn;
+    const piece = new ImageData(width, kHeight);
+    const pixels = new Uint32Array(piece.data.buffer);
+    for (let x = drawn; x < end; ++x) {
+      const colours = frame.subarray(x * kHeight, (x + 1) * kHeight);
       // COLORREF 0x00BBGGRR to RGBA bytes, opaque: little-endian 0xFFBBGGRR.
-      for (let y = 0; y < kHeight; ++y) pixels[y] = colours[y] | 0xFF000000;
-      context.putImageData(column, drawn, 0);
-      state.drawnOrder.push(drawn);
+      for (let y = 0, i = x - drawn; y < kHeight; ++y, i += width) {
+        pixels[i] = colours[y] | 0xFF000000;
+      }
+      state.drawnOrder.push(x);
     }
+    context.putImageData(piece, drawn, 0);
+    drawn = end;
     progress.value = drawn;
     status.textContent = `${drawn} of ${kWidth} columns`;
+  };
+  // Once a frame: as often as anyone can see, and no more of this thread.
+  let drawAsked = false;
+  const askDraw = () => {
+    if (drawAsked) return;
+    drawAsked = true;
+    requestAnimationFrame(() => {
+      drawAsked = false;
+      drawReady();
+    });
   };
 
   // One failing worker fails the page at once: the others are ended, and
   // no column is waited for.
   const workers = [];
   await new Promise((resolve, reject) => {
-    let finished = 0, stopped = false;
+    let stopped = false;
     const stop = (why) => {
       if (stopped) return;
       stopped = true;
       for (const worker of workers) worker.terminate();
       reject(new Error(why));
     };
+    const hand = (worker) => {
+      if (next >= kWidth) return false;
+      worker.postMessage({type: 'column', x: next++});
+      ++worker.held;
+      return true;
+    };
     for (let i = 0; i < threads; ++i) {
       const worker = new Worker('worker.js');
+      worker.held = 0;
       workers.push(worker);
       worker.onerror = (e) => {
         e.preventDefault();
@@ -129,25 +179,51 @@ async function Render() {
         const message = event.data;
         if (stopped) return;
         if (message.type === 'failed') return stop(message.why);
-        if (message.type === 'ready') state.kernels = message.kernels;
+        if (message.type === 'ready') {
+          state.kernels = message.kernels;
+          if (!state.times.ready) state.times.ready = now();
+        }
         if (message.type === 'column') {
           frame.set(message.colours, message.x * kHeight);
           complete[message.x] = 1;
-          drawReady();
-        }
-        if (next < kWidth) {
-          worker.postMessage({type: 'column', x: next++});
-        } else {
-          worker.terminate();
-          if (++finished === threads) resolve();
+          --worker.held;
+          if (++received === 1) state.times.firstColumn = now();
+          if (received === kWidth) {
+            for (const w of workers) w.terminate();
+            return resolve();
+          }
+          if (!hand(worker) && worker.held === 0) worker.terminate();
+          askDraw();
         }
       };
-      worker.postMessage({type: 'start', module, kernels});
+      worker.postMessage({type: 'load', module: module + '.js'});
+      for (let k = 0; k < kAhead; ++k) hand(worker);
     }
+    compiled.then((wasm) => {
+      state.times.compiled = now();
+      for (const worker of workers) {
+        if (stopped) return;
+        try {
+          worker.postMessage({type: 'start', wasm, kernels});
+        } catch (error) {
+          // A browser that cannot hand a module over: the worker fetches
+          // and compiles its own.
+          if (error.name !== 'DataCloneError') throw error;
+          worker.postMessage({type: 'start', wasm: null, kernels});
+        }
+      }
+    }).catch((error) => stop(error.message));
   });
   const seconds = (performance.now() - start) / 1000;
+  state.times.computed = now();
+  drawReady();
 
   const digest = Hex(await crypto.subtle.digest('SHA-256', frame.buffer));
+  state.digest = digest;
+  status.textContent = `Computed in ${seconds.toFixed(2)} s on ${threads} ` +
+                       `thread${threads > 1 ? 's' : ''} with the ${state.kernels} kernels.`;
+  document.getElementById('digest').textContent = digest;
+  state.times.shown = now();
   // The canvas read back, in the same layout: what a person sees.
   const shown = context.getImageData(0, 0, kWidth, kHeight).data;
   const fromCanvas = new Uint32Array(kWidth * kHeight);
@@ -158,10 +234,6 @@ async function Render() {
     }
   }
   state.canvasDigest = Hex(await crypto.subtle.digest('SHA-256', fromCanvas.buffer));
-  state.digest = digest;
-  status.textContent = `Computed in ${seconds.toFixed(2)} s on ${threads} ` +
-                       `thread${threads > 1 ? 's' : ''} with the ${state.kernels} kernels.`;
-  document.getElementById('digest').textContent = digest;
   const verdict = document.getElementById('verdict');
   const good = digest === kGoldenDigest && state.canvasDigest === kGoldenDigest;
   verdict.textContent = good ? '= the golden digest: the same image as every other build.'
@@ -176,6 +248,7 @@ async function Render() {
     link.click();
     URL.revokeObjectURL(link.href);
   }, 'image/png');
+  state.times.checked = now();
   state.done = true;
 }
 

@@ -1,29 +1,48 @@
-// A worker of the page: a renderer module of its own, computing the
-// columns the page hands it, one at a time. Whatever goes wrong is posted
-// as a failure: a rejection inside this async handler would never reach
-// the page's onerror, and the page would wait for ever.
+// A worker of the page: a renderer instance of its own, computing the
+// columns the page hands it. The page starts it at once with the module's
+// script ('load'), and sends it the module the page compiled ('start') and
+// a few columns ahead, so that it never waits for the page between
+// columns: columns that come before it is ready wait here. Whatever goes
+// wrong is posted as a failure: a rejection inside this async handler
+// would never reach the page's onerror, and the page would wait for ever.
 'use strict';
-let renderer = null;
+let script = '', renderer = null, failed = false;
+const waiting = [];
 
 function Fail(why) {
+  failed = true;
   postMessage({type: 'failed', why});
   close();
 }
 
-async function Start(module, kernels) {
+function Load(module) {
+  script = module;
   try {
     importScripts(module);
   } catch (error) {
     throw new Error(`cannot load ${module}: ${error.message}`);
   }
-  // The module aborts (cannot fetch or compile its .wasm) by way of
-  // onAbort; its promise need not settle then.
+}
+
+// An instance of the compiled module, or of the one the script fetches
+// itself where the page could not hand it over (wasm null).
+async function Start(wasm, kernels) {
   const instance = await new Promise((resolve, reject) => {
-    OrbeluneModule({onAbort: (why) => reject(new Error(`${module} could not start: ${why}`))})
-        .then(resolve, reject);
+    // The module aborts (cannot fetch or compile its .wasm) by way of
+    // onAbort; its promise need not settle then.
+    const settings = {onAbort: (why) => reject(new Error(`${script} could not start: ${why}`))};
+    if (wasm) {
+      settings.instantiateWasm = (imports, receive) => {
+        WebAssembly.instantiate(wasm, imports)
+            .then((made) => receive(made, wasm))
+            .catch((error) => reject(new Error(`${script} could not start: ${error.message}`)));
+        return {};
+      };
+    }
+    OrbeluneModule(settings).then(resolve, reject);
   });
   if (instance.cwrap('OrbeluneBegin', 'number', ['string'])(kernels) !== 0) {
-    throw new Error(`no kernel set '${kernels}' in ${module}`);
+    throw new Error(`no kernel set '${kernels}' in ${script}`);
   }
   const column = instance.cwrap('OrbeluneColumn', 'number', ['number']);
   renderer = {
@@ -34,14 +53,23 @@ async function Start(module, kernels) {
   postMessage({type: 'ready', kernels: renderer.kernels});
 }
 
+function Compute(x) {
+  const colours = renderer.column(x);
+  postMessage({type: 'column', x, colours}, [colours.buffer]);
+}
+
 onmessage = async (event) => {
   const message = event.data;
+  if (failed) return;
   try {
-    if (message.type === 'start') {
-      await Start(message.module, message.kernels);
+    if (message.type === 'load') {
+      Load(message.module);
+    } else if (message.type === 'start') {
+      await Start(message.wasm, message.kernels);
+      while (waiting.length > 0) Compute(waiting.shift());
     } else if (message.type === 'column') {
-      const colours = renderer.column(message.x);
-      postMessage({type: 'column', x: message.x, colours}, [colours.buffer]);
+      if (renderer) Compute(message.x);
+      else waiting.push(message.x);
     }
   } catch (error) {
     Fail(error && error.message ? error.message : String(error));
