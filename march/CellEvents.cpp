@@ -1,4 +1,6 @@
 // A ray's crossings of one occupied voxel cell's faces.
+#include <algorithm>
+
 #include "march/Events.h"
 
 // A computed sample falls in the cell where each of its three shifted
@@ -14,33 +16,45 @@ void CellEvents(const RayPath& path, int cell, Events& events) {
   // sz first: linear, and the cheapest to rule a cell out with.
   const Track tracks[3] = {TrackZ(path, 1, 25), TrackX(path, 1, 25), TrackY(path, 1, 25)};
   const int faces[3] = {k, i, j};
-  const double stray = StrayOf(1) + kRootMargin;
-  Spans near, inside, axis;
-  for (int a = 0; a < 3; ++a) {
-    Preimage(tracks[a], faces[a] - stray, faces[a] + 1 + stray, axis);
-    if (a == 0)
-      near = axis;
-    else
-      Intersect(near, axis, near);
-    if (near.count == 0) return;
+  const double stray = StrayOf(1), margin = stray + kRootMargin;
+  // Most cells near a group of rays lie clear of each one: ruled out from
+  // the depths where sz (linear) lies within the cell's faces widened by
+  // the stray, and the ranges of sx and sy there, before any root.
+  double zFrom = kDepthLow, zTo = kDepthHigh;
+  const Track& z = tracks[0];
+  if (z.c1 != 0) {
+    const double z1 = (faces[0] - margin - z.c0) / z.c1, z2 = (faces[0] + 1 + margin - z.c0) / z.c1;
+    zFrom = std::max(std::min(z1, z2), kDepthLow), zTo = std::min(std::max(z1, z2), kDepthHigh);
+    if (zFrom > zTo) return;
+  } else if (z.c0 < faces[0] - margin || z.c0 > faces[0] + 1 + margin) {
+    return;
   }
-  for (int a = 0; a < 3 && (a == 0 || inside.count > 0); ++a) {
-    Preimage(tracks[a], faces[a] + stray, faces[a] + 1 - stray, axis);
-    if (a == 0)
-      inside = axis;
-    else
-      Intersect(inside, axis, inside);
+  for (int a = 1; a < 3; ++a) {
+    double low, high;
+    TrackRange(tracks[a], (zFrom + 10) * 100, (zTo + 10) * 100, low, high);
+    if (high < faces[a] - margin || low > faces[a] + 1 + margin) return;
+  }
+  Spans near, inside, axisNear, axisInside;
+  for (int a = 0; a < 3; ++a) {
+    NearAndInside(tracks[a], faces[a], faces[a] + 1, stray, axisNear, axisInside);
+    if (a == 0) {
+      near = axisNear, inside = axisInside;
+    } else {
+      Intersect(near, axisNear, near);
+      Intersect(inside, axisInside, inside);
+    }
+    if (near.count == 0) return;
   }
   // Each span inside lies within one near.
   int s = 0;
   for (int n = 0; n < near.count; ++n) {
     double from = near.list[n].from;
     for (; s < inside.count && inside.list[s].from <= near.list[n].to; ++s) {
-      events.Add(Look(from, inside.list[s].from));
+      events.AddLook(from, inside.list[s].from);
       events.Add(CellCrossing(Event::kEnter, inside.list[s].from, cell));
       events.Add(CellCrossing(Event::kLeave, inside.list[s].to, cell));
       from = inside.list[s].to;
     }
-    events.Add(Look(from, near.list[n].to));
+    events.AddLook(from, near.list[n].to);
   }
 }

@@ -12,7 +12,7 @@
 
 // A ray's events, more than nearly any ray of any view has; a ray with
 // more is looked at sample by sample.
-constexpr int kMaxEvents = 1024;
+constexpr int kMaxEvents = 2048;
 // The occupied voxel cells a group of rays may meet, at most; a group near
 // more is looked at sample by sample.
 constexpr int kMaxCandidates = 128;
@@ -53,6 +53,17 @@ static inline Event PatternChange(double at, int slab, int pattern) {
   return {at, at, Event::kPattern, (uint8_t)slab, false, (uint8_t)pattern, -1};
 }
 
+// Floor and ceiling of values well within int's range, without the
+// library calls that a build for processors without SSE4.1 makes.
+static inline int FloorInt(double v) {
+  const int i = (int)v;
+  return i - (i > v);
+}
+static inline int CeilInt(double v) {
+  const int i = (int)v;
+  return i + (i < v);
+}
+
 struct Events {
   Event list[kMaxEvents];
   int count = 0;
@@ -62,6 +73,12 @@ struct Events {
       full = true;
     else
       list[count++] = e;
+  }
+  // A stretch to look at, unless it holds no sample of the ray: then the
+  // changes at its ends lie strictly between two samples, and need no look.
+  void AddLook(double from, double to) {
+    const int first = std::max(CeilInt(std::max(from, -1.0)), 0);
+    if (first <= std::min(FloorInt(std::min(to, 2001.0)), 2000)) Add(Look(from, to));
   }
 };
 
@@ -87,17 +104,6 @@ void CellEvents(const RayPath& path, int cell, Events& events);
 // its pattern's values, from its first sample on, and the stretches to
 // look at. Sets events.full where the ray meets more lines than it keeps.
 void SlabEvents(const SkipMaps& maps, const RayPath& path, int l, Events& events);
-
-// Floor and ceiling of values well within int's range, without the
-// library calls that a build for processors without SSE4.1 makes.
-static inline int FloorInt(double v) {
-  const int i = (int)v;
-  return i - (i > v);
-}
-static inline int CeilInt(double v) {
-  const int i = (int)v;
-  return i + (i < v);
-}
 
 // Sorts a short list in place: rays have a handful of crossings, where
 // insertion beats the general sort's set-up.

@@ -21,28 +21,16 @@ RayPath PathOf(const ViewRotation& v, float x0, float y0) {
 
 namespace {
 
-// The track as c2 z0^2 + c1 z0 + c0.
-struct Quadratic {
-  double c2, c1, c0;
-  double At(double z0) const { return (c2 * z0 + c1) * z0 + c0; }
-};
-
-Quadratic QuadraticOf(const Track& g) {
-  if (!g.perspective) return {0, g.b, g.a + g.offset};
-  // (a + b z)(50 - z) / 65 = (-b z^2 + (50 b - a) z + 50 a) / 65
-  return {-g.b / 65, (50 * g.b - g.a) / 65, 50 * g.a / 65 + g.offset};
-}
-
-// The root of q = c in [u, v], where q is monotone and passes c. Of the
+// The root of g = c in [u, v], where g is monotone and passes c. Of the
 // two roots of the quadratic, by the stable form of the formula, the one
 // in [u, v]; a discriminant that rounds below 0 (c at the turning point)
 // gives the turning point.
-double Root(const Quadratic& q, double c, double u, double v) {
+double Root(const Track& g, double c, double u, double v) {
   double z;
-  if (q.c2 == 0) {
-    z = (c - q.c0) / q.c1;
+  if (g.c2 == 0) {
+    z = (c - g.c0) / g.c1;
   } else {
-    const double A = q.c2, B = q.c1, C = q.c0 - c;
+    const double A = g.c2, B = g.c1, C = g.c0 - c;
     const double s = -0.5 * (B + std::copysign(std::sqrt(std::max(B * B - 4 * A * C, 0.0)), B));
     const double r1 = s != 0 ? C / s : -B / (2 * A), r2 = s / A;
     const auto outside = [&](double r) { return r < u ? u - r : r > v ? r - v : 0.0; };
@@ -51,19 +39,7 @@ double Root(const Quadratic& q, double c, double u, double v) {
   return std::clamp(z, u, v);
 }
 
-// Where lo <= q <= hi on [u, v], over which q is monotone.
-void Piece(const Quadratic& q, double lo, double hi, double u, double v, Spans& out) {
-  const double qu = q.At(u), qv = q.At(v);
-  double from, to;
-  if (qv >= qu) {
-    if (qv < lo || qu > hi) return;
-    from = qu >= lo ? u : Root(q, lo, u, v);
-    to = qv <= hi ? v : Root(q, hi, u, v);
-  } else {
-    if (qu < lo || qv > hi) return;
-    from = qu <= hi ? u : Root(q, hi, u, v);
-    to = qv >= lo ? v : Root(q, lo, u, v);
-  }
+void Append(Spans& out, double from, double to) {
   const Span span = {SampleOf(from), SampleOf(to)};
   if (out.count > 0 && out.list[out.count - 1].to >= span.from)
     out.list[out.count - 1].to = span.to;  // the two pieces meet at the turn
@@ -71,20 +47,118 @@ void Piece(const Quadratic& q, double lo, double hi, double u, double v, Spans& 
     out.list[out.count++] = span;
 }
 
-}  // namespace
+// Where lo <= g <= hi on [u, v], over which g is monotone.
+void Piece(const Track& g, double lo, double hi, double u, double v, Spans& out) {
+  const double gu = g.At(u), gv = g.At(v);
+  double from, to;
+  if (gv >= gu) {
+    if (gv < lo || gu > hi) return;
+    from = gu >= lo ? u : Root(g, lo, u, v);
+    to = gv <= hi ? v : Root(g, hi, u, v);
+  } else {
+    if (gu < lo || gv > hi) return;
+    from = gu <= hi ? u : Root(g, hi, u, v);
+    to = gv >= lo ? v : Root(g, lo, u, v);
+  }
+  Append(out, from, to);
+}
 
-void Preimage(const Track& g, double lo, double hi, Spans& out) {
-  out.count = 0;
-  const Quadratic q = QuadraticOf(g);
-  if (q.c2 != 0) {
-    const double turn = -q.c1 / (2 * q.c2);
-    if (turn > kDepthLow && turn < kDepthHigh) {
-      Piece(q, lo, hi, kDepthLow, turn, out);
-      Piece(q, lo, hi, turn, kDepthHigh, out);
+
+// A face's crossing on a monotone piece, and the distance from it within
+// which g stays within the stray of the face, if the pace bounds it.
+struct Crossing {
+  bool tried = false, paced = false;
+  double z, w;
+};
+
+// NearAndInside on [u, v], over which g is monotone. In terms of the
+// rising value r = sign g, with faces a < b.
+void NearAndInsidePiece(const Track& g, double lo, double hi, double s, double u, double v,
+                        Spans& near, Spans& inside) {
+  const double gu = g.At(u), gv = g.At(v);
+  const double sign = gv >= gu ? 1 : -1;
+  const double a = sign > 0 ? lo : -hi, b = sign > 0 ? hi : -lo;
+  const double ru = sign * gu, rv = sign * gv;
+  if (rv < a - s || ru > b + s) return;
+  Crossing atA, atB;
+  // Where r = face + offset (offset +s or -s): at an end, from the pace
+  // at the face's crossing, or from a root of its own.
+  const auto where = [&](double face, double offset, Crossing& x) {
+    const double target = face + offset;
+    if (ru >= target) return u;
+    if (rv <= target) return v;
+    if (!x.tried) {
+      x.tried = true;
+      if (ru < face && face < rv) {
+        x.z = Root(g, sign * face, u, v);
+        const double d = std::fabs(2 * g.c2 * x.z + g.c1);
+        if (d * d >= 200 * std::fabs(g.c2) * s) x.paced = true, x.w = 1.01 * s / d;
+      }
+    }
+    if (x.paced) return std::clamp(offset > 0 ? x.z + x.w : x.z - x.w, u, v);
+    return Root(g, sign * target, u, v);
+  };
+  // r rises along the piece, so each set runs from where r reaches its
+  // lower bound to where it passes its upper one.
+  Append(near, where(a, -s, atA), where(b, s, atB));
+  if (rv < a + s || ru > b - s || a + s > b - s) return;
+  const double from = where(a, s, atA), to = where(b, -s, atB);
+  if (from <= to) Append(inside, from, to);
+}
+
+// Band on [u, v], over which g is monotone.
+void BandPiece(const Track& g, double f, double stray, double u, double v, Spans& out) {
+  const double gu = g.At(u), gv = g.At(v);
+  const double low = std::min(gu, gv), high = std::max(gu, gv);
+  if (high < f - stray || low > f + stray) return;
+  if (low < f && high > f) {
+    // Crossed at z with slope d: within w of z, |g - f| >= |d| w - |c2| w^2,
+    // which is at least the stray at w = 1.01 stray / |d| where
+    // d^2 >= 200 |c2| stray; and w then stays within [u, v] but at the
+    // extended ray's ends (the turn lies |d| / (2 |c2|) away).
+    const double z = Root(g, f, u, v), d = 2 * g.c2 * z + g.c1;
+    if (d * d >= 200 * std::fabs(g.c2) * stray) {
+      const double w = 1.01 * stray / std::fabs(d);
+      Append(out, std::max(z - w, u), std::min(z + w, v));
       return;
     }
   }
-  Piece(q, lo, hi, kDepthLow, kDepthHigh, out);
+  Piece(g, f - stray, f + stray, u, v, out);
+}
+
+}  // namespace
+
+void Band(const Track& g, double f, double stray, Spans& out) {
+  out.count = 0;
+  stray += kRootMargin;
+  if (g.turn != kNoTurn) {
+    BandPiece(g, f, stray, kDepthLow, g.turn, out);
+    BandPiece(g, f, stray, g.turn, kDepthHigh, out);
+  } else {
+    BandPiece(g, f, stray, kDepthLow, kDepthHigh, out);
+  }
+}
+
+void NearAndInside(const Track& g, double lo, double hi, double stray, Spans& near,
+                   Spans& inside) {
+  near.count = inside.count = 0;
+  stray += kRootMargin;
+  if (g.turn != kNoTurn) {
+    NearAndInsidePiece(g, lo, hi, stray, kDepthLow, g.turn, near, inside);
+    NearAndInsidePiece(g, lo, hi, stray, g.turn, kDepthHigh, near, inside);
+  } else {
+    NearAndInsidePiece(g, lo, hi, stray, kDepthLow, kDepthHigh, near, inside);
+  }
+}
+
+void Preimage(const Track& g, double lo, double hi, Spans& out) {
+  out.count = 0;
+  if (g.turn != kNoTurn) {
+    Piece(g, lo, hi, kDepthLow, g.turn, out);
+    Piece(g, lo, hi, g.turn, kDepthHigh, out);
+  } else {
+    Piece(g, lo, hi, kDepthLow, kDepthHigh, out);
+  }
 }
 
 void Intersect(const Spans& a, const Spans& b, Spans& out) {
@@ -101,17 +175,12 @@ void Intersect(const Spans& a, const Spans& b, Spans& out) {
   out = both;
 }
 
-double TrackAt(const Track& g, double t) {
-  return QuadraticOf(g).At(DepthOf(t));
-}
-
 void TrackRange(const Track& g, double from, double to, double& low, double& high) {
-  const Quadratic q = QuadraticOf(g);
-  const double u = DepthOf(from), v = DepthOf(to);
-  low = std::min(q.At(u), q.At(v)), high = std::max(q.At(u), q.At(v));
-  if (q.c2 != 0) {
-    const double turn = -q.c1 / (2 * q.c2);
-    if (turn > u && turn < v) low = std::min(low, q.At(turn)), high = std::max(high, q.At(turn));
+  const double u = DepthOf(from), v = DepthOf(to), gu = g.At(u), gv = g.At(v);
+  low = std::min(gu, gv), high = std::max(gu, gv);
+  if (g.turn > u && g.turn < v) {
+    const double turn = g.At(g.turn);
+    low = std::min(low, turn), high = std::max(high, turn);
   }
 }
 

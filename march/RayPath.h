@@ -75,11 +75,25 @@ constexpr double kDepthLow = -10.05, kDepthHigh = 10.05;
 // One coordinate that a cell index or a slab's value is taken from, along
 // the exact path: g = (a + b z0) (50 - z0) / 65 + offset where
 // `perspective` (sx, sy and sums of them, scaled), a + b z0 + offset
-// where not (sz).
+// where not (sz); kept as c2 z0^2 + c1 z0 + c0, with the depth where it
+// turns, if it turns on the extended ray.
 struct Track {
-  double a, b, offset;
-  bool perspective;
+  double c2, c1, c0;
+  double turn;  // kNoTurn where it does not
+  double At(double z0) const { return (c2 * z0 + c1) * z0 + c0; }
 };
+constexpr double kNoTurn = 1e300;
+
+constexpr Track MakeTrack(double a, double b, double offset, bool perspective) {
+  // (a + b z)(50 - z) / 65 = (-b z^2 + (50 b - a) z + 50 a) / 65
+  Track g = perspective ? Track{-b / 65, (50 * b - a) / 65, 50 * a / 65 + offset, kNoTurn}
+                        : Track{0, b, a + offset, kNoTurn};
+  if (g.c2 != 0) {
+    const double turn = -g.c1 / (2 * g.c2);
+    if (turn > kDepthLow && turn < kDepthHigh) g.turn = turn;
+  }
+  return g;
+}
 
 // A stretch of samples (not whole, in general), both ends included.
 struct Span {
@@ -101,24 +115,34 @@ struct Spans {
 void Preimage(const Track& g, double lo, double hi, Spans& out);
 constexpr double kRootMargin = 1e-9;
 
+// Where lo <= g <= hi, as `near`, a superset widened by the stray, and
+// `inside`, a subset narrowed by it (each with the root margin): both from
+// the two roots at lo and hi, widened or narrowed by the pace there, where
+// the curvature cannot undo that within the stray (as Band), else from
+// roots of their own.
+void NearAndInside(const Track& g, double lo, double hi, double stray, Spans& near,
+                   Spans& inside);
+
 // The spans in both a and b.
 void Intersect(const Spans& a, const Spans& b, Spans& out);
 
 // The exact value of the track at sample t, and its least and greatest
 // over a stretch of samples (at the ends or where it turns).
-double TrackAt(const Track& g, double t);
+inline double TrackAt(const Track& g, double t) {
+  return g.At(DepthOf(t));
+}
 void TrackRange(const Track& g, double from, double to, double& low, double& high);
 
 // The tracks of a ray's coordinates, in units where a face lies at
-// whole numbers: scale s + offset (and sz with its offset).
+// whole numbers: scale s + offset.
 inline Track TrackX(const RayPath& p, double scale, double offset) {
-  return {p.ax * scale, p.bx * scale, offset, true};
+  return MakeTrack(p.ax * scale, p.bx * scale, offset, true);
 }
 inline Track TrackY(const RayPath& p, double scale, double offset) {
-  return {p.ay * scale, p.by * scale, offset, true};
+  return MakeTrack(p.ay * scale, p.by * scale, offset, true);
 }
 inline Track TrackZ(const RayPath& p, double scale, double offset) {
-  return {p.az * scale, p.bz * scale, offset, false};
+  return MakeTrack(p.az * scale, p.bz * scale, offset, false);
 }
 
 // How far a computed value can stray from its track, in its own units:
@@ -130,11 +154,12 @@ constexpr double StrayOf(double scale) {
 
 // The samples where a computed value can lie on the other side of face f
 // (or on it) than the exact path: where the track lies within the stray of
-// f. Wherever else a computed value is on the same side of f as the exact
-// path. Widened by the root margin.
-inline void Band(const Track& g, double f, double stray, Spans& out) {
-  Preimage(g, f - stray - kRootMargin, f + stray + kRootMargin, out);
-}
+// f, widened by the root margin; wherever else a computed value is on the
+// same side of f as the exact path. Where the track crosses f at a pace
+// that the curvature cannot undo within the band, the band is taken from
+// the pace there (one root); elsewhere (near where it turns, or a near
+// miss) from the roots at both edges.
+void Band(const Track& g, double f, double stray, Spans& out);
 
 // A text slab's shape, units and place in sample space.
 struct SlabShape {
@@ -166,8 +191,8 @@ inline Track SlabTrackZ(const RayPath& p) {
 }
 inline Track PatternTrack(const RayPath& p, const SlabShape& s) {
   const double wx = s.patternX * s.scaleX, wy = s.patternY * s.scaleY;
-  return {wx * p.ax + wy * p.ay, wx * p.bx + wy * p.by,
-          s.patternX * s.offsetX + wy * s.offsetY, true};
+  return MakeTrack(wx * p.ax + wy * p.ay, wx * p.bx + wy * p.by,
+                   s.patternX * s.offsetX + wy * s.offsetY, true);
 }
 // gz's faces are taken in sz: its stray there is the path's plus gz's
 // rounding over its scale (at least 1).

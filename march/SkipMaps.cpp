@@ -23,6 +23,21 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
       }
     }
   }
+  for (int l = 0; l < 3; ++l) {
+    for (int c = 0; c < kBannerColumns; ++c) {
+      maps.litRowsOver[l][0][c] = maps.litRows[l][c];
+      maps.rowLinesOver[l][0][c] = (uint16_t)RowLines(maps, l, c);
+    }
+    for (int level = 1; level < kColumnLevels; ++level) {
+      for (int c = 0; c < kBannerColumns; ++c) {
+        const int other = std::min(c + (1 << (level - 1)), kBannerColumns - 1);
+        maps.litRowsOver[l][level][c] =
+            maps.litRowsOver[l][level - 1][c] | maps.litRowsOver[l][level - 1][other];
+        maps.rowLinesOver[l][level][c] =
+            maps.rowLinesOver[l][level - 1][c] | maps.rowLinesOver[l][level - 1][other];
+      }
+    }
+  }
   for (int t = 0; t < kSamplesPerRay + 3; ++t) {
     maps.depth[t] = SampleDepth((float)std::min(t, kSamplesPerRay - 1));
     maps.perspective[t] = PerspectiveFactor(maps.depth[t]);

@@ -28,7 +28,7 @@ namespace {
 
 // More bands than nearly any ray of any view meets in one slab; a ray with
 // more is looked at sample by sample.
-constexpr int kMostBands = 160;
+constexpr int kMostBands = 512;
 
 enum Line : int8_t { kColumnLine, kRowLine, kDepthFace, kPatternLine };
 
@@ -63,10 +63,9 @@ struct SlabRay {
   double strayX, strayY, strayPattern;
   unsigned reachedRows;
   int columnLow, columnHigh;
-  // The cells that count as lit, by column (the last column and row never).
-  unsigned Cells(int c) const {
-    return c >= 0 && c < shape->columns - 1 ? bits[c] & ((1u << (shape->rows - 1)) - 1) : 0u;
-  }
+  const SkipMaps* maps;
+  int l;
+  unsigned Cells(int c) const { return CountedLitRows(*maps, l, c); }
   bool CellLit(int c, int r) const { return r >= 0 && r < 16 && (Cells(c) >> r & 1) != 0; }
   // As the range test and the bitmap see a value exactly on the last line.
   bool RawLit(int c, int r) const {
@@ -86,10 +85,13 @@ struct SlabState {
   bool operator==(const SlabState&) const = default;
 };
 
-// A whole number modulo m, 0 to m - 1.
+// A whole number modulo m, 0 to m - 1, for m a power of two (the
+// patterns' counts), in two's complement.
 int Modulo(int n, int m) {
-  return (n % m + m) % m;
+  return n & (m - 1);
 }
+static_assert(kSlabShapes[0].patternCount == 2 && kSlabShapes[1].patternCount == 2 &&
+              kSlabShapes[2].patternCount == 4);
 
 // The exact path's state at t, a sample well away from every band.
 SlabState StateAt(const SlabRay& ray, double t) {
@@ -103,6 +105,7 @@ bool ReachOf(const SkipMaps& maps, const RayPath& path, int l, SlabRay& ray, Spa
   const SlabShape& shape = kSlabShapes[l];
   ray.shape = &shape;
   ray.bits = maps.litRows[l];
+  ray.maps = &maps, ray.l = l;
   ray.gx = SlabTrackX(path, shape), ray.gy = SlabTrackY(path, shape);
   ray.gz = SlabTrackZ(path), ray.pattern = PatternTrack(path, shape);
   ray.strayX = StrayOf(shape.scaleX), ray.strayY = StrayOf(shape.scaleY);
@@ -121,14 +124,12 @@ bool ReachOf(const SkipMaps& maps, const RayPath& path, int l, SlabRay& ray, Spa
   const int rowHigh = std::min(FloorInt(high) + 1, shape.rows - 1);
   if (ray.columnLow > ray.columnHigh || rowLow > rowHigh) return false;
   ray.reachedRows = (2u << rowHigh) - (1u << rowLow);
-  unsigned anyLit = 0;
-  for (int c = ray.columnLow; c <= ray.columnHigh; ++c) anyLit |= ray.bits[c] & ray.reachedRows;
-  return anyLit != 0;
+  return (OverColumns(maps.litRowsOver[l], ray.columnLow, ray.columnHigh) & ray.reachedRows) != 0;
 }
 
 // The bands of the depth's faces, and of the lines between columns and
 // rows with different lit cells on either side near the ray.
-void LineBands(const SlabRay& ray, const Span& depth, Bands& bands) {
+void LineBands(const SkipMaps& maps, int l, const SlabRay& ray, const Span& depth, Bands& bands) {
   const SlabShape& shape = *ray.shape;
   bands.Add(ray.gz, shape.szLow, kDepthStray, kDepthFace, 0);
   bands.Add(ray.gz, shape.szHigh, kDepthStray, kDepthFace, 1);
@@ -142,14 +143,10 @@ void LineBands(const SlabRay& ray, const Span& depth, Bands& bands) {
       bands.Add(ray.gx, c, ray.strayX, kColumnLine, c);
   }
   TrackRange(ray.gy, depth.from, depth.to, low, high);
+  const unsigned rowLines = OverColumns(maps.rowLinesOver[l], ray.columnLow, ray.columnHigh);
   for (int r = std::max(CeilInt(low - ray.strayY), 0);
        r <= std::min(FloorInt(high + ray.strayY), lastRow); ++r) {
-    bool matters = false;
-    for (int c = ray.columnLow; c <= ray.columnHigh; ++c) {
-      matters = matters || ray.CellLit(c, r) != ray.CellLit(c, r - 1) ||
-                (r == lastRow && ray.RawLit(c, r));
-    }
-    if (matters) bands.Add(ray.gy, r, ray.strayY, kRowLine, r);
+    if ((rowLines >> r & 1) != 0) bands.Add(ray.gy, r, ray.strayY, kRowLine, r);
   }
 }
 
@@ -223,7 +220,7 @@ void SlabEvents(const SkipMaps& maps, const RayPath& path, int l, Events& events
   Span depth;
   if (!ReachOf(maps, path, l, ray, depth)) return;
   Bands bands;
-  LineBands(ray, depth, bands);
+  LineBands(maps, l, ray, depth, bands);
   Cluster clusters[kMostClusters];
   int n = ClustersOf(bands, clusters);
   // The pattern's lines, over each lit stretch and the clusters around it.
@@ -256,7 +253,7 @@ void SlabEvents(const SkipMaps& maps, const RayPath& path, int l, Events& events
     const Cluster& cluster = clusters[i];
     const SlabState after = StateAt(ray, GapMiddle(clusters, n, i + 1));
     if (after == before && cluster.oneLine && !OneLineMatters(ray, cluster, before)) continue;
-    events.Add(Look(cluster.span.from, cluster.span.to));
+    events.AddLook(cluster.span.from, cluster.span.to);
     if (after.lit != before.lit) events.Add(SlabCrossing(cluster.span.to, l, after.lit));
     if (after.lit && (!before.lit || after.pattern != before.pattern))
       events.Add(PatternChange(cluster.span.to, l, after.pattern));

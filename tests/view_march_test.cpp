@@ -1,0 +1,292 @@
+// The fast march on every test view: the bands where a computed sample may
+// lie across a face hold every sample that does, and the march gives the
+// straightforward march's accumulators, bit for bit, on whole columns and
+// on the rays that graze faces, along them or where they turn.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "tests/BuiltScene.h"
+#include "tests/TestViews.h"
+
+namespace {
+
+const Built& ViewScene(int v) {
+  static std::unique_ptr<Built> built[kTestViewCount];
+  if (!built[v]) {
+    built[v] = std::make_unique<Built>();
+    BuildScene(built[v]->scene, kTestViews[v].view);
+    BuildSkipMaps(built[v]->scene, built[v]->maps);
+  }
+  return *built[v];
+}
+
+std::string Named(int v) {
+  const View& view = kTestViews[v].view;
+  char text[128];
+  std::snprintf(text, sizeof text, "view %s (%.9g, %.9g, %.9g)", kTestViews[v].name, view.A,
+                view.B, view.C);
+  return text;
+}
+
+// Whether sample t lies within one of the spans.
+bool Within(const Spans& spans, double t) {
+  for (int i = 0; i < spans.count; ++i) {
+    if (t >= spans.list[i].from && t <= spans.list[i].to) return true;
+  }
+  return false;
+}
+
+// Every face f between a computed value and the exact one, or that the
+// computed value lies on, has sample t within its band. Returns how many
+// faces were crossed so.
+int ExpectWithinBands(double computed, double exact, double t, const Track& track, double stray,
+                      const char* what, const std::string& where) {
+  int crossed = 0;
+  for (double f = std::floor(std::min(computed, exact)); f <= std::ceil(std::max(computed, exact));
+       ++f) {
+    if ((computed < f && exact < f) || (computed > f && exact > f)) continue;
+    ++crossed;
+    Spans band;
+    Band(track, f, stray, band);
+    EXPECT_TRUE(Within(band, t)) << where << ": " << what << " face " << f << " at sample " << t
+                                 << ", computed " << computed << ", exact " << exact;
+  }
+  return crossed;
+}
+
+// The premises, for each view, on every sample of rays across the frame:
+// the computed coordinates stray from the exact path by less than
+// kPathError, and wherever a computed cell index, slab column or row,
+// depth test or pattern value differs from the exact path's (or lies on a
+// face), the sample lies within that face's band.
+TEST(Views, ComputedSamplesCrossFacesOnlyWithinTheirBands) {
+  for (int v = 0; v < kTestViewCount; ++v) {
+    const ViewRotation& rotation = ViewScene(v).scene.rotation;
+    int crossed = 0;
+    for (int x : {0, 1, 512, 1024, 97 + 41 * v}) {
+      for (int y = 0; y <= 768; y += (y % 192 <= 1 || y % 192 >= 191) ? 1 : 7) {
+        const std::string where = Named(v) + ", pixel " + std::to_string(x) + ", " +
+                                  std::to_string(y);
+        const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
+        const RayPath path = PathOf(rotation, x0, y0);
+        const Track voxel[3] = {TrackX(path, 1, 25), TrackY(path, 1, 25), TrackZ(path, 1, 25)};
+        for (int t = 0; t <= 2000; ++t) {
+          const SamplePoint s = ComputeSamplePoint(rotation, x0, y0, (float)t);
+          const double computed[3] = {s.sx, s.sy, s.sz};
+          const double exact[3] = {PathX(path, t), PathY(path, t), PathZ(path, t)};
+          for (int a = 0; a < 3; ++a) {
+            ASSERT_LT(std::fabs(computed[a] - exact[a]), kPathError / 2)
+                << where << ", sample " << t << ", axis " << a;
+            // The cell index's coordinates, shifted by 25 as VoxelCellIndex does.
+            crossed += ExpectWithinBands((float)(computed[a] + 25), exact[a] + 25, t, voxel[a],
+                                         StrayOf(1), "voxel", where);
+          }
+          for (int l = 0; l < 3; ++l) {
+            const SlabShape& shape = kSlabShapes[l];
+            const GridPoint g = LayerCoordinates(kBitmapLayers[l], s.sx, s.sy, s.sz);
+            const Track gx = SlabTrackX(path, shape), gy = SlabTrackY(path, shape);
+            const Track pattern = PatternTrack(path, shape);
+            crossed += ExpectWithinBands(g.gx, TrackAt(gx, t), t, gx, StrayOf(shape.scaleX),
+                                         "slab column", where);
+            crossed += ExpectWithinBands(g.gy, TrackAt(gy, t), t, gy, StrayOf(shape.scaleY),
+                                         "slab row", where);
+            // The pattern's sum as LayerPattern takes it (exact in double).
+            crossed += ExpectWithinBands(
+                shape.patternX * (double)g.gx + shape.patternY * (double)g.gy,
+                TrackAt(pattern, t), t, pattern, PatternStray(shape), "pattern", where);
+            for (const double face : {shape.szLow, shape.szHigh}) {
+              const double depthFace = face == shape.szLow ? -1 : 2;
+              if ((g.gz < depthFace) != (exact[2] < face) || g.gz == depthFace) {
+                ++crossed;
+                Spans band;
+                Band(SlabTrackZ(path), face, kDepthStray, band);
+                EXPECT_TRUE(Within(band, t)) << where << ": slab depth at sample " << t;
+              }
+            }
+          }
+        }
+        if (HasFailure()) return;
+      }
+    }
+    std::printf("%s: %d computed values across or on a face, each within its band\n",
+                Named(v).c_str(), crossed);
+  }
+}
+
+// The pixel alone, and as each ray of a group (the group's rays share the
+// occupied cells found near them, so each place in it is tried), with
+// every kernel set.
+void ExpectSameAsReference(const Built& b, int x, int y, const std::string& view) {
+  const Accumulator reference = AccumulatePixel(b.scene, (float)x, (float)y);
+  const uint64_t contributing = ContributingSamples(b.scene, x, y);
+  const auto lists = std::make_unique<ContributionLists>();
+  for (const MarchKernels* kernels : AllKernels()) {
+    const MarchContext march = {b.scene, b.maps, *kernels};
+    MarchCounts counts;
+    const Accumulator alone = MarchPixelFast(march, (float)x, (float)y, &counts);
+    ASSERT_PRED2(SameBits, alone, reference)
+        << view << ", pixel " << x << ", " << y << ", " << kernels->name;
+    ASSERT_EQ(counts.evaluated, contributing) << view << ", pixel " << x << ", " << y;
+    for (int k = 0; k < kGroupRays; ++k) {
+      if (y - k < 0 || y - k + kGroupRays > kColumnHeight) continue;
+      MarchCounts group[kGroupRays];
+      CollectGroup(march, (float)x, (float)(y - k), kGroupRays, *lists, group);
+      Accumulator accs[kGroupRays];
+      kernels->blendGroup(*lists, kGroupRays, accs);
+      ASSERT_PRED2(SameBits, accs[k], reference)
+          << view << ", pixel " << x << ", " << y << " as ray " << k << ", " << kernels->name;
+    }
+  }
+}
+
+// Whole columns of every view, marched as the render pass does: the
+// middle column (x0 = 0, where sx stays on a face in some views), the
+// edges, and one of the view's own. Each view's count of rays looked at
+// whole (beyond the bounds) is printed.
+TEST(Views, WholeColumnsMatchTheReference) {
+  const auto lists = std::make_unique<ContributionLists>();
+  for (int v = 0; v < kTestViewCount; ++v) {
+    const Built& b = ViewScene(v);
+    uint64_t whole = 0, looked = 0;
+    for (int x : {0, 512, 1024, 203 + 37 * v}) {
+      std::vector<Accumulator> reference(kColumnHeight);
+      std::vector<int> contributing(kColumnHeight);
+      for (int y = 0; y <= 768; ++y) {
+        reference[y] = AccumulatePixel(b.scene, (float)x, (float)y);
+        contributing[y] = ContributingSamples(b.scene, x, y);
+      }
+      for (const MarchKernels* kernels : AllKernels()) {
+        std::vector<Accumulator> column(kColumnHeight);
+        std::vector<MarchCounts> counts(kColumnHeight);
+        MarchColumnFast({b.scene, b.maps, *kernels}, x, *lists, column.data(), counts.data());
+        for (int y = 0; y <= 768; ++y) {
+          ASSERT_PRED2(SameBits, column[y], reference[y])
+              << Named(v) << ", pixel " << x << ", " << y << ", " << kernels->name;
+          ASSERT_EQ(counts[y].evaluated, (uint64_t)contributing[y])
+              << Named(v) << ", pixel " << x << ", " << y;
+          if (kernels == AllKernels().front()) {
+            whole += counts[y].wholeRays, looked += counts[y].examined;
+          }
+        }
+      }
+    }
+    std::printf("%s: 4 columns, %llu samples looked at, %llu rays looked at whole\n",
+                Named(v).c_str(), (unsigned long long)looked, (unsigned long long)whole);
+  }
+}
+
+// Whether the voxel cell or one of its neighbours holds an object.
+bool NearOccupied(const VoxelField& field, int cell) {
+  const auto [i, j, k] = CellIndicesOf(cell);
+  for (int a = std::max(i - 1, 0); a <= std::min(i + 1, kGridSize - 1); ++a)
+    for (int b = std::max(j - 1, 0); b <= std::min(j + 1, kGridSize - 1); ++b)
+      for (int c = std::max(k - 1, 0); c <= std::min(k + 1, kGridSize - 1); ++c)
+        if (field.radiusGrid[CellAt(a, b, c)] > 0) return true;
+  return false;
+}
+
+// Whether the computed point is on or next to a lit cell of some slab,
+// within its depth.
+bool NearLit(const Scene& scene, const SamplePoint& s) {
+  for (BitmapLayer layer : kBitmapLayers) {
+    const GridPoint g = LayerCoordinates(layer, s.sx, s.sy, s.sz);
+    if (!(g.gz >= -1.01f && g.gz <= 2.01f)) continue;
+    for (float dx : {-1.0f, 0.0f, 1.0f}) {
+      for (float dy : {-1.0f, 0.0f, 1.0f}) {
+        const GridPoint n = {g.gx + dx, g.gy + dy, std::clamp(g.gz, -1.0f, 2.0f)};
+        if (LayerCellLit(scene.layers, layer, n)) return true;
+      }
+    }
+  }
+  return false;
+}
+
+// How near a value comes to a whole number.
+double ToWhole(double u) {
+  return std::fabs(u - std::round(u));
+}
+
+// The rays of each view whose exact paths pass closest to a face where it
+// matters (an occupied cell or a lit slab cell near): along the ray, and
+// where sx or sy turns (there the path may graze a face it never crosses).
+TEST(Views, GrazingRaysMatchTheReference) {
+  for (int v = 0; v < kTestViewCount; ++v) {
+    const Built& b = ViewScene(v);
+    struct Graze {
+      double distance;
+      int x, y;
+    };
+    std::vector<Graze> along, turning;
+    // The nearest few of each column, so that no one column (say the middle
+    // one, on a face all along) takes every place.
+    for (int x = 5 + 3 * v; x <= 1024; x += 128) {
+      std::vector<Graze> column;
+      for (int y = v % 3; y <= 768; y += 3) {
+        const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
+        double nearest = 1;
+        for (int t = 0; t <= 2000; ++t) {
+          const SamplePoint s = ComputeSamplePoint(b.scene.rotation, x0, y0, (float)t);
+          if (NearOccupied(b.scene.field, VoxelCellIndex(s.sx, s.sy, s.sz))) {
+            for (float u : {s.sx, s.sy, s.sz}) nearest = std::min(nearest, ToWhole(u));
+          }
+          if (NearLit(b.scene, s)) {
+            for (BitmapLayer layer : kBitmapLayers) {
+              const GridPoint g = LayerCoordinates(layer, s.sx, s.sy, s.sz);
+              const SlabShape& shape = kSlabShapes[layer];
+              nearest = std::min({nearest, ToWhole(g.gx) / shape.scaleX,
+                                  ToWhole(g.gy) / shape.scaleY, std::fabs(g.gz + 1.0) / shape.scaleZ,
+                                  std::fabs(g.gz - 2.0) / shape.scaleZ});
+            }
+          }
+        }
+        column.push_back({nearest, x, y});
+      }
+      std::partial_sort(column.begin(), column.begin() + 3, column.end(),
+                        [](const Graze& a, const Graze& b) { return a.distance < b.distance; });
+      along.insert(along.end(), column.begin(), column.begin() + 3);
+    }
+    // Where sx or sy turns on a ray: how near the turning value is to a
+    // voxel face, or to the word's columns and rows, over rays across the
+    // whole frame (the turning point alone, so every column).
+    for (int x = 0; x <= 1024; ++x) {
+      for (int y = x % 2; y <= 768; y += 2) {
+        const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
+        const RayPath path = PathOf(b.scene.rotation, x0, y0);
+        double nearest = 1;
+        for (const Track& track : {TrackX(path, 1, 0), TrackY(path, 1, 0)}) {
+          if (track.turn == kNoTurn || track.turn < -10 || track.turn > 10) continue;
+          const float t = (float)std::round((track.turn + 10) * 100);
+          const SamplePoint s = ComputeSamplePoint(b.scene.rotation, x0, y0, t);
+          const double value = track.At(track.turn);
+          if (NearOccupied(b.scene.field, VoxelCellIndex(s.sx, s.sy, s.sz)))
+            nearest = std::min(nearest, ToWhole(value));
+          if (NearLit(b.scene, s)) {
+            const SlabShape& word = kSlabShapes[kWordLayer];
+            nearest = std::min({nearest, ToWhole(value * word.scaleX + word.offsetX),
+                                ToWhole((value + word.offsetY) * word.scaleY)});
+          }
+        }
+        if (nearest < 1) turning.push_back({nearest, x, y});
+      }
+    }
+    const auto nearer = [](const Graze& a, const Graze& b) { return a.distance < b.distance; };
+    const size_t alongCount = along.size();
+    std::sort(along.begin(), along.end(), nearer);
+    const size_t turningCount = std::min<size_t>(12, turning.size());
+    std::partial_sort(turning.begin(), turning.begin() + turningCount, turning.end(), nearer);
+    for (size_t i = 0; i < alongCount; ++i) ExpectSameAsReference(b, along[i].x, along[i].y, Named(v));
+    for (size_t i = 0; i < turningCount; ++i)
+      ExpectSameAsReference(b, turning[i].x, turning[i].y, Named(v));
+    if (HasFatalFailure()) return;
+    std::printf("%s: %zu grazing rays (nearest %.2g), %zu turning near a face (nearest %.2g)\n",
+                Named(v).c_str(), alongCount, along[0].distance, turningCount,
+                turningCount > 0 ? turning[0].distance : 1.0);
+  }
+}
+
+}  // namespace
