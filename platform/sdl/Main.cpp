@@ -14,11 +14,13 @@
 #include "platform/sdl/EventSource.h"
 #include "platform/sdl/Queue.h"
 #include "platform/sdl/SdlWindow.h"
+#include "platform/sdl/Stages.h"
 #include "platform/sdl/Video.h"
 
 static const UINT kErrorBox = MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL;
 
 int main(int argc, char** argv) {
+  ReportStage("main");
   std::string error;
   if (!EnsureRenderStack(error)) {
     MessageBoxA(nullptr, ("Not enough stack: " + error).c_str(), "Error!", kErrorBox);

@@ -10,6 +10,7 @@
 #include "platform/sdl/Queue.h"
 #include "platform/sdl/SdlEvents.h"
 #include "platform/sdl/SdlWindow.h"
+#include "platform/sdl/Stages.h"
 #include "platform/sdl/Video.h"
 #include "platform/sdl/X11Windows.h"
 
@@ -38,8 +39,9 @@ static void Present(NativeWindow* window) {
     // A resized window's surface is new: clear what the canvas does not cover.
     if (shown->w != window->canvas->w || shown->h != window->canvas->h)
       SDL_FillRect(shown, nullptr, 0);
-    if (SDL_BlitSurface(window->canvas, nullptr, shown, nullptr) == 0)
-      SDL_UpdateWindowSurface(window->sdl);
+    if (SDL_BlitSurface(window->canvas, nullptr, shown, nullptr) == 0 &&
+        SDL_UpdateWindowSurface(window->sdl) == 0)
+      CountPresent();
   }
   window->dirty = false;
   window->dc.drawn = 0;
@@ -57,6 +59,7 @@ static void PresentSoon(NativeWindow* window) {
 
 void WindowSurfaceDrawn(HDC hdc) {
   hdc->drawn = 0;
+  CountColumnDrawn();
   PresentSoon(static_cast<HWND>(hdc->owner)->native);
 }
 
@@ -105,6 +108,7 @@ static void DrawClientEdge(SDL_Surface* canvas, int edge) {
 static NativeWindow* Open(HWND hwnd, const char* title, int x, int y, int width, int height,
                           int edge) {
   if (!StartVideo()) return nullptr;
+  ReportStage("video-started");
   UseEventSource(&kSdlEvents, SDL_GetTicks64);
   SDL_Window* sdl =
       SDL_CreateWindow(title, x, y, width, height, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
@@ -148,6 +152,7 @@ static void Show(NativeWindow* window, bool visible) {
   if (visible) {
     SDL_ShowWindow(window->sdl);
     Present(window);
+    ReportStage("window-shown");
   } else {
     SDL_HideWindow(window->sdl);
   }
