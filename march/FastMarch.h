@@ -2,40 +2,53 @@
 // straightforward march (AccumulatePixel), bit for bit, with a small part
 // of the work.
 //
-// Why it is exact. This is the one statement of the argument; the files
-// it names hold the details and point back here.
-//  1. The premises (RayPath.h). With the scene's rotation each sample
-//     coordinate follows a known polynomial in the sample's depth, the
-//     computed float coordinates stray from it by less than kPathError,
-//     and each moves one way only along every ray at a pace bounded from
-//     below. So a computed coordinate, a voxel cell index or slab cell
-//     taken from it, or a slab's pattern sum, can differ from the exact
-//     path's only within w = RayCrossingError samples (the stray over the
-//     ray's least pace, below 1/2) of where the exact path crosses the
-//     face or line between them.
-//  2. The crossings (Events.h). For each ray the march solves where the
-//     exact path enters and leaves the occupied voxel cells near it and
-//     where it comes onto and off each slab's lit cells, crosses the
-//     bitmaps' edges, its depth faces and its pattern lines, and notes
-//     any two crossings within 2w of each other (a corner the path may
-//     pass either way).
-//  3. The looks (FastMarch.cpp). Every sample within w of such a crossing
-//     is looked at with the definitions. Every other sample lies on the
-//     same side of every face as the exact path, so the layers it blends
-//     in, and each slab's pattern value, are those of the exact path's
-//     cell there, which cannot change between two crossings: it needs no
-//     look, and a stretch of such samples is one run.
+// Why it is exact, for any view. This is the one statement of the
+// argument; the files it names hold the details and point back here.
+//  1. The premises (RayPath.h). Along each ray every sample coordinate
+//     follows a known function of the sample's depth, whatever the
+//     view's three angles: sz is linear, sx and sy are quadratic (the
+//     perspective scales after the rotation), so each moves either way,
+//     may turn once, or may barely move. The computed float coordinates
+//     stray from it by less than kPathError. So a computed value that a
+//     cell index, a slab's column, row or depth test or its pattern value
+//     is taken from (a track) lies on the exact path's side of a face
+//     wherever the track is farther from the face than the value's stray.
+//     The samples where it is not are the face's band (Band): around each
+//     crossing, about stray / pace samples where the pace bounds it, about
+//     sqrt(stray / curvature) near a turn, and wherever the path only
+//     grazes the face (a near miss). Bands are solved from the tracks'
+//     roots, at most two per face.
+//  2. The events (Events.h). For each ray the march works out, for each
+//     occupied voxel cell near it, where the exact path lies within the
+//     cell's faces narrowed by the stray (every computed sample inside)
+//     and where within them widened by it (outside that, none):
+//     CellEvents; and for each slab, the bands of its depth faces, of the
+//     lines between columns and rows with differently lit cells, and of
+//     its pattern's lines where it is lit, merged where they overlap:
+//     SlabEvents. Each gives what changes (into or out of a cell, onto or
+//     off a slab's lit cells, the pattern's value) at the end of a stretch
+//     to look at.
+//  3. The looks (FastMarch.cpp). Every sample in a stretch to look at is
+//     looked at with the definitions. Every other sample lies on the
+//     exact path's side of every face that matters, so the layers it
+//     blends in, and each slab's pattern value, are those of the exact
+//     path there, which cannot change between two stretches: it needs no
+//     look, and a stretch of such samples is one run. (A slab's band that
+//     can change nothing, one line with the same cells lit on either side,
+//     needs no look.)
 //  4. The runs (Kernels.h). The samples of a run that blend are shaded
 //     with the definitions (the scalar kernels), or by vector code that
 //     evaluates the same operations lane by lane, each shortcut argued
 //     beside it, and blended in the straightforward march's order with
 //     the same blend.
-//  5. Where a premise fails (another rotation, more occupied cells near a
-//     group or more crossings on a ray than the march keeps), every sample
-//     of the ray is looked at.
-// The tests hold each part: the bound against every sample of whole
-// columns, the vector kernels against the scalar ones, and the fast march
-// against the straightforward one, accumulator for accumulator.
+//  5. Where the march would keep more than it has room for (more occupied
+//     cells near a group, more events on a ray, more bands in a slab),
+//     every sample of the ray is looked at: the safety net, counted in
+//     MarchCounts::wholeRays.
+// The tests hold each part on a fixed list of views: every computed sample
+// across a face within its band, the vector kernels against the scalar
+// ones, and the fast march against the straightforward one, accumulator
+// for accumulator.
 #pragma once
 
 #include <cstdint>

@@ -11,12 +11,17 @@ static double SampleOf(double z0) {
 RayPath PathOf(const ViewRotation& v, float x0, float y0) {
   const double sA = v.sinA, cA = v.cosA, sB = v.sinB, cB = v.cosB, sC = v.sinC, cC = v.cosC;
   const double x = x0, y = y0;
-  return {x * cB * cC - y * sA * sB * cC + y * cA * sC,
-          cA * sB * cC + sA * sC,
-          y * cA * cC - x * cB * sC + y * sA * sB * sC,
-          sA * cC - cA * sB * sC,
-          -y * sA * cB - x * sB,
-          cA * cB};
+  RayPath path = {x * cB * cC - y * sA * sB * cC + y * cA * sC,
+                  cA * sB * cC + sA * sC,
+                  y * cA * cC - x * cB * sC + y * sA * sB * sC,
+                  sA * cC - cA * sB * sC,
+                  -y * sA * cB - x * sB,
+                  cA * cB,
+                  {}, {}, {}};
+  path.x = MakeTrack(path.ax, path.bx, 0, true);
+  path.y = MakeTrack(path.ay, path.by, 0, true);
+  path.z = MakeTrack(path.az, path.bz, 0, false);
+  return path;
 }
 
 namespace {

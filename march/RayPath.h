@@ -25,11 +25,45 @@
 // every view they take.
 constexpr double kPathError = 2e-5;
 
+// Paths are followed a little beyond the ray's ends, so that samples next
+// to a face just outside the ray are looked at too: samples -5 to 2005.
+constexpr double kDepthLow = -10.05, kDepthHigh = 10.05;
+
+// One coordinate that a cell index or a slab's value is taken from, along
+// the exact path: g = (a + b z0) (50 - z0) / 65 + offset where
+// `perspective` (sx, sy and sums of them, scaled), a + b z0 + offset
+// where not (sz); kept as c2 z0^2 + c1 z0 + c0, with the depth where it
+// turns, if it turns on the extended ray.
+struct Track {
+  double c2, c1, c0;
+  double turn;  // kNoTurn where it does not
+  double At(double z0) const { return (c2 * z0 + c1) * z0 + c0; }
+};
+constexpr double kNoTurn = 1e300;
+
+constexpr Track MakeTrack(double a, double b, double offset, bool perspective) {
+  // (a + b z)(50 - z) / 65 = (-b z^2 + (50 b - a) z + 50 a) / 65
+  constexpr double k = 1.0 / 65;  // the bounds leave room for an ulp's difference
+  Track g = perspective ? Track{-b * k, (50 * b - a) * k, 50 * a * k + offset, kNoTurn}
+                        : Track{0, b, a + offset, kNoTurn};
+  if (g.c2 != 0) {
+    const double turn = -g.c1 / (2 * g.c2);
+    if (turn > kDepthLow && turn < kDepthHigh) g.turn = turn;
+  }
+  return g;
+}
+
+// The track scaled and shifted: scale g + offset. It turns where g does.
+constexpr Track Scaled(const Track& g, double scale, double offset) {
+  return {g.c2 * scale, g.c1 * scale, g.c0 * scale + offset, g.turn};
+}
+
 // The exact path of one ray, in the depth z0.
 struct RayPath {
   double ax, bx;  // sx = (ax + bx z0) (50 - z0) / 65
   double ay, by;  // sy = (ay + by z0) (50 - z0) / 65
   double az, bz;  // sz = az + bz z0
+  Track x, y, z;  // the same as tracks, worked out once per ray
 };
 
 RayPath PathOf(const ViewRotation& v, float x0, float y0);
@@ -66,33 +100,6 @@ inline double PathY(const RayPath& path, double t) {
 }
 inline double PathZ(const RayPath& path, double t) {
   return PathZAt(path, DepthOf(t));
-}
-
-// Paths are followed a little beyond the ray's ends, so that samples next
-// to a face just outside the ray are looked at too: samples -5 to 2005.
-constexpr double kDepthLow = -10.05, kDepthHigh = 10.05;
-
-// One coordinate that a cell index or a slab's value is taken from, along
-// the exact path: g = (a + b z0) (50 - z0) / 65 + offset where
-// `perspective` (sx, sy and sums of them, scaled), a + b z0 + offset
-// where not (sz); kept as c2 z0^2 + c1 z0 + c0, with the depth where it
-// turns, if it turns on the extended ray.
-struct Track {
-  double c2, c1, c0;
-  double turn;  // kNoTurn where it does not
-  double At(double z0) const { return (c2 * z0 + c1) * z0 + c0; }
-};
-constexpr double kNoTurn = 1e300;
-
-constexpr Track MakeTrack(double a, double b, double offset, bool perspective) {
-  // (a + b z)(50 - z) / 65 = (-b z^2 + (50 b - a) z + 50 a) / 65
-  Track g = perspective ? Track{-b / 65, (50 * b - a) / 65, 50 * a / 65 + offset, kNoTurn}
-                        : Track{0, b, a + offset, kNoTurn};
-  if (g.c2 != 0) {
-    const double turn = -g.c1 / (2 * g.c2);
-    if (turn > kDepthLow && turn < kDepthHigh) g.turn = turn;
-  }
-  return g;
 }
 
 // A stretch of samples (not whole, in general), both ends included.
@@ -136,13 +143,13 @@ void TrackRange(const Track& g, double from, double to, double& low, double& hig
 // The tracks of a ray's coordinates, in units where a face lies at
 // whole numbers: scale s + offset.
 inline Track TrackX(const RayPath& p, double scale, double offset) {
-  return MakeTrack(p.ax * scale, p.bx * scale, offset, true);
+  return Scaled(p.x, scale, offset);
 }
 inline Track TrackY(const RayPath& p, double scale, double offset) {
-  return MakeTrack(p.ay * scale, p.by * scale, offset, true);
+  return Scaled(p.y, scale, offset);
 }
 inline Track TrackZ(const RayPath& p, double scale, double offset) {
-  return MakeTrack(p.az * scale, p.bz * scale, offset, false);
+  return Scaled(p.z, scale, offset);
 }
 
 // How far a computed value can stray from its track, in its own units:

@@ -225,8 +225,10 @@ void SlabEvents(const SkipMaps& maps, const RayPath& path, int l, Events& events
   int n = ClustersOf(bands, clusters);
   // The pattern's lines, over each lit stretch and the clusters around it.
   const int lineBands = bands.count;
+  bool anyLit = false;
   for (int i = 0; i <= n && !bands.full; ++i) {
     if (!StateAt(ray, GapMiddle(clusters, n, i)).lit) continue;
+    anyLit = true;
     const double from = i > 0 ? clusters[i - 1].span.from : -5.0;
     const double to = i < n ? clusters[i].span.to : 2005.0;
     double low, high;
@@ -244,15 +246,24 @@ void SlabEvents(const SkipMaps& maps, const RayPath& path, int l, Events& events
     return;
   }
   if (bands.count > lineBands) n = ClustersOf(bands, clusters);
-  SlabState before = StateAt(ray, GapMiddle(clusters, n, 0));
-  if (before.lit) {
-    events.Add(SlabCrossing(kRayStart, l, true));
-    events.Add(PatternChange(kRayStart, l, before.pattern));
+  SlabState before = {false, 0};
+  if (anyLit) {
+    before = StateAt(ray, GapMiddle(clusters, n, 0));
+    if (before.lit) {
+      events.Add(SlabCrossing(kRayStart, l, true));
+      events.Add(PatternChange(kRayStart, l, before.pattern));
+    }
   }
   for (int i = 0; i < n; ++i) {
     const Cluster& cluster = clusters[i];
-    const SlabState after = StateAt(ray, GapMiddle(clusters, n, i + 1));
-    if (after == before && cluster.oneLine && !OneLineMatters(ray, cluster, before)) continue;
+    // Unlit all along where no stretch is lit.
+    const SlabState after = anyLit ? StateAt(ray, GapMiddle(clusters, n, i + 1)) : before;
+    if (after == before) {
+      // A cluster that holds no sample of the ray changes nothing.
+      const int first = std::max(CeilInt(std::max(cluster.span.from, -1.0)), 0);
+      if (first > std::min(FloorInt(std::min(cluster.span.to, 2001.0)), 2000)) continue;
+      if (cluster.oneLine && !OneLineMatters(ray, cluster, before)) continue;
+    }
     events.AddLook(cluster.span.from, cluster.span.to);
     if (after.lit != before.lit) events.Add(SlabCrossing(cluster.span.to, l, after.lit));
     if (after.lit && (!before.lit || after.pattern != before.pattern))
