@@ -12,6 +12,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/LargePages.h"
+
 // Working storage for a thread's columns, left uninitialised: of its 1 MB
 // a column touches only what its rays use, a few hundred bytes each.
 static std::unique_ptr<ContributionLists> NewLists() {
@@ -103,7 +105,16 @@ void MarchColumns(const MarchContext& march, int threads, HDC hdc,
   threads = std::min(threads, kColumnCount);
   if (threads <= 1) return MarchColumnsInOrder(march, hdc, drawColumn);
 
-  std::vector<COLORREF> colours((size_t)kColumnCount * kColumnHeight);
+  // The columns wait here to be drawn: 3 MB written at once by a new
+  // process, so on large pages where the system has them.
+  struct Free {
+    size_t bytes;
+    void operator()(COLORREF* memory) const { FreeLargePages(memory, bytes); }
+  };
+  const size_t bytes = (size_t)kColumnCount * kColumnHeight * sizeof(COLORREF);
+  const std::unique_ptr<COLORREF[], Free> colours(
+      static_cast<COLORREF*>(AllocateLargePages(bytes)), Free{bytes});
+  if (!colours) throw std::bad_alloc();
   std::unique_ptr<std::atomic<int>[]> done(new std::atomic<int>[kColumnCount]);
   for (int x = 0; x < kColumnCount; ++x) done[x].store(0);
   const auto marchColumn = [&](ContributionLists& lists, int x) {

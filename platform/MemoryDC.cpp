@@ -1,13 +1,14 @@
 // Memory device contexts and DIB sections: the surface that the headless
 // renderer and the tests draw into.
-#include <cstdlib>
 #include <new>
 
+#include "platform/LargePages.h"
 #include "platform/Surface.h"
 
 struct HBITMAP__ {
   PixelSurface surface;
   uint32_t* pixels;
+  size_t bytes;
   HDC selectedInto;
 };
 
@@ -64,14 +65,15 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
   const long long height = header.biHeight < 0 ? -(long long)header.biHeight : header.biHeight;
   if (width <= 0 || height <= 0 || width > 32768 || height > 32768) return nullptr;
 
-  uint32_t* pixels =
-      static_cast<uint32_t*>(std::calloc((size_t)(width * height), sizeof(uint32_t)));
+  const size_t bytes = (size_t)(width * height) * sizeof(uint32_t);
+  uint32_t* pixels = static_cast<uint32_t*>(AllocateLargePages(bytes));
   HBITMAP bitmap = pixels ? new (std::nothrow) HBITMAP__{} : nullptr;
   if (bitmap == nullptr) {
-    std::free(pixels);
+    FreeLargePages(pixels, bytes);
     return nullptr;
   }
   bitmap->pixels = pixels;
+  bitmap->bytes = bytes;
   bitmap->surface.width = (int)width;
   bitmap->surface.height = (int)height;
   if (header.biHeight < 0) {
@@ -100,7 +102,7 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
 BOOL DeleteObject(HGDIOBJ object) {
   HBITMAP bitmap = static_cast<HBITMAP>(object);
   if (bitmap == nullptr || bitmap->selectedInto != nullptr) return FALSE;
-  std::free(bitmap->pixels);
+  FreeLargePages(bitmap->pixels, bitmap->bytes);
   delete bitmap;
   return TRUE;
 }

@@ -4,11 +4,14 @@
 
 #include "march/MarchColumns.h"
 #include "march/SkipMaps.h"
+#include "platform/LargePages.h"
 #include "render/DrawBall.h"
 #include "scene/Scene.h"
 
 int bin = 0;
-float mmo[kImageWidth][kImageHeight];
+// On a large page's boundary, so that the render pass's first touch of it
+// can take large pages (see RenderPass).
+ORBELUNE_LARGE_PAGE_ALIGNED float mmo[kImageWidth][kImageHeight];
 
 int nRenderThreads = 0;
 bool bReferenceMarch = false;
@@ -38,6 +41,7 @@ static void ReferencePass(HDC hdc, const Scene& scene) {
 // Builds the scene, then computes every pixel column by column, drawing and
 // storing each column as it completes.
 static void RenderPass(HDC hdc) {
+  PreferLargePages(mmo, sizeof mmo);
   Scene scene;  // about 1 MB, gone when the pass ends
   BuildScene(scene);
   if (bReferenceMarch) {
