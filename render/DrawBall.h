@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/Win32.h"
+#include "scene/Scene.h"
 
 constexpr int kImageWidth = 1025;  // columns 0 to 1024
 constexpr int kImageHeight = 769;  // rows 0 to 768
@@ -31,3 +32,5 @@ extern bool bReferenceMarch;
 // The fast march's kernel set by name ("scalar", "avx2"); null, or a set
 // this build or processor does not run, for the fastest it runs.
 extern const char* szRenderKernels;
+// The view the render pass computes; the window program keeps the image's.
+extern View renderView;

@@ -16,6 +16,7 @@ ORBELUNE_LARGE_PAGE_ALIGNED float mmo[kImageWidth][kImageHeight];
 int nRenderThreads = 0;
 bool bReferenceMarch = false;
 const char* szRenderKernels = nullptr;
+View renderView = kImageView;
 
 // Draws one pixel, then stores it: the draw comes first, and the store does
 // not depend on it.
@@ -43,7 +44,7 @@ static void ReferencePass(HDC hdc, const Scene& scene) {
 static void RenderPass(HDC hdc) {
   PreferLargePages(mmo, sizeof mmo);
   Scene scene;  // about 1 MB, gone when the pass ends
-  BuildScene(scene);
+  BuildScene(scene, renderView);
   if (bReferenceMarch) {
     ReferencePass(hdc, scene);
     return;

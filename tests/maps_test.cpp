@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
+#include <string>
 #include <system_error>
 #include <thread>
 
 #include "march/MarchColumns.h"
 #include "tests/BuiltScene.h"
 #include "tools/CountMaps.h"
+#include "tools/MapLegend.h"
 #include "tools/Viridis.h"
 
 namespace {
@@ -66,6 +69,22 @@ TEST(CountMaps, ShadedCountsAreTheBlendingSamplesPixelForPixel) {
   }
 }
 
+// The maps work through any view: on whole columns of the staircase view,
+// the shaded map's count is that view's blending samples.
+TEST(CountMaps, ShadedCountsFollowTheViewGiven) {
+  const View staircase = {0.3f, -1.1f, 0.7f};
+  auto scene = std::make_unique<Scene>();
+  BuildScene(*scene, staircase);
+  const std::vector<uint32_t> counts = CountFrame(MapKind::kShaded, kScalarKernels, 2, staircase);
+  EXPECT_NE(counts, CountFrame(MapKind::kShaded, kScalarKernels, 2));
+  for (int x : {300, 512}) {
+    for (int y = 0; y < kColumnHeight; ++y) {
+      ASSERT_EQ(counts[(size_t)x * kColumnHeight + y], (uint32_t)ContributingSamples(*scene, x, y))
+          << "pixel " << x << ", " << y;
+    }
+  }
+}
+
 // Lighter all the way, by relative luminance, from the table's first entry
 // to its last; the scale's colours are the table's entries, rounded to 8
 // bits (where two neighbours may tie, or dip by a rounding).
@@ -111,6 +130,134 @@ TEST(CountMaps, ConstantFieldsAreOneColourAndRangesPickTheirScale) {
   EXPECT_EQ(MapPixels(field, wide)[7 * kColumnCount + 5], ScaleColour(1));
   field[5 * kColumnHeight + 7] = 99;
   EXPECT_FALSE(TotalsOf(field).logarithmic);
+}
+
+// A number the legend wrote: its value and its first column.
+struct Written {
+  uint64_t value;
+  int left;
+};
+
+// Reads the numbers in the legend's label rows back with the digit font:
+// every lit pixel must belong to a digit, each digit exactly a glyph.
+std::vector<Written> ReadLabels(const std::vector<uint32_t>& strip, std::string& trouble) {
+  const int width = kColumnCount;
+  const auto lit = [&](int x, int y) {
+    return x >= 0 && x < width && y >= kLabelTop && y < kLabelTop + kDigitHeight &&
+           strip[(size_t)y * width + x] == kLegendInk;
+  };
+  const auto columnLit = [&](int x) {
+    for (int y = kLabelTop; y < kLabelTop + kDigitHeight; ++y)
+      if (lit(x, y)) return true;
+    return false;
+  };
+  // The glyph whose cells match the pixels from column left, or -1.
+  const auto digitAt = [&](int left) {
+    for (int d = 0; d < 10; ++d) {
+      bool same = true;
+      for (int row = 0; row < 7 && same; ++row)
+        for (int c = 0; c < 5 && same; ++c)
+          for (int py = 0; py < kDigitScale && same; ++py)
+            for (int px = 0; px < kDigitScale && same; ++px)
+              same = lit(left + c * kDigitScale + px, kLabelTop + row * kDigitScale + py) ==
+                     (kDigitGlyphs[d][row][c] == '#');
+      if (same) return d;
+    }
+    return -1;
+  };
+  std::vector<Written> numbers;
+  for (int x = 0; x < width; ++x) {
+    if (!columnLit(x)) continue;
+    // x is a number's first lit column; its first glyph may begin with
+    // unlit cells.
+    bool read = false;
+    for (int start = x - 4 * kDigitScale; start <= x && !read; start += kDigitScale) {
+      uint64_t value = 0;
+      int at = start;
+      for (int d; (d = digitAt(at)) >= 0; at += kDigitAdvance) {
+        value = value * 10 + (uint64_t)d;
+        for (int c = at + kDigitWidth; c < at + kDigitAdvance; ++c) {
+          if (!columnLit(c)) continue;
+          trouble = "lit pixels between digits at column " + std::to_string(c);
+          return numbers;
+        }
+      }
+      if (at == start) continue;
+      numbers.push_back({value, start});
+      x = at - 1, read = true;
+    }
+    if (!read) {
+      trouble = "lit pixels at column " + std::to_string(x) + " are no number";
+      return numbers;
+    }
+  }
+  return numbers;
+}
+
+// The map's own pixels stay on top, the image's size, and the strip below
+// holds the bar and the scale's numbers: from 0 at the bar's left end to
+// the maximum at its right, each written under a tick at its place on the
+// bar, on a linear and on a logarithmic scale.
+TEST(MapLegend, TheMapStaysOnTopAndTheStripReadsTheScale) {
+  const auto field = [](std::initializer_list<std::pair<int, uint32_t>> spots) {
+    std::vector<uint32_t> counts((size_t)kColumnCount * kColumnHeight, 1);
+    for (auto [i, n] : spots) counts[i] = n;
+    return counts;
+  };
+  const std::vector<uint32_t> fields[] = {
+      field({{5, 30}, {7, 0}}),      field({{9, 686}, {10, 0}}), field({{3, 4000000000u}}),
+      field({{4, 2}}),               field({{4, 99}, {8, 17}})};
+  for (const std::vector<uint32_t>& counts : fields) {
+    const MapTotals totals = TotalsOf(counts);
+    SCOPED_TRACE("maximum " + std::to_string(totals.maximum));
+    const std::vector<uint32_t> map = MapPixels(counts, totals);
+    const std::vector<uint32_t> pixels = MapWithLegend(counts, totals);
+    ASSERT_EQ(pixels.size(), (size_t)kColumnCount * (kColumnHeight + kLegendHeight));
+    ASSERT_TRUE(std::equal(map.begin(), map.end(), pixels.begin()));
+    const std::vector<uint32_t> strip(pixels.begin() + map.size(), pixels.end());
+    std::string trouble;
+    const std::vector<Written> numbers = ReadLabels(strip, trouble);
+    ASSERT_EQ(trouble, "");
+    ASSERT_GE(numbers.size(), 2u);
+    EXPECT_EQ(numbers.front().value, 0u);
+    EXPECT_EQ(numbers.back().value, totals.maximum);
+    // The ticks, left to right, one per number.
+    std::vector<int> ticks;
+    for (int x = 0; x < kColumnCount; ++x)
+      if (strip[(size_t)kBarBottom * kColumnCount + x] == kLegendInk) ticks.push_back(x);
+    ASSERT_EQ(ticks.size(), numbers.size());
+    for (size_t i = 0; i < numbers.size(); ++i) {
+      if (i > 0) {
+        EXPECT_LT(numbers[i - 1].value, numbers[i].value);
+      }
+      // The bar above the tick has the colour the map gives that count.
+      const double t = ScalePosition((uint32_t)numbers[i].value, totals);
+      const double pixel = 1.0 / (kBarRight - kBarLeft);
+      const uint32_t bar = strip[(size_t)kBarTop * kColumnCount + ticks[i]];
+      EXPECT_TRUE(bar == ScaleColour(t) || bar == ScaleColour(t - pixel) ||
+                  bar == ScaleColour(t + pixel))
+          << numbers[i].value << " at column " << ticks[i];
+    }
+    EXPECT_EQ(ticks.front(), kBarLeft);
+    EXPECT_EQ(ticks.back(), kBarRight);
+    EXPECT_EQ(strip[(size_t)kBarTop * kColumnCount + kBarLeft], ScaleColour(0));
+    EXPECT_EQ(strip[(size_t)kBarTop * kColumnCount + kBarRight], ScaleColour(1));
+  }
+}
+
+// A map of one count is one colour, and so is its bar: one number, 0.
+TEST(MapLegend, AMapOfZerosHasOneColourAndOneNumber) {
+  const std::vector<uint32_t> counts((size_t)kColumnCount * kColumnHeight, 0);
+  const std::vector<uint32_t> pixels = MapWithLegend(counts, TotalsOf(counts));
+  const std::vector<uint32_t> strip(pixels.end() - (size_t)kColumnCount * kLegendHeight,
+                                    pixels.end());
+  for (int x = kBarLeft; x <= kBarRight; ++x)
+    ASSERT_EQ(strip[(size_t)kBarTop * kColumnCount + x], ScaleColour(0)) << x;
+  std::string trouble;
+  const std::vector<Written> numbers = ReadLabels(strip, trouble);
+  EXPECT_EQ(trouble, "");
+  ASSERT_EQ(numbers.size(), 1u);
+  EXPECT_EQ(numbers[0].value, 0u);
 }
 
 }  // namespace

@@ -9,10 +9,15 @@ set -u
 tool=$(realpath "$1")
 keep=${2:-}  # where to keep the rendered frame, if anywhere
 golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
+# A second view and its digest, the straightforward march's.
+staircase=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$(dirname "$0")/../tools/StaircaseDigest.h")
+staircase_digest=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/StaircaseDigest.h")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 source "$(dirname "$0")/checks.sh"
 [ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in GoldenDigest.h"; exit 1; }
+[ ${#staircase_digest} -eq 64 ] && [ -n "$staircase" ] ||
+  { echo "FAILED: no view and digest found in StaircaseDigest.h"; exit 1; }
 # Only the files a case left in the scratch folder, hidden ones too.
 left() { ls -A "$dir/$1"; }
 
@@ -36,6 +41,18 @@ for bad in --bogus "--threads 0" "--threads 257" "--threads 2x" "--threads= 2" "
   status=$?
   check "'$bad' exits 2 with a message (got $status)" test $status -eq 2 -a -s "$dir/err"
 done
+# --view: three finite floats, nothing else; a render would take a while.
+for bad in "" "1" "1,2" "1,2,3,4" "1,,3" ",2,3" "1,2," "nan,0,0" "0,-NaN,0" "0,0,inf" \
+  "-infinity,0,0" "1e39,0,0" "a,b,c" "0.5x,0,0" "0,0,0x" " 1,2,3" "1, 2,3" "1,2,3 " "1;2;3"; do
+  timeout 20 "$tool" --digest --view "$bad" > "$dir/out" 2> "$dir/err"
+  status=$?
+  check "--view '$bad' exits 2 with a message (got $status)" \
+    sh -c "test $status -eq 2 && grep -q -e '--view needs three angles' '$dir/err' && test ! -s '$dir/out'"
+done
+"$tool" --view > /dev/null 2> "$dir/err"
+check "--view without a value exits 2" test $? -eq 2
+"$tool" --check x.png --view 0,0,0 > /dev/null 2> "$dir/err"
+check "--check refuses --view: it checks the image (exit $?)" grep -q -e "--check takes no other" "$dir/err"
 "$tool" --threads " 2" > /dev/null 2> "$dir/err"
 check "--threads ' 2' (a space) is refused" test $? -eq 2
 check "an unknown argument is named" sh -c "'$tool' --bogus 2>&1 | grep -q \"unknown argument --bogus\""
@@ -71,6 +88,30 @@ for kernels in scalar avx2; do
   fi
   check "--kernels $kernels gives the golden digest" test "$(cat "$dir/digest")" = "$golden"
 done
+
+# --view: the image's view is the image, PNG and all; another view is its
+# own frame, the same with every kernel set, and its PNG names it.
+"$tool" --view=-0.5,-0.5,0 --threads 2 -o "$dir/w/view.png" > /dev/null 2>&1
+check "--view=-0.5,-0.5,0 writes the image's very PNG" cmp -s "$dir/w/view.png" "$frame"
+digest=$("$tool" --view -0.5,-0.5,0.0 --digest 2> /dev/null)
+check "--view -0.5,-0.5,0.0 gives the golden digest" test "$digest" = "$golden"
+digest=$("$tool" --view "$staircase" --digest -o "$dir/w/staircase.png" 2> "$dir/err")
+check "--view $staircase gives its own digest, the straightforward march's (got $digest)" \
+  sh -c "test '$digest' = '$staircase_digest' -a '$digest' != '$golden'"
+check "its PNG names the view and the digest" \
+  sh -c "grep -q -a 'view $staircase' '$dir/w/staircase.png' && grep -q -a '$digest' '$dir/w/staircase.png'"
+check "the image's PNG names no view" sh -c "! grep -q -a 'view ' '$frame'"
+"$tool" --check "$dir/w/staircase.png" > "$dir/out" 2>&1
+check "--check: another view is not the image (exit $?)" grep -q "is not Orbelune's image" "$dir/out"
+for kernels in scalar avx2; do
+  if ! "$tool" --view "$staircase" --kernels "$kernels" --threads 1 --digest \
+    > "$dir/digest" 2> "$dir/err"; then
+    grep -q "no kernel set" "$dir/err" && { skip "--view with --kernels $kernels: not on this processor"; continue; }
+  fi
+  check "--view $staircase --kernels $kernels gives its digest" \
+    test "$(cat "$dir/digest")" = "$staircase_digest"
+done
+rm -f "$dir/w/view.png" "$dir/w/staircase.png"
 
 # --check: the true image, one pixel changed, something else.
 "$tool" --check "$frame" > "$dir/out" 2>&1
@@ -145,10 +186,17 @@ check "--check of a FIFO reads a writer that comes later (exit $status)" \
 "$tool" --map looked -o "$dir/w/looked.png" > /dev/null 2> "$dir/err"
 check "--map looked writes a map (exit $?)" test -s "$dir/w/looked.png"
 header=$(head -c 26 "$dir/w/looked.png" | od -An -tx1 | tr -d ' \n')
-check "the map is 1025 x 769, 8-bit RGB" \
-  test "$header" = "89504e470d0a1a0a0000000d4948445200000401000003010802"
+check "the map is 1025 x 769 and its legend 48 rows below, 8-bit RGB" \
+  test "$header" = "89504e470d0a1a0a0000000d4948445200000401000003310802"
 check "its totals are said on stderr and stored in the PNG" \
   sh -c "grep -q 'looked per pixel: sum 67692' '$dir/err' && grep -q -a 'looked per pixel: sum 67692' '$dir/w/looked.png'"
+"$tool" --map crossings --view "$staircase" -o "$dir/w/crossings.png" > /dev/null 2> "$dir/err"
+header=$(head -c 26 "$dir/w/crossings.png" | od -An -tx1 | tr -d ' \n')
+check "--map with --view maps that view, and its PNG names it" \
+  sh -c "test '$header' = 89504e470d0a1a0a0000000d4948445200000401000003310802 &&
+    grep -q 'crossings per pixel: .*; view $staircase' '$dir/err' &&
+    grep -q -a 'view $staircase' '$dir/w/crossings.png'"
+rm -f "$dir/w/crossings.png"
 
 # Where -o leads.
 mkdir "$dir/l" "$dir/l/real"

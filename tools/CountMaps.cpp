@@ -31,9 +31,10 @@ static uint32_t CountOf(MapKind kind, const MarchCounts& counts) {
   }
 }
 
-std::vector<uint32_t> CountFrame(MapKind kind, const MarchKernels& kernels, int threads) {
+std::vector<uint32_t> CountFrame(MapKind kind, const MarchKernels& kernels, int threads,
+                                 View view) {
   auto scene = std::make_unique<Scene>();
-  BuildScene(*scene);
+  BuildScene(*scene, view);
   auto maps = std::make_unique<SkipMaps>();
   BuildSkipMaps(*scene, *maps);
   const MarchContext march = {*scene, *maps, kernels};
@@ -75,14 +76,17 @@ uint32_t ScaleColour(double t) {
   return channel(0) << 16 | channel(1) << 8 | channel(2);
 }
 
+double ScalePosition(uint32_t count, const MapTotals& totals) {
+  const double top = totals.logarithmic ? std::log1p(totals.maximum) : totals.maximum;
+  return top == 0 ? 0 : (totals.logarithmic ? std::log1p(count) : count) / top;
+}
+
 std::vector<uint32_t> MapPixels(const std::vector<uint32_t>& counts, const MapTotals& totals) {
   std::vector<uint32_t> pixels(counts.size());
-  const double top = totals.logarithmic ? std::log1p(totals.maximum) : totals.maximum;
   for (int x = 0; x < kColumnCount; ++x) {
     for (int y = 0; y < kColumnHeight; ++y) {
       const uint32_t n = counts[(size_t)x * kColumnHeight + y];
-      const double t = top == 0 ? 0 : (totals.logarithmic ? std::log1p(n) : n) / top;
-      pixels[(size_t)y * kColumnCount + x] = ScaleColour(t);
+      pixels[(size_t)y * kColumnCount + x] = ScaleColour(ScalePosition(n, totals));
     }
   }
   return pixels;

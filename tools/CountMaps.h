@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "march/Kernels.h"
+#include "scene/Scene.h"
 
 enum class MapKind { kShaded, kLooked, kCrossings, kRuns };
 
@@ -16,8 +17,10 @@ enum class MapKind { kShaded, kLooked, kCrossings, kRuns };
 bool MapKindNamed(const std::string& name, MapKind& kind);
 
 // The count of every pixel, in frame-store order (column by column), from
-// the fast march itself, with those kernels on `threads` threads.
-std::vector<uint32_t> CountFrame(MapKind kind, const MarchKernels& kernels, int threads);
+// the fast march itself through the view, with those kernels on `threads`
+// threads.
+std::vector<uint32_t> CountFrame(MapKind kind, const MarchKernels& kernels, int threads,
+                                 View view = kImageView);
 
 struct MapTotals {
   uint64_t sum;
@@ -30,11 +33,14 @@ struct MapTotals {
 
 MapTotals TotalsOf(const std::vector<uint32_t>& counts);
 
+// Where a count lies on the scale, 0 to 1: 0 at its dark end, the maximum
+// at its light end, linearly or by log(1 + count).
+double ScalePosition(uint32_t count, const MapTotals& totals);
+
 // The colour (0x00RRGGBB) of position t, 0 to 1, on the scale.
 uint32_t ScaleColour(double t);
 
-// Top-down 0x00RRGGBB rows of the counts on the scale: 0 at its dark end,
-// the maximum at its light end, linearly or by log(1 + count).
+// Top-down 0x00RRGGBB rows of the counts on the scale.
 std::vector<uint32_t> MapPixels(const std::vector<uint32_t>& counts, const MapTotals& totals);
 
 // The totals and the scale in words, one line, for stderr and the PNG.

@@ -1,10 +1,11 @@
-// frame-colours: computes the frame with the fast march and a chosen kernel
-// set, and writes its 788,225 colours raw, each a little-endian 32-bit
+// frame-colours: computes the frame with the fast march, a chosen kernel
+// set and a view (the image's unless given), and writes its 788,225 colours raw, each a little-endian 32-bit
 // COLORREF in frame-store order: the bytes whose SHA-256 is the image's
 // digest. It needs nothing but the renderer, so it runs on any target the
 // renderer builds for (orbelune.exe's, under Wine, among them).
 //
-//   frame-colours KERNELS FILE   (KERNELS: scalar, avx2, or best)
+//   frame-colours KERNELS FILE [A,B,C]   (KERNELS: scalar, avx2, or best;
+//                                         A,B,C: the view, as --view reads it)
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "march/MarchColumns.h"
+#include "tools/ViewText.h"
 
 static std::vector<unsigned char> bytes((size_t)kColumnCount* kColumnHeight * 4);
 
@@ -24,8 +26,15 @@ static void StoreColumn(HDC, int x, const COLORREF* column) {
 }
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: frame-colours KERNELS FILE (KERNELS: scalar, avx2, or best)\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr,
+                 "usage: frame-colours KERNELS FILE [A,B,C] (KERNELS: scalar, avx2, or best)\n");
+    return 2;
+  }
+  View view = kImageView;
+  std::string why;
+  if (argc == 4 && !ParseView(argv[3], view, why)) {
+    std::fprintf(stderr, "frame-colours: no view '%s': %s\n", argv[3], why.c_str());
     return 2;
   }
   const MarchKernels* kernels =
@@ -36,7 +45,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   auto scene = std::make_unique<Scene>();
-  BuildScene(*scene);
+  BuildScene(*scene, view);
   auto maps = std::make_unique<SkipMaps>();
   BuildSkipMaps(*scene, *maps);
   MarchColumns({*scene, *maps, *kernels}, RenderThreadCount(0), nullptr, StoreColumn);
@@ -53,6 +62,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "frame-colours: cannot write %s: %s\n", argv[2], std::strerror(error));
     return 1;
   }
-  std::fprintf(stderr, "frame-colours: %s kernels\n", kernels->name);
+  std::fprintf(stderr, "frame-colours: %s kernels, view %s\n", kernels->name,
+               ViewText(view).c_str());
   return 0;
 }

@@ -25,10 +25,12 @@
 #include "tools/FrameDigest.h"
 #include "tools/GoldenDigest.h"
 #include "tools/InputFile.h"
+#include "tools/MapLegend.h"
 #include "tools/MemoryContext.h"
 #include "tools/PngCodec.h"
 #include "tools/Progress.h"
 #include "tools/SafeOutput.h"
+#include "tools/ViewText.h"
 
 static const char kName[] = "orbelune-render";
 // The digest could not be printed, and that was said.
@@ -36,9 +38,10 @@ static bool digestLost = false;
 static const char kVersion[] = "orbelune-render " ORBELUNE_VERSION;
 
 static const char kUsage[] =
-    "usage: orbelune-render [-o FILE] [--digest] [--threads N] [--kernels NAME] [--reference]\n"
+    "usage: orbelune-render [-o FILE] [--digest] [--view A,B,C] [--threads N] [--kernels NAME]\n"
+    "                       [--reference]\n"
     "       orbelune-render --check FILE\n"
-    "       orbelune-render --map KIND [-o FILE]\n"
+    "       orbelune-render --map KIND [--view A,B,C] [-o FILE]\n"
     "\n"
     "Computes Orbelune's image, 1025 x 769 pixels of 2001 samples each, and\n"
     "writes it to a PNG file.\n"
@@ -48,6 +51,9 @@ static const char kUsage[] =
     "      --digest        print the image's SHA-256 fingerprint (the frame's\n"
     "                      colours as little-endian 32-bit COLORREFs, column by\n"
     "                      column); writes no PNG unless -o is given too\n"
+    "      --view A,B,C    see the scene through another view: the rotation's angles\n"
+    "                      about x, y and z, in radians, each read as the nearest\n"
+    "                      float (default: the image's, -0.5,-0.5,0)\n"
     "      --threads N     compute with N threads, 1 to 256 (default: one per core)\n"
     "      --kernels NAME  compute the fast march's runs with the named kernel set,\n"
     "                      scalar or avx2 (default: the fastest this processor runs;\n"
@@ -71,6 +77,8 @@ struct Options {
   int threads = 0;
   std::string kernels;
   bool reference = false;
+  View view = kImageView;
+  bool viewGiven = false;
   std::string check;
   std::string map;
   MapKind mapKind = MapKind::kShaded;
@@ -111,6 +119,7 @@ static int ParseArguments(int argc, char** argv, Options& options) {
     kOptReference,
     kOptCheck,
     kOptMap,
+    kOptView,
     kOptVersion
   };
   static const option kOptions[] = {{"output", required_argument, nullptr, 'o'},
@@ -120,6 +129,7 @@ static int ParseArguments(int argc, char** argv, Options& options) {
                                     {"reference", no_argument, nullptr, kOptReference},
                                     {"check", required_argument, nullptr, kOptCheck},
                                     {"map", required_argument, nullptr, kOptMap},
+                                    {"view", required_argument, nullptr, kOptView},
                                     {"help", no_argument, nullptr, 'h'},
                                     {"version", no_argument, nullptr, kOptVersion},
                                     {nullptr, 0, nullptr, 0}};
@@ -152,6 +162,15 @@ static int ParseArguments(int argc, char** argv, Options& options) {
           return Refuse("--map takes shaded, looked, crossings or runs, not ", optarg);
         options.map = optarg;
         break;
+      case kOptView: {
+        std::string why;
+        if (!ParseView(optarg, options.view, why))
+          return Refuse(("--view needs three angles A,B,C in radians, not '" + std::string(optarg) +
+                         "': " + why)
+                            .c_str());
+        options.viewGiven = true;
+        break;
+      }
       case 'h': std::fputs(kUsage, stdout); return 0;
       case kOptVersion: std::printf("%s\n", kVersion); return 0;
       case ':': return Refuse("this option needs a value: ", argv[optind - 1]);
@@ -162,8 +181,9 @@ static int ParseArguments(int argc, char** argv, Options& options) {
   // -o -, /dev/stdout, /dev/fd/N...: written in place, to that descriptor.
   const int descriptor = options.outputGiven ? OutputDescriptor(options.output) : -1;
   const bool toStdout = descriptor == STDOUT_FILENO;
-  if (!options.check.empty() && (options.outputGiven || options.digest || options.reference))
-    return Refuse("--check takes no other option but --threads and --kernels");
+  if (!options.check.empty() &&
+      (options.outputGiven || options.digest || options.reference || options.viewGiven))
+    return Refuse("--check takes no other option but --threads and --kernels: it checks the image");
   if (!options.map.empty() && (options.digest || options.reference || !options.check.empty()))
     return Refuse("--map goes with no --digest, --reference or --check: a map is not the image");
   if (!options.map.empty() && !options.outputGiven)
@@ -186,6 +206,7 @@ static bool Render(const Options& options, MemoryContext& context) {
   nRenderThreads = options.threads;
   bReferenceMarch = options.reference;
   if (!options.kernels.empty()) szRenderKernels = options.kernels.c_str();
+  renderView = options.view;
   StartProgress(isatty(STDERR_FILENO) != 0);
   DrawBall(context.hdc);
   const double seconds = FinishProgress();
@@ -285,12 +306,13 @@ static bool OutputWritable(const std::string& output) {
   return false;
 }
 
-// Writes the PNG to the output and says where it went, or why it could
-// not.
-static bool WriteOutput(const std::string& output, const uint32_t* pixels, const PngText& text) {
+// Writes the PNG, the image's width and `height` rows, to the output and
+// says where it went, or why it could not.
+static bool WriteOutput(const std::string& output, const uint32_t* pixels, int height,
+                        const PngText& text) {
   std::string error;
   const auto png = [&](FILE* file, std::string& error) {
-    return WritePng(file, pixels, kImageWidth, kImageHeight, text, error);
+    return WritePng(file, pixels, kImageWidth, height, text, error);
   };
   if (!WriteSafely(output, png, error)) {
     SayCannotWrite(output, error);
@@ -305,18 +327,26 @@ static bool WriteOutput(const std::string& output, const uint32_t* pixels, const
   return true;
 }
 
-// --map: the counts of the fast march, in false colour, with their totals.
+// What the PNG's comment adds for a view other than the image's: the view,
+// as --view reads it back.
+static std::string ViewNamed(View view) {
+  return IsImageView(view) ? "" : "; view " + ViewText(view);
+}
+
+// --map: the counts of the fast march, in false colour, with their totals,
+// and the legend below the image's rows.
 static int Map(const Options& options) {
   if (!OutputWritable(options.output)) return 1;
   const MarchKernels& kernels =
       options.kernels.empty() ? ChooseKernels() : *KernelsNamed(options.kernels.c_str());
   const std::vector<uint32_t> counts =
-      CountFrame(options.mapKind, kernels, RenderThreadCount(options.threads));
+      CountFrame(options.mapKind, kernels, RenderThreadCount(options.threads), options.view);
   const MapTotals totals = TotalsOf(counts);
-  const std::string description = DescribeMap(options.mapKind, totals);
+  const std::string description = DescribeMap(options.mapKind, totals) + ViewNamed(options.view);
   std::fprintf(stderr, "%s\n", description.c_str());
-  const std::vector<uint32_t> pixels = MapPixels(counts, totals);
-  return WriteOutput(options.output, pixels.data(), {kVersion, description}) ? 0 : 1;
+  const std::vector<uint32_t> pixels = MapWithLegend(counts, totals);
+  const int height = kImageHeight + kLegendHeight;
+  return WriteOutput(options.output, pixels.data(), height, {kVersion, description}) ? 0 : 1;
 }
 
 static int Run(const Options& options) {
@@ -340,8 +370,9 @@ static int Run(const Options& options) {
     digestLost = true;
     status = 1;
   }
-  const PngText text = {kVersion, "SHA-256 of the frame's colours: " + digest};
-  if (writePng && !WriteOutput(options.output, context.bits, text)) status = 1;
+  const PngText text = {kVersion, "SHA-256 of the frame's colours: " + digest +
+                                      ViewNamed(options.view)};
+  if (writePng && !WriteOutput(options.output, context.bits, kImageHeight, text)) status = 1;
   DeleteMemoryContext(context);
   return status;
 }
