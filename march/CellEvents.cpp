@@ -34,9 +34,10 @@ void CellEvents(const RayPath& path, int cell, Events& events) {
     TrackRange(tracks[a], (zFrom + 10) * 100, (zTo + 10) * 100, low, high);
     if (high < faces[a] - margin || low > faces[a] + 1 + margin) return;
   }
+  // The other axes only over the depths where sz is near the cell.
   Spans near, inside, axisNear, axisInside;
   for (int a = 0; a < 3; ++a) {
-    NearAndInside(tracks[a], faces[a], faces[a] + 1, stray, axisNear, axisInside);
+    NearAndInside(tracks[a], faces[a], faces[a] + 1, stray, axisNear, axisInside, zFrom, zTo);
     if (a == 0) {
       near = axisNear, inside = axisInside;
     } else {

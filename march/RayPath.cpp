@@ -145,14 +145,28 @@ void Band(const Track& g, double f, double stray, Spans& out) {
 }
 
 void NearAndInside(const Track& g, double lo, double hi, double stray, Spans& near,
-                   Spans& inside) {
+                   Spans& inside, double zFrom, double zTo) {
   near.count = inside.count = 0;
   stray += kRootMargin;
-  if (g.turn != kNoTurn) {
-    NearAndInsidePiece(g, lo, hi, stray, kDepthLow, g.turn, near, inside);
-    NearAndInsidePiece(g, lo, hi, stray, g.turn, kDepthHigh, near, inside);
+  if (g.c2 == 0 && g.c1 != 0) {
+    // Linear (sz): each end directly. A product with the reciprocal is
+    // within an ulp or two of the quotient, far within the root margin.
+    const double inverse = 1 / g.c1;
+    const auto span = [&](double from, double to, Spans& out) {
+      double a = (from - g.c0) * inverse, b = (to - g.c0) * inverse;
+      if (a > b) std::swap(a, b);
+      a = std::max(a, zFrom), b = std::min(b, zTo);
+      if (a <= b) Append(out, a, b);
+    };
+    span(lo - stray, hi + stray, near);
+    if (lo + stray <= hi - stray) span(lo + stray, hi - stray, inside);
+    return;
+  }
+  if (g.turn > zFrom && g.turn < zTo) {
+    NearAndInsidePiece(g, lo, hi, stray, zFrom, g.turn, near, inside);
+    NearAndInsidePiece(g, lo, hi, stray, g.turn, zTo, near, inside);
   } else {
-    NearAndInsidePiece(g, lo, hi, stray, kDepthLow, kDepthHigh, near, inside);
+    NearAndInsidePiece(g, lo, hi, stray, zFrom, zTo, near, inside);
   }
 }
 
@@ -167,6 +181,13 @@ void Preimage(const Track& g, double lo, double hi, Spans& out) {
 }
 
 void Intersect(const Spans& a, const Spans& b, Spans& out) {
+  if (a.count == 1 && b.count == 1) {  // nearly always
+    const double from = std::max(a.list[0].from, b.list[0].from);
+    const double to = std::min(a.list[0].to, b.list[0].to);
+    out.count = from <= to ? 1 : 0;
+    out.list[0] = {from, to};
+    return;
+  }
   Spans both;
   for (int i = 0, j = 0; i < a.count && j < b.count;) {
     const double from = std::max(a.list[i].from, b.list[j].from);

@@ -126,9 +126,10 @@ constexpr double kRootMargin = 1e-9;
 // `inside`, a subset narrowed by it (each with the root margin): both from
 // the two roots at lo and hi, widened or narrowed by the pace there, where
 // the curvature cannot undo that within the stray (as Band), else from
-// roots of their own.
+// roots of their own. Only over the depths zFrom to zTo (within the
+// extended ray), where a caller already knows the rest lies outside.
 void NearAndInside(const Track& g, double lo, double hi, double stray, Spans& near,
-                   Spans& inside);
+                   Spans& inside, double zFrom = kDepthLow, double zTo = kDepthHigh);
 
 // The spans in both a and b.
 void Intersect(const Spans& a, const Spans& b, Spans& out);

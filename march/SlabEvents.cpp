@@ -93,10 +93,10 @@ int Modulo(int n, int m) {
 static_assert(kSlabShapes[0].patternCount == 2 && kSlabShapes[1].patternCount == 2 &&
               kSlabShapes[2].patternCount == 4);
 
-// The exact path's state at t, a sample well away from every band.
-SlabState StateAt(const SlabRay& ray, double t) {
-  if (!ray.InDepth(t) || !ray.CellLit(ray.Column(t), ray.Row(t))) return {false, 0};
-  return {true, Modulo(FloorInt(TrackAt(ray.pattern, t)), ray.shape->patternCount)};
+// Whether the exact path is on a lit cell at t, a sample well away from
+// every band.
+bool LitAt(const SlabRay& ray, double t) {
+  return ray.InDepth(t) && ray.CellLit(ray.Column(t), ray.Row(t));
 }
 
 // The ray's reach into the slab: the bitmap's cells a computed sample in
@@ -106,15 +106,14 @@ bool ReachOf(const SkipMaps& maps, const RayPath& path, int l, SlabRay& ray, Spa
   ray.shape = &shape;
   ray.bits = maps.litRows[l];
   ray.maps = &maps, ray.l = l;
-  ray.gx = SlabTrackX(path, shape), ray.gy = SlabTrackY(path, shape);
-  ray.gz = SlabTrackZ(path), ray.pattern = PatternTrack(path, shape);
-  ray.strayX = StrayOf(shape.scaleX), ray.strayY = StrayOf(shape.scaleY);
-  ray.strayPattern = PatternStray(shape);
+  ray.gz = SlabTrackZ(path);
   Spans spans;
   Band(ray.gz, (shape.szLow + shape.szHigh) / 2, (shape.szHigh - shape.szLow) / 2 + kDepthStray,
        spans);
   if (spans.count == 0 || spans.list[0].to < -1 || spans.list[0].from > 2001) return false;
   depth = spans.list[0];  // sz is linear: one span
+  ray.gx = SlabTrackX(path, shape), ray.gy = SlabTrackY(path, shape);
+  ray.strayX = StrayOf(shape.scaleX), ray.strayY = StrayOf(shape.scaleY);
   double low, high;
   TrackRange(ray.gx, depth.from, depth.to, low, high);
   ray.columnLow = std::max(FloorInt(low) - 1, 0);
@@ -135,17 +134,26 @@ void LineBands(const SkipMaps& maps, int l, const SlabRay& ray, const Span& dept
   bands.Add(ray.gz, shape.szHigh, kDepthStray, kDepthFace, 1);
   const int lastColumn = shape.columns - 1, lastRow = shape.rows - 1;
   double low, high;
+  // Each line's bands in the order the ray meets them, where it moves one
+  // way (the clusters sort them; few are then out of order).
+  const double middle = DepthOf((depth.from + depth.to) / 2);
   TrackRange(ray.gx, depth.from, depth.to, low, high);
-  for (int c = std::max(CeilInt(low - ray.strayX), 0);
-       c <= std::min(FloorInt(high + ray.strayX), lastColumn); ++c) {
+  const int firstColumn = std::max(CeilInt(low - ray.strayX), 0);
+  const int lastColumnMet = std::min(FloorInt(high + ray.strayX), lastColumn);
+  const bool columnsFall = 2 * ray.gx.c2 * middle + ray.gx.c1 < 0;
+  for (int i = firstColumn; i <= lastColumnMet; ++i) {
+    const int c = columnsFall ? firstColumn + lastColumnMet - i : i;
     if (((ray.Cells(c - 1) ^ ray.Cells(c)) & ray.reachedRows) != 0 ||
         (c == lastColumn && (ray.bits[c] & ray.reachedRows) != 0))
       bands.Add(ray.gx, c, ray.strayX, kColumnLine, c);
   }
   TrackRange(ray.gy, depth.from, depth.to, low, high);
   const unsigned rowLines = OverColumns(maps.rowLinesOver[l], ray.columnLow, ray.columnHigh);
-  for (int r = std::max(CeilInt(low - ray.strayY), 0);
-       r <= std::min(FloorInt(high + ray.strayY), lastRow); ++r) {
+  const int firstRow = std::max(CeilInt(low - ray.strayY), 0);
+  const int lastRowMet = std::min(FloorInt(high + ray.strayY), lastRow);
+  const bool rowsFall = 2 * ray.gy.c2 * middle + ray.gy.c1 < 0;
+  for (int i = firstRow; i <= lastRowMet; ++i) {
+    const int r = rowsFall ? firstRow + lastRowMet - i : i;
     if ((rowLines >> r & 1) != 0) bands.Add(ray.gy, r, ray.strayY, kRowLine, r);
   }
 }
@@ -219,36 +227,55 @@ void SlabEvents(const SkipMaps& maps, const RayPath& path, int l, Events& events
   SlabRay ray;
   Span depth;
   if (!ReachOf(maps, path, l, ray, depth)) return;
+  ray.pattern = PatternTrack(path, kSlabShapes[l]);
+  ray.strayPattern = PatternStray(kSlabShapes[l]);
   Bands bands;
   LineBands(maps, l, ray, depth, bands);
   Cluster clusters[kMostClusters];
   int n = ClustersOf(bands, clusters);
-  // The pattern's lines, over each lit stretch and the clusters around it.
-  const int lineBands = bands.count;
+  // Where the exact path is lit, stretch by stretch between clusters; and
+  // the pattern's lines over each lit stretch and the clusters around it.
+  bool litBetween[kMostClusters + 1];
+  double between[kMostClusters + 1];  // where each stretch ends
+  const int lineBands = bands.count, lineClusters = n;
   bool anyLit = false;
-  for (int i = 0; i <= n && !bands.full; ++i) {
-    if (!StateAt(ray, GapMiddle(clusters, n, i)).lit) continue;
+  for (int i = 0; i <= n; ++i) {
+    between[i] = i < n ? clusters[i].span.from : 2005.0;
+    litBetween[i] = LitAt(ray, GapMiddle(clusters, n, i));
+    if (!litBetween[i]) continue;
     anyLit = true;
     const double from = i > 0 ? clusters[i - 1].span.from : -5.0;
     const double to = i < n ? clusters[i].span.to : 2005.0;
     double low, high;
     TrackRange(ray.pattern, from, to, low, high);
     if (high - low > kMostBands) {
-      bands.full = true;
-      break;
+      events.full = true;
+      return;
     }
-    for (int line = CeilInt(low - ray.strayPattern); line <= FloorInt(high + ray.strayPattern);
-         ++line)
+    const int first = CeilInt(low - ray.strayPattern), last = FloorInt(high + ray.strayPattern);
+    const bool fall = 2 * ray.pattern.c2 * DepthOf((from + to) / 2) + ray.pattern.c1 < 0;
+    for (int i = first; i <= last; ++i) {
+      const int line = fall ? first + last - i : i;
       bands.Add(ray.pattern, line, ray.strayPattern, kPatternLine, line);
+    }
   }
   if (bands.full) {
     events.full = true;
     return;
   }
   if (bands.count > lineBands) n = ClustersOf(bands, clusters);
+  // The pattern's bands only split the stretches: each lies within one of
+  // those before, and is lit where it is.
+  int within = 0;
+  const auto stateOf = [&](int i) -> SlabState {
+    const double t = GapMiddle(clusters, n, i);
+    while (within < lineClusters && t > between[within]) ++within;
+    if (!litBetween[within]) return {false, 0};
+    return {true, Modulo(FloorInt(TrackAt(ray.pattern, t)), ray.shape->patternCount)};
+  };
   SlabState before = {false, 0};
   if (anyLit) {
-    before = StateAt(ray, GapMiddle(clusters, n, 0));
+    before = stateOf(0);
     if (before.lit) {
       events.Add(SlabCrossing(kRayStart, l, true));
       events.Add(PatternChange(kRayStart, l, before.pattern));
@@ -257,7 +284,7 @@ void SlabEvents(const SkipMaps& maps, const RayPath& path, int l, Events& events
   for (int i = 0; i < n; ++i) {
     const Cluster& cluster = clusters[i];
     // Unlit all along where no stretch is lit.
-    const SlabState after = anyLit ? StateAt(ray, GapMiddle(clusters, n, i + 1)) : before;
+    const SlabState after = anyLit ? stateOf(i + 1) : before;
     if (after == before) {
       // A cluster that holds no sample of the ray changes nothing.
       const int first = std::max(CeilInt(std::max(cluster.span.from, -1.0)), 0);
