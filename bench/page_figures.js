@@ -1,0 +1,87 @@
+// The page's figures in a headless browser: for 1 and 2 workers, with the
+// wasm-simd and the scalar kernels, the page's own "Computed in" and the
+// time from navigation until the digest is shown, best of RUNS.
+//   node page_figures.js SITE chromium|firefox [RUNS]
+// Prints one line per case: "page BROWSER KERNELS THREADS computed S shown S",
+// then, where the page keeps them, the milliseconds from navigation to each
+// of its steps in the run shown soonest: "timeline BROWSER KERNELS THREADS ...".
+// The browser's program from $CHROMIUM or $FIREFOX; puppeteer-core from
+// tests/web/node_modules. Prints figures; it passes or fails nothing.
+'use strict';
+const path = require('path');
+const puppeteer = require(path.join(__dirname, '../tests/web/node_modules/puppeteer-core'));
+const {Serve} = require('../web/serve.js');
+
+const [site, browserName = 'chromium', runsArg = '3'] = process.argv.slice(2);
+const runs = Number(runsArg);
+const kBrowsers = {
+  chromium: {
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  },
+  firefox: {executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr', product: 'firefox',
+            protocol: 'webDriverBiDi'},
+};
+
+// Milliseconds from navigation until the digest is shown, as the page's
+// own clock (whose origin is the navigation) tells it. Installed once the
+// page has loaded, long before the image can be complete; a digest already
+// there by then would be reported as such.
+function WhenShown() {
+  const digest = document.getElementById('digest');
+  const shown = () => /^[0-9a-f]{64}$/.test(digest.textContent);
+  if (shown()) return -1;
+  return new Promise((resolve) => {
+    const failed = () => window.orbelune && window.orbelune.failed;
+    new MutationObserver(() => {
+      if (shown()) resolve(performance.now());
+      else if (failed()) resolve(-2);
+    }).observe(digest, {childList: true, characterData: true, subtree: true});
+  });
+}
+
+async function Once(browser, url) {
+  const page = await browser.newPage();
+  try {
+    await page.goto(url);
+    const shownAt = await page.evaluate(WhenShown);
+    const status = await page.$eval('#status', (e) => e.textContent);
+    const computed = /Computed in ([0-9.]+) s/.exec(status);
+    if (shownAt < 0 || !computed) throw new Error(`the page said "${status}"`);
+    // Where the time went, where the page says (milliseconds from navigation).
+    const times = await page.evaluate(() => window.orbelune.times || null);
+    return {computed: Number(computed[1]), shown: shownAt / 1000, times};
+  } finally {
+    await page.close();
+  }
+}
+
+(async () => {
+  const served = await Serve(site, {isolated: true});
+  const browser = await puppeteer.launch({headless: true, ...kBrowsers[browserName]});
+  console.log(`# ${browserName}: ${await browser.version()}`);
+  try {
+    for (const kernels of ['wasm-simd', 'scalar']) {
+      for (const threads of [1, 2]) {
+        let computed = Infinity, shown = Infinity, times = null;
+        for (let i = 0; i < runs; ++i) {
+          const r = await Once(browser, `${served.url}?kernels=${kernels}&threads=${threads}`);
+          computed = Math.min(computed, r.computed);
+          if (r.shown < shown) shown = r.shown, times = r.times;
+        }
+        console.log(`page ${browserName} ${kernels} ${threads} computed ${computed.toFixed(2)} ` +
+                    `shown ${shown.toFixed(2)}`);
+        if (times) {
+          console.log(`timeline ${browserName} ${kernels} ${threads} ` +
+                      Object.entries(times).map(([k, v]) => `${k} ${v}`).join(', '));
+        }
+      }
+    }
+  } catch (error) {
+    console.log(`page ${browserName} failed: ${error.message}`);
+  } finally {
+    await browser.close();
+    served.server.close();
+  }
+})();
