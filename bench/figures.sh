@@ -80,7 +80,7 @@ for web in "${webs[@]}"; do
     lines=$(node bench/page_figures.js "$web/site" "$browser" $runs 2>&1)
     echo "$lines" | grep '^#' | sed 's/^# /  /'
     if echo "$lines" | grep -q failed; then echo "$lines" | grep failed | sed 's/^/  /'; continue; fi
-    value() { echo "$lines" | awk -v k="$1" -v t="$2" -v f="$3" '$3 == k && $4 == t {print $f}'; }
+    value() { echo "$lines" | awk -v k="$1" -v t="$2" -v f="$3" '$1 == "page" && $3 == k && $4 == t {print $f}'; }
     for kernels in wasm-simd scalar; do
       for threads in 1 2; do
         computed=$(value $kernels $threads 6) shown=$(value $kernels $threads 8)
@@ -107,24 +107,12 @@ done
 # The window: launch to the complete image, beside the headless render
 # with its PNG.
 echo "== the window ($release/orbelune); load now $(uptime | sed 's/.*load average: //')"
-# ---- WINDOW ROW: to be replaced -------------------------------------------
-# Once the window program reports (on request, by an environment variable)
-# when it presented the last column, time launch to that report here, best
-# of 3, beside `orbelune-render -o FILE`, with nothing polling the screen.
-# Until then: bench/window_figures.sh, which polls screenshots every 50 ms
-# on the same cores and so loads the machine it measures.
+# ---- WINDOW ROW -------------------------------------------------------------
+# bench/window_figures.sh: launch to the complete image as the program
+# reports it (best of 3, nothing polling the screen), beside
+# `orbelune-render -o FILE`, and where the time goes. Aim: at most 1.5 times.
 if [ -x "$release/orbelune" ] && command -v Xvfb > /dev/null; then
-  window='' headless=''
-  for _ in $(seq $runs); do
-    out=$(bench/window_figures.sh "$release/orbelune" "$render" 2>&1)
-    w=$(echo "$out" | sed -n 's/^native window, launch to complete image: \([0-9.]*\) s.*/\1/p')
-    h=$(echo "$out" | sed -n 's/^headless render.*: \([0-9.]*\) s$/\1/p')
-    if [ -n "$w" ] && { [ -z "$window" ] || [ "$(echo "$w < $window" | bc)" = 1 ]; }; then window=$w; fi
-    if [ -n "$h" ] && { [ -z "$headless" ] || [ "$(echo "$h < $headless" | bc)" = 1 ]; }; then headless=$h; fi
-  done
-  row "headless render with its PNG (orbelune-render -o FILE)" "${headless:-?} s"
-  row "launch to complete image (window_figures.sh's polling)" \
-    "${window:-never} s = $([ -n "$window" ] && ratio "$window" "$headless") x (aim at most 1.5)"
+  bench/window_figures.sh "$release/orbelune" "$render" 2>&1 | sed 's/^/  /'
 else
   row "window" "not measured (no $release/orbelune, or no Xvfb)"
 fi
