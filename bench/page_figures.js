@@ -1,10 +1,13 @@
 // The page's figures in a headless browser: for 1 and 2 workers, with the
 // wasm-simd and the scalar kernels, the page's own "Computed in" and the
-// time from navigation until the digest is shown, best of RUNS.
-//   node page_figures.js SITE chromium|firefox [RUNS]
-// Prints one line per case: "page BROWSER KERNELS THREADS computed S shown S",
+// time from navigation until the digest is shown, best of RUNS. Several
+// sites (builds to compare) take their runs in turn, so that what else
+// the machine does weighs on each alike.
+//   node page_figures.js chromium|firefox RUNS SITE...
+// Prints one line per site and case:
+// "page BROWSER KERNELS THREADS computed S shown S SITE",
 // then, where the page keeps them, the milliseconds from navigation to each
-// of its steps in the run shown soonest: "timeline BROWSER KERNELS THREADS ...".
+// of its steps in the run shown soonest: "timeline BROWSER KERNELS THREADS SITE ...".
 // The browser's program from $CHROMIUM or $FIREFOX; puppeteer-core from
 // tests/web/node_modules. Prints figures; it passes or fails nothing.
 'use strict';
@@ -12,7 +15,7 @@ const path = require('path');
 const puppeteer = require(path.join(__dirname, '../tests/web/node_modules/puppeteer-core'));
 const {Serve} = require('../web/serve.js');
 
-const [site, browserName = 'chromium', runsArg = '3'] = process.argv.slice(2);
+const [browserName, runsArg, ...sites] = process.argv.slice(2);
 const runs = Number(runsArg);
 const kBrowsers = {
   chromium: {
@@ -58,30 +61,36 @@ async function Once(browser, url) {
 }
 
 (async () => {
-  const served = await Serve(site, {isolated: true});
+  const served = [];
+  for (const site of sites) served.push(await Serve(site, {isolated: true}));
   const browser = await puppeteer.launch({headless: true, ...kBrowsers[browserName]});
   console.log(`# ${browserName}: ${await browser.version()}`);
   try {
     for (const kernels of ['wasm-simd', 'scalar']) {
       for (const threads of [1, 2]) {
-        let computed = Infinity, shown = Infinity, times = null;
+        const best = sites.map(() => ({computed: Infinity, shown: Infinity, times: null}));
         for (let i = 0; i < runs; ++i) {
-          const r = await Once(browser, `${served.url}?kernels=${kernels}&threads=${threads}`);
-          computed = Math.min(computed, r.computed);
-          if (r.shown < shown) shown = r.shown, times = r.times;
+          for (let s = 0; s < sites.length; ++s) {
+            const r = await Once(browser, `${served[s].url}?kernels=${kernels}&threads=${threads}`);
+            best[s].computed = Math.min(best[s].computed, r.computed);
+            if (r.shown < best[s].shown) best[s].shown = r.shown, best[s].times = r.times;
+          }
         }
-        console.log(`page ${browserName} ${kernels} ${threads} computed ${computed.toFixed(2)} ` +
-                    `shown ${shown.toFixed(2)}`);
-        if (times) {
-          console.log(`timeline ${browserName} ${kernels} ${threads} ` +
-                      Object.entries(times).map(([k, v]) => `${k} ${v}`).join(', '));
-        }
+        sites.forEach((site, s) => {
+          const {computed, shown, times} = best[s];
+          console.log(`page ${browserName} ${kernels} ${threads} computed ${computed.toFixed(2)} ` +
+                      `shown ${shown.toFixed(2)} ${site}`);
+          if (times) {
+            console.log(`timeline ${browserName} ${kernels} ${threads} ${site} ` +
+                        Object.entries(times).map(([k, v]) => `${k} ${v}`).join(', '));
+          }
+        });
       }
     }
   } catch (error) {
     console.log(`page ${browserName} failed: ${error.message}`);
   } finally {
     await browser.close();
-    served.server.close();
+    for (const s of served) s.server.close();
   }
 })();
