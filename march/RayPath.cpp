@@ -133,14 +133,14 @@ void BandPiece(const Track& g, double f, double stray, double u, double v, Spans
 
 }  // namespace
 
-void Band(const Track& g, double f, double stray, Spans& out) {
+void Band(const Track& g, double f, double stray, Spans& out, double zFrom, double zTo) {
   out.count = 0;
   stray += kRootMargin;
-  if (g.turn != kNoTurn) {
-    BandPiece(g, f, stray, kDepthLow, g.turn, out);
-    BandPiece(g, f, stray, g.turn, kDepthHigh, out);
+  if (g.turn > zFrom && g.turn < zTo) {
+    BandPiece(g, f, stray, zFrom, g.turn, out);
+    BandPiece(g, f, stray, g.turn, zTo, out);
   } else {
-    BandPiece(g, f, stray, kDepthLow, kDepthHigh, out);
+    BandPiece(g, f, stray, zFrom, zTo, out);
   }
 }
 

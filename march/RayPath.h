@@ -167,7 +167,9 @@ constexpr double StrayOf(double scale) {
 // that the curvature cannot undo within the band, the band is taken from
 // the pace there (one root); elsewhere (near where it turns, or a near
 // miss) from the roots at both edges.
-void Band(const Track& g, double f, double stray, Spans& out);
+// Only over the depths zFrom to zTo, as NearAndInside.
+void Band(const Track& g, double f, double stray, Spans& out, double zFrom = kDepthLow,
+          double zTo = kDepthHigh);
 
 // A text slab's shape, units and place in sample space.
 struct SlabShape {

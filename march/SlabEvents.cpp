@@ -42,9 +42,12 @@ struct Bands {
   SlabBand list[kMostBands];
   int count = 0;
   bool full = false;
+  // Only over the depths where the ray is near the slab's depth: beyond,
+  // nothing is lit.
+  double zFrom = kDepthLow, zTo = kDepthHigh;
   void Add(const Track& g, double f, double stray, Line what, int line) {
     Spans spans;
-    Band(g, f, stray, spans);
+    Band(g, f, stray, spans, zFrom, zTo);
     for (int i = 0; i < spans.count; ++i) {
       if (count == kMostBands) {
         full = true;
@@ -230,6 +233,7 @@ void SlabEvents(const SkipMaps& maps, const RayPath& path, int l, Events& events
   ray.pattern = PatternTrack(path, kSlabShapes[l]);
   ray.strayPattern = PatternStray(kSlabShapes[l]);
   Bands bands;
+  bands.zFrom = DepthOf(depth.from), bands.zTo = DepthOf(depth.to);
   LineBands(maps, l, ray, depth, bands);
   Cluster clusters[kMostClusters];
   int n = ClustersOf(bands, clusters);
