@@ -37,7 +37,11 @@ double Root(const Track& g, double c, double u, double v) {
   } else {
     const double A = g.c2, B = g.c1, C = g.c0 - c;
     const double s = -0.5 * (B + std::copysign(std::sqrt(std::max(B * B - 4 * A * C, 0.0)), B));
-    const double r1 = s != 0 ? C / s : -B / (2 * A), r2 = s / A;
+    // The root of smaller size first: on a piece of a nearly straight track
+    // it is the one, and the other (its quotient) is not needed.
+    const double r1 = s != 0 ? C / s : -B / (2 * A);
+    if (r1 >= u && r1 <= v) return r1;
+    const double r2 = s / A;
     const auto outside = [&](double r) { return r < u ? u - r : r > v ? r - v : 0.0; };
     z = outside(r1) <= outside(r2) ? r1 : r2;
   }
