@@ -24,7 +24,11 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
     }
   }
   for (int l = 0; l < 3; ++l) {
+    const int lastColumn = kSlabShapes[l].columns - 1;
     for (int c = 0; c < kBannerColumns; ++c) {
+      maps.columnLines[l][c] =
+          (uint16_t)((CountedLitRows(maps, l, c - 1) ^ CountedLitRows(maps, l, c)) |
+                     (c == lastColumn ? maps.litRows[l][c] : 0u));
       maps.litRowsOver[l][0][c] = maps.litRows[l][c];
       maps.rowLinesOver[l][0][c] = (uint16_t)RowLines(maps, l, c);
     }

@@ -26,6 +26,10 @@ struct SkipMaps {
   // asks about any range of columns at once.
   uint16_t litRowsOver[3][kColumnLevels][kBannerColumns];
   uint16_t rowLinesOver[3][kColumnLevels][kBannerColumns];
+  // Bit r of columnLines[l][c]: the cells either side of column c's lower
+  // line differ in row r, or the last column is lit there (a value exactly
+  // on its lower line passes the range test).
+  uint16_t columnLines[3][kBannerColumns];
   // The depth z0 and perspective factor p of each sample index, the same on
   // every ray; three more past the last, repeating it, so that vector code
   // may read four at a time.

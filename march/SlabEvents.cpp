@@ -146,8 +146,7 @@ void LineBands(const SkipMaps& maps, int l, const SlabRay& ray, const Span& dept
   const bool columnsFall = 2 * ray.gx.c2 * middle + ray.gx.c1 < 0;
   for (int i = firstColumn; i <= lastColumnMet; ++i) {
     const int c = columnsFall ? firstColumn + lastColumnMet - i : i;
-    if (((ray.Cells(c - 1) ^ ray.Cells(c)) & ray.reachedRows) != 0 ||
-        (c == lastColumn && (ray.bits[c] & ray.reachedRows) != 0))
+    if ((maps.columnLines[l][c] & ray.reachedRows) != 0)
       bands.Add(ray.gx, c, ray.strayX, kColumnLine, c);
   }
   TrackRange(ray.gy, depth.from, depth.to, low, high);
@@ -170,9 +169,46 @@ struct Cluster {
 };
 constexpr int kMostClusters = kMostBands;
 
+bool Earlier(const SlabBand& a, const SlabBand& b) {
+  return a.span.from < b.span.from;
+}
+
+// Sorts the bands by their starts. They come in a few runs already in
+// order (each kind of line in the order the ray meets them), so a merge
+// of the runs beats a general sort when a ray meets many lines.
+void SortBands(Bands& bands) {
+  SlabBand* list = bands.list;
+  const int n = bands.count;
+  int runs = 1;
+  for (int i = 1; i < n; ++i) runs += Earlier(list[i], list[i - 1]);
+  if (runs == 1) return;
+  if (n <= 32 || runs > 8) return SortShort(list, n, Earlier);
+  SlabBand scratch[kMostBands];
+  SlabBand* from = list;
+  SlabBand* to = scratch;
+  // Merges neighbouring runs, pair by pair, until one is left.
+  while (runs > 1) {
+    int merged = 0;
+    for (int start = 0; start < n;) {
+      int middle = start + 1;
+      while (middle < n && !Earlier(from[middle], from[middle - 1])) ++middle;
+      int end = middle;
+      if (end < n) {
+        ++end;
+        while (end < n && !Earlier(from[end], from[end - 1])) ++end;
+      }
+      std::merge(from + start, from + middle, from + middle, from + end, to + start, Earlier);
+      start = end;
+      ++merged;
+    }
+    runs = merged;
+    std::swap(from, to);
+  }
+  if (from != list) std::copy(from, from + n, list);
+}
+
 int ClustersOf(Bands& bands, Cluster* clusters) {
-  SortShort(bands.list, bands.count,
-            [](const SlabBand& a, const SlabBand& b) { return a.span.from < b.span.from; });
+  SortBands(bands);
   int n = 0;
   for (int i = 0; i < bands.count; ++i) {
     const SlabBand& b = bands.list[i];
