@@ -207,8 +207,23 @@ void SortBands(Bands& bands) {
   if (from != list) std::copy(from, from + n, list);
 }
 
-int ClustersOf(Bands& bands, Cluster* clusters) {
-  SortBands(bands);
+// The same where the first `sorted` bands are in order already: the rest
+// sorted, then the two merged.
+void SortBandsAfter(Bands& bands, int sorted) {
+  SlabBand* list = bands.list;
+  const int n = bands.count;
+  SortShort(list + sorted, n - sorted, Earlier);
+  if (sorted == 0 || sorted == n || !Earlier(list[sorted], list[sorted - 1])) return;
+  SlabBand merged[kMostBands];
+  std::merge(list, list + sorted, list + sorted, list + n, merged, Earlier);
+  std::copy(merged, merged + n, list);
+}
+
+int ClustersOf(Bands& bands, Cluster* clusters, int sorted = 0) {
+  if (sorted > 0)
+    SortBandsAfter(bands, sorted);
+  else
+    SortBands(bands);
   int n = 0;
   for (int i = 0; i < bands.count; ++i) {
     const SlabBand& b = bands.list[i];
@@ -303,7 +318,7 @@ void SlabEvents(const SkipMaps& maps, const RayPath& path, int l, Events& events
     events.full = true;
     return;
   }
-  if (bands.count > lineBands) n = ClustersOf(bands, clusters);
+  if (bands.count > lineBands) n = ClustersOf(bands, clusters, lineBands);
   // The pattern's bands only split the stretches: each lies within one of
   // those before, and is lit where it is.
   int within = 0;
