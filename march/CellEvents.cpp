@@ -8,7 +8,7 @@
 // Each strays from the exact path's by less than StrayOf(1), so where the
 // exact path lies within the faces narrowed by the stray (`inside`) every
 // computed sample is in the cell, and where it lies outside them widened
-// by the stray (beyond `near`) none is. Only the samples between are
+// by the stray (beyond `nearby`) none is. Only the samples between are
 // looked at. Along each axis these are at most two spans (the coordinate
 // turns at most once), whatever the view.
 void CellEvents(const RayPath& path, int cell, Events& events) {
@@ -35,27 +35,27 @@ void CellEvents(const RayPath& path, int cell, Events& events) {
     if (high < faces[a] - margin || low > faces[a] + 1 + margin) return;
   }
   // The other axes only over the depths where sz is near the cell.
-  Spans near, inside, axisNear, axisInside;
+  Spans nearby, inside, axisNear, axisInside;
   for (int a = 0; a < 3; ++a) {
     NearAndInside(tracks[a], faces[a], faces[a] + 1, stray, axisNear, axisInside, zFrom, zTo);
     if (a == 0) {
-      near = axisNear, inside = axisInside;
+      nearby = axisNear, inside = axisInside;
     } else {
-      Intersect(near, axisNear, near);
+      Intersect(nearby, axisNear, nearby);
       Intersect(inside, axisInside, inside);
     }
-    if (near.count == 0) return;
+    if (nearby.count == 0) return;
   }
-  // Each span inside lies within one near.
+  // Each span inside lies within one nearby.
   int s = 0;
-  for (int n = 0; n < near.count; ++n) {
-    double from = near.list[n].from;
-    for (; s < inside.count && inside.list[s].from <= near.list[n].to; ++s) {
+  for (int n = 0; n < nearby.count; ++n) {
+    double from = nearby.list[n].from;
+    for (; s < inside.count && inside.list[s].from <= nearby.list[n].to; ++s) {
       events.AddLook(from, inside.list[s].from);
       events.Add(CellCrossing(Event::kEnter, inside.list[s].from, cell));
       events.Add(CellCrossing(Event::kLeave, inside.list[s].to, cell));
       from = inside.list[s].to;
     }
-    events.AddLook(from, near.list[n].to);
+    events.AddLook(from, nearby.list[n].to);
   }
 }
