@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Another target's build of the renderer, held to the golden digest with
 # each kernel set: its frame-colours program writes the frame's colours
-# with the named set, and their SHA-256 must be the golden digest.
+# with the named set, and their SHA-256 must be the golden digest; and the
+# same for a second view, whose sines and cosines are ours on every build.
 #   frame_colours_test.sh RUNNER PROGRAM
 # RUNNER: wine (a 32-bit .exe, skipped where 32-bit code cannot run), wine64
 # (a 64-bit .exe), or a command such as qemu-i386.
@@ -15,28 +16,41 @@ case $runner in
 esac
 golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
 [ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in GoldenDigest.h"; exit 1; }
+staircase=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$(dirname "$0")/../tools/StaircaseDigest.h")
+staircase_digest=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/StaircaseDigest.h")
+[ ${#staircase_digest} -eq 64 ] && [ -n "$staircase" ] ||
+  { echo "FAILED: no view and digest found in StaircaseDigest.h"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 passed=0 failed=0 skipped=0
 for kernels in scalar avx2; do
-  "$runner" "$program" "$kernels" "$work/colours" > "$work/out" 2>&1
-  status=$?
-  if [ $status -eq 2 ] && grep -q "has no kernel set" "$work/out"; then
-    echo "skipped: $kernels (this build or processor has no such kernel set)"
-    skipped=$((skipped + 1))
-    continue
-  fi
-  digest=$(sha256sum "$work/colours" 2>/dev/null | cut -d' ' -f1)
-  if [ $status -eq 0 ] && [ "$digest" = "$golden" ]; then
-    echo "ok: $kernels kernels give the golden digest"
-    passed=$((passed + 1))
-  else
-    echo "FAILED: $kernels kernels: exit $status, digest ${digest:-none}"
-    sed 's/^/  /' "$work/out"
-    failed=$((failed + 1))
-  fi
-  rm -f "$work/colours"
+  # The image's view (no view given), then the second view.
+  for view in "" "$staircase"; do
+    if [ -n "$view" ]; then
+      "$runner" "$program" "$kernels" "$work/colours" "$view" > "$work/out" 2>&1
+      status=$? what="$kernels kernels, view $view," wanted=$staircase_digest
+      named="its digest, the straightforward march's"
+    else
+      "$runner" "$program" "$kernels" "$work/colours" > "$work/out" 2>&1
+      status=$? what="$kernels kernels" wanted=$golden named="the golden digest"
+    fi
+    if [ $status -eq 2 ] && grep -q "has no kernel set" "$work/out"; then
+      echo "skipped: $kernels (this build or processor has no such kernel set)"
+      skipped=$((skipped + 1))
+      break
+    fi
+    digest=$(sha256sum "$work/colours" 2>/dev/null | cut -d' ' -f1)
+    if [ $status -eq 0 ] && [ "$digest" = "$wanted" ]; then
+      echo "ok: $what give $named"
+      passed=$((passed + 1))
+    else
+      echo "FAILED: $what: exit $status, digest ${digest:-none}, wanted $wanted"
+      sed 's/^/  /' "$work/out"
+      failed=$((failed + 1))
+    fi
+    rm -f "$work/colours"
+  done
 done
 [ -n "${wine_server:-}" ] && "$wine_server" -k 2> /dev/null
 echo "$passed passed, $failed failed, $skipped skipped"
