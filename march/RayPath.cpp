@@ -83,7 +83,7 @@ struct Crossing {
 // NearAndInside on [u, v], over which g is monotone. In terms of the
 // rising value r = sign g, with faces a < b.
 void NearAndInsidePiece(const Track& g, double lo, double hi, double s, double u, double v,
-                        Spans& near, Spans& inside) {
+                        Spans& nearby, Spans& inside) {
   const double gu = g.At(u), gv = g.At(v);
   const double sign = gv >= gu ? 1 : -1;
   const double a = sign > 0 ? lo : -hi, b = sign > 0 ? hi : -lo;
@@ -109,7 +109,7 @@ void NearAndInsidePiece(const Track& g, double lo, double hi, double s, double u
   };
   // r rises along the piece, so each set runs from where r reaches its
   // lower bound to where it passes its upper one.
-  Append(near, where(a, -s, atA), where(b, s, atB));
+  Append(nearby, where(a, -s, atA), where(b, s, atB));
   if (rv < a + s || ru > b - s || a + s > b - s) return;
   const double from = where(a, s, atA), to = where(b, -s, atB);
   if (from <= to) Append(inside, from, to);
@@ -148,9 +148,9 @@ void Band(const Track& g, double f, double stray, Spans& out, double zFrom, doub
   }
 }
 
-void NearAndInside(const Track& g, double lo, double hi, double stray, Spans& near,
+void NearAndInside(const Track& g, double lo, double hi, double stray, Spans& nearby,
                    Spans& inside, double zFrom, double zTo) {
-  near.count = inside.count = 0;
+  nearby.count = inside.count = 0;
   stray += kRootMargin;
   if (g.c2 == 0 && g.c1 != 0) {
     // Linear (sz): each end directly. A product with the reciprocal is
@@ -162,25 +162,15 @@ void NearAndInside(const Track& g, double lo, double hi, double stray, Spans& ne
       a = std::max(a, zFrom), b = std::min(b, zTo);
       if (a <= b) Append(out, a, b);
     };
-    span(lo - stray, hi + stray, near);
+    span(lo - stray, hi + stray, nearby);
     if (lo + stray <= hi - stray) span(lo + stray, hi - stray, inside);
     return;
   }
   if (g.turn > zFrom && g.turn < zTo) {
-    NearAndInsidePiece(g, lo, hi, stray, zFrom, g.turn, near, inside);
-    NearAndInsidePiece(g, lo, hi, stray, g.turn, zTo, near, inside);
+    NearAndInsidePiece(g, lo, hi, stray, zFrom, g.turn, nearby, inside);
+    NearAndInsidePiece(g, lo, hi, stray, g.turn, zTo, nearby, inside);
   } else {
-    NearAndInsidePiece(g, lo, hi, stray, zFrom, zTo, near, inside);
-  }
-}
-
-void Preimage(const Track& g, double lo, double hi, Spans& out) {
-  out.count = 0;
-  if (g.turn != kNoTurn) {
-    Piece(g, lo, hi, kDepthLow, g.turn, out);
-    Piece(g, lo, hi, g.turn, kDepthHigh, out);
-  } else {
-    Piece(g, lo, hi, kDepthLow, kDepthHigh, out);
+    NearAndInsidePiece(g, lo, hi, stray, zFrom, zTo, nearby, inside);
   }
 }
 

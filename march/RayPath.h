@@ -114,12 +114,11 @@ struct Spans {
   int count = 0;
 };
 
-// The samples of the extended ray where lo <= g <= hi: the roots of a
-// quadratic, split at its turning point, where it has one on the ray. At
-// most two spans. The ends are those of the bounds to within 1e-11 in g,
-// so a caller widens (or narrows) the bounds by kRootMargin to hold (or
-// stay within) the exact set.
-void Preimage(const Track& g, double lo, double hi, Spans& out);
+// Where a track lies within bounds is solved from the roots of its
+// quadratic, split where it turns, if it turns on the ray: at most two
+// spans. The roots are those of the bounds to within 1e-11 in g, so the
+// bounds are widened (or narrowed) by kRootMargin to hold (or stay within)
+// the exact set.
 constexpr double kRootMargin = 1e-9;
 
 // Where lo <= g <= hi, as `near`, a superset widened by the stray, and
@@ -128,7 +127,7 @@ constexpr double kRootMargin = 1e-9;
 // the curvature cannot undo that within the stray (as Band), else from
 // roots of their own. Only over the depths zFrom to zTo (within the
 // extended ray), where a caller already knows the rest lies outside.
-void NearAndInside(const Track& g, double lo, double hi, double stray, Spans& near,
+void NearAndInside(const Track& g, double lo, double hi, double stray, Spans& nearby,
                    Spans& inside, double zFrom = kDepthLow, double zTo = kDepthHigh);
 
 // The spans in both a and b.
@@ -166,8 +165,8 @@ constexpr double StrayOf(double scale) {
 // same side of f as the exact path. Where the track crosses f at a pace
 // that the curvature cannot undo within the band, the band is taken from
 // the pace there (one root); elsewhere (near where it turns, or a near
-// miss) from the roots at both edges.
-// Only over the depths zFrom to zTo, as NearAndInside.
+// miss) from the roots at both edges. Only over the depths zFrom to zTo,
+// as NearAndInside.
 void Band(const Track& g, double f, double stray, Spans& out, double zFrom = kDepthLow,
           double zTo = kDepthHigh);
 
