@@ -10,9 +10,10 @@
 // sample is on the exact path's side of every line, and its state is the
 // exact path's, which cannot change between two bands: taken once, at the
 // stretch's middle. Bands that overlap form a cluster. A cluster is
-// looked at unless it can change nothing: one line only, with the same
-// state on either side of it (say between two unlit cells, or a pattern
-// line where the slab is not lit).
+// looked at unless it can change nothing: with the same state on either
+// side, it holds no sample of the ray, or it is of one line only whose
+// cells either side agree (say two unlit cells, or a pattern line where
+// the slab is not lit).
 //
 // Cell (c, r) holds gx in [c, c + 1) and gy in [r, r + 1). Of the last
 // column and row only the lower line passes the range test, so they count
