@@ -1,7 +1,9 @@
 // The WebAssembly renderer under node: each module, with each kernel set it
 // has, computes the whole frame column by column as the page's workers do,
-// and the frame's digest must be the golden one; and the SIMD kernels'
-// float accumulators must be the scalar ones, bit for bit, in every pixel.
+// and the frame's digest must be the golden one, and through the second
+// view (StaircaseDigest.h, beside the golden digest) that view's digest;
+// and the SIMD kernels' float accumulators must be the scalar ones, bit for
+// bit, in every pixel.
 //   node web_frame_test.js BUILD-DIR GOLDEN-DIGEST-FILE
 'use strict';
 const crypto = require('crypto');
@@ -10,14 +12,22 @@ const path = require('path');
 
 const [buildDir, goldenFile] = process.argv.slice(2);
 const golden = fs.readFileSync(goldenFile, 'utf8').match(/[0-9a-f]{64}/)[0];
+const staircaseHeader =
+    fs.readFileSync(path.join(path.dirname(goldenFile), 'StaircaseDigest.h'), 'utf8');
+const staircase = staircaseHeader.match(/kStaircaseView\[\] = "([^"]*)"/)[1];
+const staircaseDigest = staircaseHeader.match(/[0-9a-f]{64}/)[0];
 
-// A module instance marching with the named kernel set, or null.
-async function Renderer(moduleFile, kernels) {
+// A module instance marching with the named kernel set, through the view
+// "A,B,C" if given, or null.
+async function Renderer(moduleFile, kernels, view) {
   const OrbeluneModule = require(path.resolve(moduleFile));
   // The binary handed over: this emscripten would fetch() a file path.
   const wasmBinary = fs.readFileSync(moduleFile.replace(/js$/, 'wasm'));
   const module = await OrbeluneModule({wasmBinary});
   if (module.cwrap('OrbeluneBegin', 'number', ['string'])(kernels) !== 0) return null;
+  if (view !== undefined && module.cwrap('OrbeluneView', 'number', ['string'])(view) !== 0) {
+    throw new Error(`the module refuses the view ${view}`);
+  }
   const column = module.cwrap('OrbeluneColumn', 'number', ['number']);
   const accumulators = module.cwrap('OrbeluneAccumulators', 'number', []);
   return {
@@ -29,8 +39,8 @@ async function Renderer(moduleFile, kernels) {
   };
 }
 
-async function frameDigest(moduleFile, kernels) {
-  const renderer = await Renderer(moduleFile, kernels);
+async function frameDigest(moduleFile, kernels, view) {
+  const renderer = await Renderer(moduleFile, kernels, view);
   if (renderer === null) return {skipped: true};
   const hash = crypto.createHash('sha256');
   for (let x = 0; x < 1025; ++x) hash.update(renderer.column(x));
@@ -59,16 +69,39 @@ async function firstDifference(moduleFile, a, b) {
   const cases = [['orbelune-web.js', 'scalar'], ['orbelune-web-simd.js', 'scalar'],
                  ['orbelune-web-simd.js', 'wasm-simd']];
   for (const [file, kernels] of cases) {
-    const start = Date.now();
-    const result = await frameDigest(path.join(buildDir, file), kernels);
-    const seconds = ((Date.now() - start) / 1000).toFixed(1);
-    if (!result.skipped && result.digest === golden && result.kernels === kernels) {
-      console.log(`ok: ${file} with ${kernels} kernels gives the golden digest (${seconds} s)`);
-      ++passed;
-    } else {
-      console.log(`FAILED: ${file} with ${kernels} kernels: ${result.digest || 'no such set'}`);
-      ++failed;
+    for (const [view, wanted, named] of [[undefined, golden, 'the golden digest'],
+                                         [staircase, staircaseDigest, `view ${staircase}'s digest`]]) {
+      const start = Date.now();
+      let result;
+      try {
+        result = await frameDigest(path.join(buildDir, file), kernels, view);
+      } catch (error) {
+        result = {digest: `none (${error.message})`};
+      }
+      const seconds = ((Date.now() - start) / 1000).toFixed(1);
+      if (!result.skipped && result.digest === wanted && result.kernels === kernels) {
+        console.log(`ok: ${file} with ${kernels} kernels gives ${named} (${seconds} s)`);
+        ++passed;
+      } else {
+        console.log(`FAILED: ${file} with ${kernels} kernels` + (view ? `, view ${view}` : '') +
+                    `: ${result.digest || 'no such set'}, wanted ${wanted}`);
+        ++failed;
+      }
     }
+  }
+  // Text that is no view is refused.
+  let refused = false;
+  try {
+    await Renderer(path.join(buildDir, 'orbelune-web.js'), 'scalar', '0,nan,0');
+  } catch (error) {
+    refused = /refuses the view/.test(error.message);
+  }
+  if (refused) {
+    console.log('ok: the module refuses 0,nan,0 for a view');
+    ++passed;
+  } else {
+    console.log('FAILED: the module took 0,nan,0 for a view');
+    ++failed;
   }
   const simd = path.join(buildDir, 'orbelune-web-simd.js');
   const differs = await firstDifference(simd, 'scalar', 'wasm-simd');

@@ -4,7 +4,10 @@
 // every other build, so the same bits.
 #include <emscripten/emscripten.h>
 
+#include <string>
+
 #include "march/FastMarch.h"
+#include "tools/ViewText.h"
 
 static Scene scene;
 static SkipMaps maps;
@@ -21,6 +24,18 @@ EMSCRIPTEN_KEEPALIVE int OrbeluneBegin(const char* name) {
   kernels = name[0] == '\0' ? &ChooseKernels() : KernelsNamed(name);
   if (kernels == nullptr) return -1;
   BuildScene(scene);
+  BuildSkipMaps(scene, maps);
+  return 0;
+}
+
+// Turns the scene to the view "A,B,C" (radians, each angle the float
+// strtof reads, as orbelune-render --view reads it), after OrbeluneBegin.
+// Returns 0, or -1 for text that is no view (the view is kept).
+EMSCRIPTEN_KEEPALIVE int OrbeluneView(const char* text) {
+  View view;
+  std::string why;
+  if (!ParseView(text, view, why)) return -1;
+  BuildScene(scene, view);
   BuildSkipMaps(scene, maps);
   return 0;
 }
