@@ -65,7 +65,8 @@ static const char kUsage[] =
     "                      standard input\n"
     "      --map KIND      instead of the image, a map of where the fast march's work\n"
     "                      goes, per pixel: shaded (samples shaded), looked (samples\n"
-    "                      looked at one by one), crossings or runs; written to\n"
+    "                      looked at one by one), crossings or runs, with a colour\n"
+    "                      bar and its numbers in a strip below; written to\n"
     "                      orbelune-KIND.png unless -o says otherwise\n"
     "  -h, --help          show this help\n"
     "      --version       show the version\n";
