@@ -121,7 +121,7 @@ struct Spans {
 // the exact set.
 constexpr double kRootMargin = 1e-9;
 
-// Where lo <= g <= hi, as `near`, a superset widened by the stray, and
+// Where lo <= g <= hi, as `nearby`, a superset widened by the stray, and
 // `inside`, a subset narrowed by it (each with the root margin): both from
 // the two roots at lo and hi, widened or narrowed by the pace there, where
 // the curvature cannot undo that within the stray (as Band), else from
