@@ -94,13 +94,15 @@ const kDrawEvery = 100;
 const kStep = 4;
 const kImageView = '-0.5,-0.5,0';
 
-// A view's text as the module reads it: three decimal numbers. Anything
-// else (hex, inf, nan, spaces) the page refuses before a worker sees it.
+// A view's text as the module reads it: three decimal numbers, each below
+// where strtof overflows to infinity (2^128 - 2^103, halfway past the
+// largest float). Anything else (hex, inf, nan, spaces) the page refuses
+// before a worker sees it.
 function IsViewText(text) {
   const parts = text.split(',');
   return parts.length === 3 &&
          parts.every((p) => /^[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?$/.test(p) &&
-                            Math.abs(Number(p)) < 3.4e38);
+                            Math.abs(Number(p)) < 2 ** 128 - 2 ** 103);
 }
 
 // An angle wrapped into (-pi, pi], with 9 significant digits: enough for
