@@ -275,6 +275,19 @@ async function DragCase(browser, url) {
   Check(`${name}: drawn from the left; no golden verdict for another view`,
         inOrder && verdict === '' && !state.imageView, verdict);
   await page.screenshot({path: Shot(name), fullPage: true});
+  // A field's angle is the module's to read, as typed.
+  await page.$eval('#angleC', (field) => {
+    field.value = '0.5';
+    field.dispatchEvent(new Event('change'));
+  });
+  const typed = await WaitDone(page);
+  const typedView = `${state.view.split(',').slice(0, 2).join(',')},0.5`;
+  const typedNative = NativeDigest(typedView);
+  Check(`${name}: the field C = 0.5 turns to ${typedView}, the command's image`,
+        typed.view === typedView && typed.digest === typedNative &&
+            typed.canvasDigest === typedNative &&
+            (await page.evaluate(() => location.hash)) === '#view=' + typedView,
+        `${typed.view}: page ${typed.digest}, command ${typedNative}`);
   await page.click('#imageView');
   const back = await WaitDone(page);
   const backVerdict = await page.$eval('#verdict', (e) => e.textContent);
