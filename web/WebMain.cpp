@@ -15,6 +15,7 @@ static const MarchKernels* kernels = nullptr;
 static ContributionLists lists;
 static Accumulator accs[kColumnHeight];
 static uint32_t column[kColumnHeight];
+static View view = kImageView;
 
 extern "C" {
 
@@ -32,12 +33,19 @@ EMSCRIPTEN_KEEPALIVE int OrbeluneBegin(const char* name) {
 // strtof reads, as orbelune-render --view reads it), after OrbeluneBegin.
 // Returns 0, or -1 for text that is no view (the view is kept).
 EMSCRIPTEN_KEEPALIVE int OrbeluneView(const char* text) {
-  View view;
+  View asked;
   std::string why;
-  if (!ParseView(text, view, why)) return -1;
+  if (!ParseView(text, asked, why)) return -1;
+  view = asked;
   BuildScene(scene, view);
   BuildSkipMaps(scene, maps);
   return 0;
+}
+
+// Whether the view in use is the image's, bit for bit: the page shows the
+// golden verdict only then, and cannot tell from its own doubles.
+EMSCRIPTEN_KEEPALIVE int OrbeluneIsImageView() {
+  return IsImageView(view) ? 1 : 0;
 }
 
 // The name of the kernel set in use.

@@ -4,6 +4,11 @@
 // the frame's digest: SHA-256 of its colours as little-endian COLORREFs,
 // column by column, as orbelune-render --digest prints it.
 //
+// The view is in the address, #view=A,B,C (radians; the image's view when
+// absent): dragging on the canvas turns it, with a coarse preview while
+// the pointer is down, and the exact image builds up once it is released.
+// A new view ends the old one's workers, and nothing of it is drawn after.
+//
 // Query: ?threads=N (workers, 1 to 64; default one per core), ?kernels=scalar
 // or wasm-simd (default: SIMD where the browser has it). A value the page
 // cannot use is refused with a note, and the default used instead.
@@ -59,7 +64,8 @@ function Hex(buffer) {
 
 // What the tests read: the columns in the order drawn, and the outcome.
 const state = {drawnOrder: [], done: false, digest: '', canvasDigest: '', kernels: '', threads: 0,
-               failed: '', refused: []};
+               failed: '', refused: [], view: '', imageView: false, generation: 0, stale: 0,
+               previews: 0};
 window.orbelune = state;
 
 // The module, fetched and compiled once, here, for every worker: compiled
@@ -83,44 +89,164 @@ async function Compile(file) {
 const kAhead = 8;
 // Milliseconds between draws while the image builds up.
 const kDrawEvery = 100;
+// The preview marches every kStep-th column and draws every kStep-th row
+// of it as a block: a sixteenth of the pixels, a quarter of the work.
+const kStep = 4;
+const kImageView = '-0.5,-0.5,0';
 
-async function Render() {
-  const start = performance.now();
-  // Milliseconds from navigation: where the page's time goes.
-  const now = () => Math.round(performance.now());
-  state.times = {start: now()};
-  const simd = HasSimd();
-  const refused = [];
-  const {kernels, threads} = Choices(new URLSearchParams(location.search), simd, refused);
-  const module = kernels === 'wasm-simd' ? 'orbelune-web-simd' : 'orbelune-web';
-  const compiled = Compile(module + '.wasm');
-  compiled.catch(() => {});  // its failure is the page's, below
-  state.threads = threads;
-  state.refused = refused;
-  const canvas = document.getElementById('orbelune');
+// A view's text as the module reads it: three decimal numbers, each below
+// where strtof overflows to infinity (2^128 - 2^103, halfway past the
+// largest float). Anything else (hex, inf, nan, spaces) the page refuses
+// before a worker sees it.
+function IsViewText(text) {
+  const parts = text.split(',');
+  return parts.length === 3 &&
+         parts.every((p) => /^[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?$/.test(p) &&
+                            Math.abs(Number(p)) < 2 ** 128 - 2 ** 103);
+}
+
+// An angle wrapped into (-pi, pi], with 9 significant digits: enough for
+// strtof to read back the float nearest it, whichever float that is.
+function AngleText(angle) {
+  while (angle > Math.PI) angle -= 2 * Math.PI;
+  while (angle <= -Math.PI) angle += 2 * Math.PI;
+  const text = String(Number(angle.toPrecision(9)));
+  return text === '-0' ? '0' : text;
+}
+
+let setup = null;    // kernels, threads, module, compiled: chosen once
+let current = null;  // the job whose columns may be drawn
+let viewText = kImageView;
+
+function Elements() {
+  return {
+    canvas: document.getElementById('orbelune'),
+    progress: document.getElementById('progress'),
+    status: document.getElementById('status'),
+    digest: document.getElementById('digest'),
+    verdict: document.getElementById('verdict'),
+    save: document.getElementById('save'),
+  };
+}
+
+// Starts the workers for a view; onColumn gets each column, and the
+// promise settles when every column asked is in, or on the first failure.
+// cancel() ends them all; nothing they post is heard after.
+function Workers(job, columns, onColumn) {
+  const {threads, kernels, module, compiled} = setup;
+  const workers = [];
+  let next = 0, received = 0, stopped = false;
+  let stop = () => {};
+  job.cancel = () => {
+    stopped = true;
+    for (const worker of workers) worker.terminate();
+  };
+  return new Promise((resolve, reject) => {
+    stop = (why) => {
+      if (stopped) return;
+      job.cancel();
+      reject(new Error(why));
+    };
+    const hand = (worker) => {
+      if (next >= columns.length) return false;
+      worker.postMessage({type: 'column', x: columns[next++]});
+      ++worker.held;
+      return true;
+    };
+    for (let i = 0; i < threads; ++i) {
+      const worker = new Worker('worker.js');
+      worker.held = 0;
+      workers.push(worker);
+      worker.onerror = (e) => {
+        e.preventDefault();
+        stop(e.message || 'a worker could not be started (worker.js)');
+      };
+      worker.onmessageerror = () => stop('a worker\'s message could not be read');
+      worker.onmessage = (event) => {
+        const message = event.data;
+        if (stopped || job !== current) {
+          if (message.type === 'column') ++state.stale;
+          return;
+        }
+        if (message.type === 'failed') return stop(message.why);
+        if (message.type === 'ready') {
+          state.kernels = message.kernels;
+          job.imageView = message.imageView;
+          if (!state.times.ready) state.times.ready = Math.round(performance.now());
+        }
+        if (message.type === 'column') {
+          --worker.held;
+          onColumn(message.x, message.colours);
+          if (++received === columns.length) {
+            job.cancel();
+            return resolve();
+          }
+          if (!hand(worker) && worker.held === 0) worker.terminate();
+        }
+      };
+      worker.postMessage({type: 'load', module: module + '.js'});
+      for (let k = 0; k < kAhead; ++k) hand(worker);
+    }
+    compiled.then((wasm) => {
+      if (!state.times.compiled) state.times.compiled = Math.round(performance.now());
+      for (const worker of workers) {
+        if (stopped) return;
+        try {
+          worker.postMessage({type: 'start', wasm, kernels, view: job.view});
+        } catch (error) {
+          // A browser that cannot hand a module over: the worker fetches
+          // and compiles its own.
+          if (error.name !== 'DataCloneError') throw error;
+          worker.postMessage({type: 'start', wasm: null, kernels, view: job.view});
+        }
+      }
+    }).catch((error) => stop(error.message));
+  });
+}
+
+// Ends the job in hand, so that a new one owns the canvas.
+function Switch(job) {
+  if (current && current.cancel) current.cancel();
+  current = job;
+  state.generation = job.generation = (state.generation || 0) + 1;
+}
+
+function Failed(job, error) {
+  if (job !== current) return;
+  const {status, digest, verdict} = Elements();
+  state.failed = String(error);
+  status.textContent = 'Failed: ' + error.message;
+  status.className = 'bad';
+  digest.textContent = '(none: the image was not computed)';
+  verdict.textContent = '';
+  state.done = true;
+}
+
+// The exact image of the view, column by column from the left.
+async function Exact(view, {clear}) {
+  const job = {view, mode: 'exact'};
+  Switch(job);
+  const {canvas, progress, status, digest: digestShown, verdict, save} = Elements();
   const context = canvas.getContext('2d');
-  const progress = document.getElementById('progress');
-  const status = document.getElementById('status');
-  if (refused.length > 0) {
-    const shown = document.getElementById('refused');
-    shown.textContent = refused.join(' ');
-    shown.hidden = false;
-  }
-  const notes = [];
-  if (!simd) notes.push('This browser has no WebAssembly SIMD: the scalar kernels compute.');
-  notes.push(self.crossOriginIsolated
-                 ? 'The page is cross-origin isolated.'
-                 : 'The page is not cross-origin isolated; the workers need no shared memory, ' +
-                       'so it computes on every thread all the same.');
-  document.getElementById('notes').textContent = notes.join(' ');
+  if (clear) context.clearRect(0, 0, kWidth, kHeight);
+  Object.assign(state, {drawnOrder: [], done: false, digest: '', canvasDigest: '', failed: '',
+                        view, imageView: false});
+  status.className = '';
+  status.textContent = 'Starting…';
+  progress.value = 0;
+  digestShown.textContent = '(once the image is complete)';
+  verdict.textContent = '';
+  verdict.className = '';
+  save.disabled = true;
+  const start = performance.now();
 
   const frame = new Uint32Array(kWidth * kHeight);
   const complete = new Uint8Array(kWidth);
-  let next = 0, drawn = 0, received = 0;
-
+  let drawn = 0;
   // Draws every column complete by now that has all those to its left,
   // in one piece.
   const drawReady = () => {
+    if (job !== current) return;
     let end = drawn;
     while (end < kWidth && complete[end]) ++end;
     if (end === drawn) return;
@@ -151,82 +277,33 @@ async function Render() {
       drawReady();
     }, kDrawEvery);
   };
-
-  // One failing worker fails the page at once: the others are ended, and
-  // no column is waited for.
-  const workers = [];
-  await new Promise((resolve, reject) => {
-    let stopped = false;
-    const stop = (why) => {
-      if (stopped) return;
-      stopped = true;
-      for (const worker of workers) worker.terminate();
-      reject(new Error(why));
-    };
-    const hand = (worker) => {
-      if (next >= kWidth) return false;
-      worker.postMessage({type: 'column', x: next++});
-      ++worker.held;
-      return true;
-    };
-    for (let i = 0; i < threads; ++i) {
-      const worker = new Worker('worker.js');
-      worker.held = 0;
-      workers.push(worker);
-      worker.onerror = (e) => {
-        e.preventDefault();
-        stop(e.message || 'a worker could not be started (worker.js)');
-      };
-      worker.onmessageerror = () => stop('a worker\'s message could not be read');
-      worker.onmessage = (event) => {
-        const message = event.data;
-        if (stopped) return;
-        if (message.type === 'failed') return stop(message.why);
-        if (message.type === 'ready') {
-          state.kernels = message.kernels;
-          if (!state.times.ready) state.times.ready = now();
-        }
-        if (message.type === 'column') {
-          frame.set(message.colours, message.x * kHeight);
-          complete[message.x] = 1;
-          --worker.held;
-          if (++received === 1) state.times.firstColumn = now();
-          if (received === kWidth) {
-            for (const w of workers) w.terminate();
-            return resolve();
-          }
-          if (!hand(worker) && worker.held === 0) worker.terminate();
-          askDraw();
-        }
-      };
-      worker.postMessage({type: 'load', module: module + '.js'});
-      for (let k = 0; k < kAhead; ++k) hand(worker);
-    }
-    compiled.then((wasm) => {
-      state.times.compiled = now();
-      for (const worker of workers) {
-        if (stopped) return;
-        try {
-          worker.postMessage({type: 'start', wasm, kernels});
-        } catch (error) {
-          // A browser that cannot hand a module over: the worker fetches
-          // and compiles its own.
-          if (error.name !== 'DataCloneError') throw error;
-          worker.postMessage({type: 'start', wasm: null, kernels});
-        }
-      }
-    }).catch((error) => stop(error.message));
-  });
+  const columns = Array.from({length: kWidth}, (_, x) => x);
+  let first = true;
+  try {
+    await Workers(job, columns, (x, colours) => {
+      frame.set(colours, x * kHeight);
+      complete[x] = 1;
+      if (first) state.times.firstColumn = Math.round(performance.now());
+      first = false;
+      askDraw();
+    });
+  } catch (error) {
+    return Failed(job, error);
+  }
+  if (job !== current) return;
   const seconds = (performance.now() - start) / 1000;
-  state.times.computed = now();
+  state.times.computed = Math.round(performance.now());
   drawReady();
 
   const digest = Hex(await crypto.subtle.digest('SHA-256', frame.buffer));
+  if (job !== current) return;
   state.digest = digest;
+  state.imageView = job.imageView;
+  const {threads} = setup;
   status.textContent = `Computed in ${seconds.toFixed(2)} s on ${threads} ` +
                        `thread${threads > 1 ? 's' : ''} with the ${state.kernels} kernels.`;
-  document.getElementById('digest').textContent = digest;
-  state.times.shown = now();
+  digestShown.textContent = digest;
+  state.times.shown = Math.round(performance.now());
   // The canvas read back, in the same layout: what a person sees.
   const shown = context.getImageData(0, 0, kWidth, kHeight).data;
   const fromCanvas = new Uint32Array(kWidth * kHeight);
@@ -236,13 +313,19 @@ async function Render() {
       fromCanvas[x * kHeight + y] = shown[at] | shown[at + 1] << 8 | shown[at + 2] << 16;
     }
   }
-  state.canvasDigest = Hex(await crypto.subtle.digest('SHA-256', fromCanvas.buffer));
-  const verdict = document.getElementById('verdict');
-  const good = digest === kGoldenDigest && state.canvasDigest === kGoldenDigest;
-  verdict.textContent = good ? '= the golden digest: the same image as every other build.'
-                             : '≠ the golden digest ' + kGoldenDigest;
-  verdict.className = good ? 'good' : 'bad';
-  const save = document.getElementById('save');
+  const canvasDigest = Hex(await crypto.subtle.digest('SHA-256', fromCanvas.buffer));
+  if (job !== current) return;
+  state.canvasDigest = canvasDigest;
+  // The golden digest is the image's: another view has none to be held to.
+  if (job.imageView) {
+    const good = digest === kGoldenDigest && canvasDigest === kGoldenDigest;
+    verdict.textContent = good ? '= the golden digest: the same image as every other build.'
+                               : '≠ the golden digest ' + kGoldenDigest;
+    verdict.className = good ? 'good' : 'bad';
+  } else if (canvasDigest !== digest) {
+    verdict.textContent = '≠ the canvas, whose digest is ' + canvasDigest;
+    verdict.className = 'bad';
+  }
   save.disabled = false;
   save.onclick = () => canvas.toBlob((blob) => {
     const link = document.createElement('a');
@@ -251,15 +334,168 @@ async function Render() {
     link.click();
     URL.revokeObjectURL(link.href);
   }, 'image/png');
-  state.times.checked = now();
+  state.times.checked = Math.round(performance.now());
   state.done = true;
 }
 
-Render().catch((error) => {
-  state.failed = String(error);
-  const status = document.getElementById('status');
-  status.textContent = 'Failed: ' + error.message;
-  status.className = 'bad';
-  document.getElementById('digest').textContent = '(none: the image was not computed)';
-  state.done = true;
-});
+// The coarse image of the view while the pointer turns it: each column
+// drawn as blocks as soon as it comes. When it is complete and the view
+// has moved on, the next preview starts.
+async function Preview(view) {
+  const job = {view, mode: 'preview'};
+  Switch(job);
+  ++state.previews;
+  const {canvas, status, save, verdict, digest} = Elements();
+  const context = canvas.getContext('2d');
+  state.done = false;
+  state.digest = state.canvasDigest = '';
+  state.view = view;
+  save.disabled = true;
+  verdict.textContent = '';
+  digest.textContent = '(once the image is complete)';
+  status.className = '';
+  status.textContent = 'Preview…';
+  const columns = [];
+  for (let x = 0; x < kWidth; x += kStep) columns.push(x);
+  const start = performance.now();
+  try {
+    await Workers(job, columns, (x, colours) => {
+      const width = Math.min(kStep, kWidth - x);
+      const piece = new ImageData(width, kHeight);
+      const pixels = new Uint32Array(piece.data.buffer);
+      for (let y = 0; y < kHeight; ++y) {
+        pixels.fill(colours[y - y % kStep] | 0xFF000000, y * width, (y + 1) * width);
+      }
+      context.putImageData(piece, x, 0);
+    });
+  } catch (error) {
+    return Failed(job, error);
+  }
+  if (job !== current) return;
+  job.finished = true;
+  state.times.preview = Math.round(performance.now() - start);
+  status.textContent = `Preview in ${state.times.preview} ms; the exact image follows the release.`;
+  if (dragging && viewText !== view) Preview(viewText);
+}
+
+// Shows the view in the fields and the address; replaceState, so that
+// the page hears no hashchange of its own and a drag leaves no history.
+function ShowView(view) {
+  viewText = view;
+  const parts = view.split(',');
+  for (const [i, id] of ['angleA', 'angleB', 'angleC'].entries()) {
+    const field = document.getElementById(id);
+    if (field && field.value !== parts[i]) field.value = parts[i];
+  }
+  const hash = view === kImageView ? '' : '#view=' + view;
+  if (location.hash !== hash) {
+    history.replaceState(null, '', location.pathname + location.search + hash);
+  }
+}
+
+function Refuse(note) {
+  state.refused.push(note);
+  const shown = document.getElementById('refused');
+  shown.textContent = state.refused.join(' ');
+  shown.hidden = false;
+}
+
+// The view the address names, or null (refused with a note) for text
+// that is no view.
+function HashView() {
+  const hash = decodeURIComponent(location.hash.slice(1));
+  if (hash === '') return kImageView;
+  const match = /^view=(.*)$/.exec(hash);
+  if (match && IsViewText(match[1])) return match[1];
+  const shown = hash.length > 40 ? hash.slice(0, 40) + '…' : hash;
+  Refuse(`#${shown} refused: a view is #view=A,B,C, three angles in radians; ` +
+         'the image\'s view is shown.');
+  return null;
+}
+
+// A new view from the fields, the address or the button: the old one's
+// image is wiped, so that none of it stays beside the new one.
+function Turn(view) {
+  if (view === viewText && current && current.mode === 'exact') return;
+  ShowView(view);
+  Exact(view, {clear: true});
+}
+
+let dragging = null;
+
+function Controls() {
+  const canvas = document.getElementById('orbelune');
+  canvas.addEventListener('pointerdown', (event) => {
+    if (event.button !== 0 || dragging) return;
+    canvas.setPointerCapture(event.pointerId);
+    dragging = {id: event.pointerId, x: event.clientX, y: event.clientY,
+                angles: viewText.split(',').map(Number), moved: false};
+    event.preventDefault();
+  });
+  canvas.addEventListener('pointermove', (event) => {
+    if (!dragging || event.pointerId !== dragging.id) return;
+    const box = canvas.getBoundingClientRect();
+    const across = (event.clientX - dragging.x) / box.width * Math.PI;
+    const down = (event.clientY - dragging.y) / box.height * Math.PI;
+    if (across === 0 && down === 0) return;
+    dragging.moved = true;
+    const [a, b, c] = dragging.angles;
+    const turned = event.shiftKey ? [a, b, c + across] : [a + down, b + across, c];
+    const view = turned.map(AngleText).join(',');
+    if (view === viewText) return;
+    ShowView(view);
+    // One preview at a time: a new one starts as the last completes, so
+    // that a fast drag still shows whole pictures.
+    if (!current || current.mode !== 'preview' || current.finished) Preview(view);
+  });
+  const release = (event) => {
+    if (!dragging || event.pointerId !== dragging.id) return;
+    const moved = dragging.moved;
+    dragging = null;
+    if (moved) Exact(viewText, {clear: false});
+  };
+  canvas.addEventListener('pointerup', release);
+  canvas.addEventListener('pointercancel', release);
+
+  const fields = ['angleA', 'angleB', 'angleC'].map((id) => document.getElementById(id));
+  for (const field of fields) {
+    field.addEventListener('change', () => {
+      const view = fields.map((f) => f.value.trim()).join(',');
+      if (IsViewText(view)) return Turn(view);
+      Refuse(`${fields.map((f) => f.value).join(', ')} refused: each angle is a number ` +
+             '(radians).');
+      ShowView(viewText);
+    });
+  }
+  document.getElementById('imageView').addEventListener('click', () => Turn(kImageView));
+  window.addEventListener('hashchange', () => {
+    const view = HashView();
+    Turn(view === null ? kImageView : view);
+  });
+}
+
+function Begin() {
+  state.times = {start: Math.round(performance.now())};
+  const simd = HasSimd();
+  const refused = [];
+  const {kernels, threads} = Choices(new URLSearchParams(location.search), simd, refused);
+  const module = kernels === 'wasm-simd' ? 'orbelune-web-simd' : 'orbelune-web';
+  const compiled = Compile(module + '.wasm');
+  compiled.catch(() => {});  // its failure is the page's, in the workers' promise
+  setup = {kernels, threads, module, compiled};
+  state.threads = threads;
+  for (const note of refused) Refuse(note);
+  const notes = [];
+  if (!simd) notes.push('This browser has no WebAssembly SIMD: the scalar kernels compute.');
+  notes.push(self.crossOriginIsolated
+                 ? 'The page is cross-origin isolated.'
+                 : 'The page is not cross-origin isolated; the workers need no shared memory, ' +
+                       'so it computes on every thread all the same.');
+  document.getElementById('notes').textContent = notes.join(' ');
+  const view = HashView();
+  ShowView(view === null ? kImageView : view);
+  Controls();
+  Exact(viewText, {clear: true});
+}
+
+Begin();

@@ -1,5 +1,5 @@
-// A worker of the page: a renderer instance of its own, computing the
-// columns the page hands it. The page starts it at once with the module's
+// A worker of the page: a renderer instance of its own, turned to one view,
+// computing the columns the page hands it; a new view is new workers. The page starts it at once with the module's
 // script ('load'), and sends it the module the page compiled ('start') and
 // a few columns ahead, so that it never waits for the page between
 // columns: columns that come before it is ready wait here. Whatever goes
@@ -26,7 +26,7 @@ function Load(module) {
 
 // An instance of the compiled module, or of the one the script fetches
 // itself where the page could not hand it over (wasm null).
-async function Start(wasm, kernels) {
+async function Start(wasm, kernels, view) {
   const instance = await new Promise((resolve, reject) => {
     // The module aborts (cannot fetch or compile its .wasm) by way of
     // onAbort; its promise need not settle then.
@@ -44,13 +44,20 @@ async function Start(wasm, kernels) {
   if (instance.cwrap('OrbeluneBegin', 'number', ['string'])(kernels) !== 0) {
     throw new Error(`no kernel set '${kernels}' in ${script}`);
   }
+  // The view's text as the address gives it: the module reads each angle
+  // with strtof, as orbelune-render --view does, so the floats are the
+  // command's, not JavaScript's twice-rounded ones.
+  if (instance.cwrap('OrbeluneView', 'number', ['string'])(view) !== 0) {
+    throw new Error(`the view ${view} is not three angles`);
+  }
   const column = instance.cwrap('OrbeluneColumn', 'number', ['number']);
   renderer = {
     kernels: instance.cwrap('OrbeluneKernels', 'string', [])(),
+    imageView: instance.cwrap('OrbeluneIsImageView', 'number', [])() === 1,
     // A copy of column x's 769 colours (COLORREF, 0x00BBGGRR).
     column: (x) => new Uint32Array(instance.HEAPU32.buffer, column(x), 769).slice(),
   };
-  postMessage({type: 'ready', kernels: renderer.kernels});
+  postMessage({type: 'ready', kernels: renderer.kernels, imageView: renderer.imageView});
 }
 
 function Compute(x) {
@@ -65,7 +72,7 @@ onmessage = async (event) => {
     if (message.type === 'load') {
       Load(message.module);
     } else if (message.type === 'start') {
-      await Start(message.wasm, message.kernels);
+      await Start(message.wasm, message.kernels, message.view);
       while (waiting.length > 0) Compute(waiting.shift());
     } else if (message.type === 'column') {
       if (renderer) Compute(message.x);

@@ -5,16 +5,22 @@
 // appear strictly from the left; and the page must ask for nothing outside
 // its own origin. A query the page cannot use is refused with a note, and
 // a module that cannot be loaded or compiled fails the page at once.
-//   node page_test.js SITE-FOLDER GOLDEN-DIGEST-FILE [chromium|firefox]
-// (the browser's program from $CHROMIUM or $FIREFOX)
+// Turned by a drag, the page's exact image must be orbelune-render's for
+// the view in the address, and a view changed mid-render must leave
+// nothing of the old one on the canvas.
+//   node page_test.js SITE-FOLDER GOLDEN-DIGEST-FILE [chromium|firefox] [ORBELUNE-RENDER]
+// (the browser's program from $CHROMIUM or $FIREFOX; without orbelune-render,
+// from the argument or $ORBELUNE_RENDER, the view cases are skipped)
 'use strict';
+const {execFileSync} = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const puppeteer = require('puppeteer-core');
 const {Serve} = require('../../web/serve.js');
 
-const [site, goldenFile, browserName = 'chromium'] = process.argv.slice(2);
+const [site, goldenFile, browserName = 'chromium', renderArgument] = process.argv.slice(2);
+const render = renderArgument || process.env.ORBELUNE_RENDER || '';
 const golden = fs.readFileSync(goldenFile, 'utf8').match(/[0-9a-f]{64}/)[0];
 const kBrowsers = {
   chromium: {
@@ -191,6 +197,154 @@ async function FailCase(browser, name, url, module) {
   await page.close();
 }
 
+const Sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// The digest of the view's image as the native command computes it.
+function NativeDigest(view) {
+  return execFileSync(render, [`--view=${view}`, '--digest'],
+                      {encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore']})
+      .match(/[0-9a-f]{64}/)[0];
+}
+
+// Waits for the page's exact image (at most five minutes); sample, if
+// given, runs between polls.
+async function WaitDone(page, sample = async () => {}) {
+  const start = Date.now();
+  while (!(await page.evaluate(() => window.orbelune.done)) && Date.now() - start < 300000) {
+    await sample();
+    await Sleep(20);
+  }
+  return page.evaluate(() => window.orbelune);
+}
+
+// The page's angle text for a turn, as page.js writes it.
+function Angle(angle) {
+  while (angle > Math.PI) angle -= 2 * Math.PI;
+  while (angle <= -Math.PI) angle += 2 * Math.PI;
+  return Number(angle.toPrecision(9));
+}
+
+// A drag turns B across the canvas and A down it, Shift+drag turns C; the
+// exact image after release is the command's for the view in the address.
+// The button brings the image back, golden verdict and all.
+async function DragCase(browser, url) {
+  const name = 'a drag';
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(String(error)));
+  await page.goto(url);
+  await WaitDone(page);
+  const box = await (await page.$('#orbelune')).boundingBox();
+  const drag = async (dx, dy) => {
+    const x = box.x + box.width / 2, y = box.y + box.height / 2;
+    await page.mouse.move(x, y);
+    await page.mouse.down();
+    for (let i = 1; i <= 10; ++i) {
+      await page.mouse.move(x + dx * i / 10, y + dy * i / 10);
+      await Sleep(60);
+    }
+    await page.mouse.up();
+  };
+  await drag(240, -120);
+  const turned = await WaitDone(page);
+  const expected = [-0.5 - 120 / box.height * Math.PI, -0.5 + 240 / box.width * Math.PI, 0];
+  const got = turned.view.split(',').map(Number);
+  Check(`${name}: turns A by -120/${box.height} pi and B by 240/${box.width} pi: ${turned.view}`,
+        got.every((a, i) => Math.abs(a - Angle(expected[i])) < 1e-6), turned.view);
+  Check(`${name}: previewed while the pointer was down (${turned.previews} previews)`,
+        turned.previews > 0);
+  await page.keyboard.down('Shift');
+  await drag(100, 50);
+  await page.keyboard.up('Shift');
+  const state = await WaitDone(page);
+  const hash = await page.evaluate(() => location.hash);
+  const fields = await page.evaluate(
+      () => ['angleA', 'angleB', 'angleC'].map((id) => document.getElementById(id).value).join(','));
+  const shifted = state.view.split(',').map(Number);
+  Check(`${name}: Shift turns C alone by 100/${box.width} pi: ${state.view}`,
+        Math.abs(shifted[2] - Angle(100 / box.width * Math.PI)) < 1e-6 &&
+            shifted[0] === got[0] && shifted[1] === got[1], state.view);
+  Check(`${name}: the address and the fields name the view`,
+        hash === '#view=' + state.view && fields === state.view, `${hash}, fields ${fields}`);
+  const native = NativeDigest(state.view);
+  Check(`${name}: the exact image is orbelune-render --view=${state.view}'s, page and canvas`,
+        state.digest === native && state.canvasDigest === native,
+        `page ${state.digest}, canvas ${state.canvasDigest}, command ${native}`);
+  const inOrder = state.drawnOrder.length === 1025 && state.drawnOrder.every((x, i) => x === i);
+  const verdict = await page.$eval('#verdict', (e) => e.textContent);
+  Check(`${name}: drawn from the left; no golden verdict for another view`,
+        inOrder && verdict === '' && !state.imageView, verdict);
+  await page.screenshot({path: Shot(name), fullPage: true});
+  // A field's angle is the module's to read, as typed.
+  await page.$eval('#angleC', (field) => {
+    field.value = '0.5';
+    field.dispatchEvent(new Event('change'));
+  });
+  const typed = await WaitDone(page);
+  const typedView = `${state.view.split(',').slice(0, 2).join(',')},0.5`;
+  const typedNative = NativeDigest(typedView);
+  Check(`${name}: the field C = 0.5 turns to ${typedView}, the command's image`,
+        typed.view === typedView && typed.digest === typedNative &&
+            typed.canvasDigest === typedNative &&
+            (await page.evaluate(() => location.hash)) === '#view=' + typedView,
+        `${typed.view}: page ${typed.digest}, command ${typedNative}`);
+  await page.click('#imageView');
+  const back = await WaitDone(page);
+  const backVerdict = await page.$eval('#verdict', (e) => e.textContent);
+  Check(`${name}: the button brings back the image and its golden verdict`,
+        back.digest === golden && back.canvasDigest === golden && back.imageView &&
+            backVerdict.startsWith('= the golden digest') &&
+            (await page.evaluate(() => location.hash)) === '',
+        `${back.digest}, "${backVerdict}"`);
+  Check(`${name}: no error in the page`, errors.length === 0, errors.join(' '));
+  await page.close();
+}
+
+// A view changed mid-render: from then on the drawn columns are the
+// leftmost ones of the new view only, and the finished canvas is the
+// command's image of it. A view the address cannot name is refused.
+async function SwitchCase(browser, url) {
+  const [first, second] = ['0.3,-1.1,0.7', '0.2,-0.7,0.1'];
+  const name = 'a view changed mid-render';
+  const page = await browser.newPage();
+  await page.goto(`${url}#view=${first}`);
+  const start = Date.now();
+  let before = 0;
+  while (Date.now() - start < 300000) {
+    const state = await page.evaluate(() => window.orbelune);
+    before = state.drawnOrder.length;
+    if (state.done || (before >= 100 && state.view === first)) break;
+    await Sleep(10);
+  }
+  await page.evaluate(async (view) => {
+    const heard = new Promise((resolve) => addEventListener('hashchange', resolve, {once: true}));
+    location.hash = '#view=' + view;
+    await heard;
+  }, second);
+  let samples = 0, gaps = 0;
+  const state = await WaitDone(page, async () => {
+    const drawn = await page.evaluate(DrawnColumns);
+    const count = drawn.filter(Boolean).length;
+    ++samples;
+    if (drawn.slice(0, count).some((d) => !d)) ++gaps;
+  });
+  const native = NativeDigest(second);
+  Check(`${name}: switched after ${before} columns of ${first}; ${samples} samples after, ` +
+        `none with a column out of place (${state.stale} old columns dropped)`,
+        before > 0 && before < 1025 && gaps === 0 && samples > 0, `gaps ${gaps}`);
+  Check(`${name}: the canvas is orbelune-render --view=${second}'s image alone`,
+        state.view === second && state.digest === native && state.canvasDigest === native,
+        `${state.view}: page ${state.digest}, canvas ${state.canvasDigest}, command ${native}`);
+  await page.close();
+  const bad = await browser.newPage();
+  await bad.goto(`${url}#view=nan,0,0`);
+  const note = await bad.evaluate(Refused);
+  Check(`#view=nan,0,0: refused, saying so: ${note}`,
+        note.includes('#view=nan,0,0 refused') &&
+            (await bad.evaluate(() => window.orbelune.view)) === '-0.5,-0.5,0');
+  await bad.close();
+}
+
 (async () => {
   const isolated = await Serve(site, {isolated: true});
   const plain = await Serve(site, {isolated: false});
@@ -208,6 +362,12 @@ async function FailCase(browser, name, url, module) {
     await RunCase(browser, '?kernels=bogus', isolated.url + '?kernels=bogus',
                   {kernels: 'wasm-simd', isolated: true, refused: '?kernels=bogus refused'});
     await ThreadsCases(browser, isolated.url);
+    if (render) {
+      await DragCase(browser, isolated.url);
+      await SwitchCase(browser, isolated.url);
+    } else {
+      console.log('skipped: the view cases (no orbelune-render: give its path, or $ORBELUNE_RENDER)');
+    }
     await FailCase(browser, 'a module that does not compile', broken.url, 'orbelune-web-simd');
     await FailCase(browser, 'a module that cannot be loaded', broken.url + '?kernels=scalar',
                    'orbelune-web.js');
