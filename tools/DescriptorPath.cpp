@@ -1,4 +1,5 @@
 #include "tools/DescriptorPath.h"
+#include "tools/PathParts.h"
 
 #include <limits.h>
 #include <sys/stat.h>
@@ -9,17 +10,6 @@
 #include <vector>
 
 namespace {
-
-std::string Directory(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string Base(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 bool AllDigits(const std::string& text) {
   if (text.empty() || text.size() > 9) return false;

@@ -12,19 +12,9 @@
 #include <vector>
 
 #include "tools/DescriptorPath.h"
+#include "tools/PathParts.h"
 
 namespace {
-
-std::string Directory(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string Base(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // The path a chain of symbolic links leads to (the path itself if it is no
 // link); false with error set for a loop or an unreadable link.
