@@ -2,8 +2,11 @@
 // process and shared by them (read only); and what the march tests share.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "march/FastMarch.h"
@@ -63,4 +66,33 @@ inline std::ostream& operator<<(std::ostream& out, const Accumulator& acc) {
   return out << "{" << acc.R << " (" << std::hex << hex(acc.R) << "), " << std::dec << acc.G << " ("
              << std::hex << hex(acc.G) << "), " << std::dec << acc.B << " (" << std::hex
              << hex(acc.B) << std::dec << ")}";
+}
+
+// Column x of a built scene marched with every kernel set, held to the
+// straightforward march accumulator for accumulator and contributing sample
+// for contributing sample; `where` names the case in a failure. The first
+// set's counts are added to *sum where given.
+inline void ExpectColumnMatchesReference(const Scene& scene, const SkipMaps& maps, int x,
+                                         ContributionLists& lists, const std::string& where,
+                                         MarchCounts* sum = nullptr) {
+  std::vector<Accumulator> reference(kColumnHeight);
+  std::vector<int> contributing(kColumnHeight);
+  for (int y = 0; y <= 768; ++y) {
+    reference[y] = AccumulatePixel(scene, (float)x, (float)y);
+    contributing[y] = ContributingSamples(scene, x, y);
+  }
+  for (const MarchKernels* kernels : AllKernels()) {
+    std::vector<Accumulator> column(kColumnHeight);
+    std::vector<MarchCounts> counts(kColumnHeight);
+    MarchColumnFast({scene, maps, *kernels}, x, lists, column.data(), counts.data());
+    for (int y = 0; y <= 768; ++y) {
+      ASSERT_PRED2(SameBits, column[y], reference[y])
+          << where << "pixel " << x << ", " << y << ", " << kernels->name;
+      ASSERT_EQ(counts[y].evaluated, (uint64_t)contributing[y])
+          << where << "pixel " << x << ", " << y;
+      if (sum != nullptr && kernels == AllKernels().front()) {
+        sum->wholeRays += counts[y].wholeRays, sum->examined += counts[y].examined;
+      }
+    }
+  }
 }

@@ -152,31 +152,14 @@ TEST(Views, WholeColumnsMatchTheReference) {
   const auto lists = std::make_unique<ContributionLists>();
   for (int v = 0; v < kTestViewCount; ++v) {
     const Built& b = ViewScene(v);
-    uint64_t whole = 0, looked = 0;
+    MarchCounts sum;
     for (int x : {0, 512, 1024, 203 + 37 * v}) {
-      std::vector<Accumulator> reference(kColumnHeight);
-      std::vector<int> contributing(kColumnHeight);
-      for (int y = 0; y <= 768; ++y) {
-        reference[y] = AccumulatePixel(b.scene, (float)x, (float)y);
-        contributing[y] = ContributingSamples(b.scene, x, y);
-      }
-      for (const MarchKernels* kernels : AllKernels()) {
-        std::vector<Accumulator> column(kColumnHeight);
-        std::vector<MarchCounts> counts(kColumnHeight);
-        MarchColumnFast({b.scene, b.maps, *kernels}, x, *lists, column.data(), counts.data());
-        for (int y = 0; y <= 768; ++y) {
-          ASSERT_PRED2(SameBits, column[y], reference[y])
-              << Named(v) << ", pixel " << x << ", " << y << ", " << kernels->name;
-          ASSERT_EQ(counts[y].evaluated, (uint64_t)contributing[y])
-              << Named(v) << ", pixel " << x << ", " << y;
-          if (kernels == AllKernels().front()) {
-            whole += counts[y].wholeRays, looked += counts[y].examined;
-          }
-        }
-      }
+      ExpectColumnMatchesReference(b.scene, b.maps, x, *lists, Named(v) + ", ", &sum);
+      if (HasFatalFailure()) return;
     }
     std::printf("%s: 4 columns, %llu samples looked at, %llu rays looked at whole\n",
-                Named(v).c_str(), (unsigned long long)looked, (unsigned long long)whole);
+                Named(v).c_str(), (unsigned long long)sum.examined,
+                (unsigned long long)sum.wholeRays);
   }
 }
 
