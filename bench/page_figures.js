@@ -14,18 +14,10 @@
 const path = require('path');
 const puppeteer = require(path.join(__dirname, '../tests/web/node_modules/puppeteer-core'));
 const {Serve} = require('../web/serve.js');
+const {kBrowsers} = require('../tests/web/browsers.js');
 
 const [browserName, runsArg, ...sites] = process.argv.slice(2);
 const runs = Number(runsArg);
-const kBrowsers = {
-  chromium: {
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  },
-  firefox: {executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr', product: 'firefox',
-            protocol: 'webDriverBiDi'},
-};
 
 // Milliseconds from navigation until the digest is shown, as the page's
 // own clock (whose origin is the navigation) tells it. Installed once the

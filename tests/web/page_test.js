@@ -18,20 +18,11 @@ const os = require('os');
 const path = require('path');
 const puppeteer = require('puppeteer-core');
 const {Serve} = require('../../web/serve.js');
+const {kBrowsers} = require('./browsers.js');
 
 const [site, goldenFile, browserName = 'chromium', renderArgument] = process.argv.slice(2);
 const render = renderArgument || process.env.ORBELUNE_RENDER || '';
 const golden = fs.readFileSync(goldenFile, 'utf8').match(/[0-9a-f]{64}/)[0];
-const kBrowsers = {
-  chromium: {
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  },
-  // puppeteer-core 22 names the browser by product and protocol.
-  firefox: {executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr', product: 'firefox',
-            protocol: 'webDriverBiDi'},
-};
 if (!(browserName in kBrowsers)) {
   console.error(`page_test.js: no browser ${browserName} (chromium or firefox)`);
   process.exit(2);
