@@ -22,6 +22,20 @@ skip() {
   skips=$((skips + 1))
 }
 
+# await_exit PID: waits up to 10 s for a program started by this shell to
+# end; sets status to its exit code, or to "timeout".
+await_exit() {
+  status=timeout
+  for _ in $(seq 50); do
+    if ! kill -0 "$1" 2> /dev/null; then
+      wait "$1"
+      status=$?
+      return
+    fi
+    sleep 0.2
+  done
+}
+
 # The closing line; fails where any check failed.
 summary() {
   echo "$passes passed, $failures failed, $skips skipped"

@@ -146,15 +146,7 @@ check "after more timer ticks the image is unchanged ($differing pixels differ)"
 
 xdotool windowfocus --sync "$window" 2> /dev/null
 xdotool key --window "$window" --clearmodifiers alt+F4 2> /dev/null  # the release may find the window gone
-status=timeout
-for _ in $(seq 50); do
-  if ! kill -0 "$program_pid" 2> /dev/null; then
-    wait "$program_pid"
-    status=$?
-    break
-  fi
-  sleep 0.2
-done
+await_exit "$program_pid"
 check "Alt+F4 closes the window and the process exits with code 0 (got $status)" test "$status" = 0
 [ "$status" = 0 ] || diagnose
 finish

@@ -135,15 +135,7 @@ check_repaired "unmapped and mapped again"
 
 # Destroyed by another client: the ordinary end, exit code 0.
 xdotool windowclose "$window"
-status=timeout
-for _ in $(seq 50); do
-  if ! kill -0 "$program_pid" 2> /dev/null; then
-    wait "$program_pid"
-    status=$?
-    break
-  fi
-  sleep 0.2
-done
+await_exit "$program_pid"
 check "destroyed by another client, the program exits with code 0 (got $status)" \
   test "$status" = 0 &&
   check "and without an X error" sh -c "! grep -q -e 'X Error' -e BadWindow '$work/program.log'" ||
