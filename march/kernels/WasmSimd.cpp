@@ -55,11 +55,6 @@ D4 Widen(F4 v) {
   return __builtin_shufflevector(low, high, 0, 1, 2, 3);
 }
 
-// Rounds each lane to float, as an assignment to a float does.
-D4 ToFloat(D4 v) {
-  return Widen(Narrow(v));
-}
-
 D4 Load(const double* p) {
   D4 v;
   std::memcpy(&v, p, sizeof v);
@@ -85,6 +80,16 @@ template <typename Op>
 D4 Halves(D4 v, Op op) {
   const D2 low = (D2)op((v128_t)Low(v)), high = (D2)op((v128_t)High(v));
   return __builtin_shufflevector(low, high, 0, 1, 2, 3);
+}
+
+// Rounds each lane to float, as an assignment to a float does: each half
+// demoted and promoted back on its own, with no lanes moved between
+// halves. (Seeing both conversions, the optimiser would fold them into one
+// rounding of two lanes, which it makes scalar.)
+D4 ToFloat(D4 v) {
+  return Halves(v, [](v128_t half) {
+    return wasm_f64x2_promote_low_f32x4(Opaque(wasm_f32x4_demote_f64x2_zero(Opaque(half))));
+  });
 }
 
 D4 Floor(D4 v) {
