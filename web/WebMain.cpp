@@ -4,6 +4,7 @@
 // every other build, so the same bits.
 #include <emscripten/emscripten.h>
 
+#include <cstring>
 #include <string>
 
 #include "march/FastMarch.h"
@@ -24,6 +25,7 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE int OrbeluneBegin(const char* name) {
   kernels = name[0] == '\0' ? &ChooseKernels() : KernelsNamed(name);
   if (kernels == nullptr) return -1;
+  view = kImageView;
   BuildScene(scene);
   BuildSkipMaps(scene, maps);
   return 0;
@@ -36,6 +38,10 @@ EMSCRIPTEN_KEEPALIVE int OrbeluneView(const char* text) {
   View asked;
   std::string why;
   if (!ParseView(text, asked, why)) return -1;
+  // The same floats, bit for bit, as the scene has (the image's view after
+  // OrbeluneBegin): nothing to build again, on a worker's way to its first
+  // column.
+  if (std::memcmp(&asked, &view, sizeof view) == 0) return 0;
   view = asked;
   BuildScene(scene, view);
   BuildSkipMaps(scene, maps);
