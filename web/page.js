@@ -176,6 +176,7 @@ function Workers(job, columns, onColumn) {
         }
         if (message.type === 'column') {
           --worker.held;
+          job.busy = (job.busy || 0) + message.took;
           onColumn(message.x, message.colours);
           if (++received === columns.length) {
             job.cancel();
@@ -242,11 +243,12 @@ async function Exact(view, {clear}) {
 
   const frame = new Uint32Array(kWidth * kHeight);
   const complete = new Uint8Array(kWidth);
-  let drawn = 0;
+  let drawn = 0, drawing = 0;  // drawing: milliseconds spent in drawReady
   // Draws every column complete by now that has all those to its left,
   // in one piece.
   const drawReady = () => {
     if (job !== current) return;
+    const began = performance.now();
     let end = drawn;
     while (end < kWidth && complete[end]) ++end;
     if (end === drawn) return;
@@ -265,6 +267,7 @@ async function Exact(view, {clear}) {
     drawn = end;
     progress.value = drawn;
     status.textContent = `${drawn} of ${kWidth} columns`;
+    drawing += performance.now() - began;
   };
   // Ten times a second: each draw costs the workers' cores a repaint of
   // the canvas, and drawing every frame slowed the computing by a quarter.
@@ -294,6 +297,10 @@ async function Exact(view, {clear}) {
   const seconds = (performance.now() - start) / 1000;
   state.times.computed = Math.round(performance.now());
   drawReady();
+  // Milliseconds the workers spent in the module, all together, and the
+  // page's thread in drawing.
+  state.times.busy = Math.round(job.busy);
+  state.times.drawing = Math.round(drawing);
 
   const digest = Hex(await crypto.subtle.digest('SHA-256', frame.buffer));
   if (job !== current) return;

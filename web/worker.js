@@ -61,8 +61,11 @@ async function Start(wasm, kernels, view) {
 }
 
 function Compute(x) {
+  const start = performance.now();
   const colours = renderer.column(x);
-  postMessage({type: 'column', x, colours}, [colours.buffer]);
+  // How long it took, for the page's account of where its time goes.
+  const took = performance.now() - start;
+  postMessage({type: 'column', x, colours, took}, [colours.buffer]);
 }
 
 onmessage = async (event) => {
