@@ -193,13 +193,13 @@ static void MarchRay(const MarchContext& march, const GroupPlan& plan, const Ray
   runs.Flush();
 }
 
-// The rays of a group, with a plan that covers them.
+// The rays of a group, rows y, y + step, ..., with a plan that covers them.
 static void MarchGroup(const MarchContext& march, const GroupPlan& plan, float x, float y, int rays,
-                       ContributionLists& lists, MarchCounts* counts) {
+                       ContributionLists& lists, MarchCounts* counts, int step = 1) {
   const float x0 = ColumnCoordinate(x);
   Events events;
   for (int k = 0; k < rays; ++k) {
-    const float y0 = RowCoordinate(y + (float)k);
+    const float y0 = RowCoordinate(y + (float)(k * step));
     const Ray ray = {x0, y0, PathOf(march.scene.rotation, x0, y0)};
     lists.count[k] = 0;
     MarchCounts n;
@@ -232,6 +232,21 @@ void MarchColumnFast(const MarchContext& march, int x, ContributionLists& lists,
     MarchGroup(march, plan, (float)x, (float)y, rays, lists,
                counts != nullptr ? &counts[y] : nullptr);
     march.kernels.blendGroup(lists, rays, &column[y]);
+  }
+}
+
+void MarchColumnRows(const MarchContext& march, int x, int step, ContributionLists& lists,
+                     Accumulator* column) {
+  GroupPlan plan;
+  for (int y = 0; y < kColumnHeight; y += kGroupRays * step) {
+    const int rays = std::min(kGroupRays, (kColumnHeight - 1 - y) / step + 1);
+    // One plan for the group's rows and those between: a plan for rows
+    // covers every ray among them.
+    PlanRows(march.scene, march.maps, (float)x, (float)y, (rays - 1) * step + 1, plan);
+    MarchGroup(march, plan, (float)x, (float)y, rays, lists, nullptr, step);
+    Accumulator accs[kGroupRays];
+    march.kernels.blendGroup(lists, rays, accs);
+    for (int k = 0; k < rays; ++k) column[y + k * step] = accs[k];
   }
 }
 

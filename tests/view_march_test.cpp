@@ -272,4 +272,32 @@ TEST(Views, GrazingRaysMatchTheReference) {
   }
 }
 
+// The preview's rows (every step-th of a column) are the whole column's,
+// accumulator for accumulator, on every view and with every kernel set:
+// each ray sits at another place in its group, under a plan for a wider
+// span of rows. The rows between are left alone.
+TEST(Views, EveryStepthRowIsTheWholeColumns) {
+  const auto lists = std::make_unique<ContributionLists>();
+  const Accumulator untouched = {-1.0f, -2.0f, -3.0f};
+  for (int v = 0; v < kTestViewCount; ++v) {
+    const Built& b = ViewScene(v);
+    for (const MarchKernels* kernels : AllKernels()) {
+      const MarchContext march = {b.scene, b.maps, *kernels};
+      for (int x : {0, 512, 1024, 203 + 37 * v}) {
+        std::vector<Accumulator> whole(kColumnHeight);
+        MarchColumnFast(march, x, *lists, whole.data());
+        for (int step = 2; step <= 4; ++step) {
+          std::vector<Accumulator> rows(kColumnHeight, untouched);
+          MarchColumnRows(march, x, step, *lists, rows.data());
+          for (int y = 0; y <= 768; ++y) {
+            ASSERT_PRED2(SameBits, rows[y], y % step == 0 ? whole[y] : untouched)
+                << Named(v) << ", pixel " << x << ", " << y << ", step " << step << ", "
+                << kernels->name;
+          }
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
