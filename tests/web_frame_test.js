@@ -2,7 +2,8 @@
 // has, computes the whole frame column by column as the page's workers do,
 // and the frame's digest must be the golden one, and through the second
 // view (StaircaseDigest.h, beside the golden digest) that view's digest;
-// and the SIMD kernels' float accumulators must be the scalar ones, bit for
+// the preview's columns are the exact image's pixels, as blocks; and the
+// SIMD kernels' float accumulators must be the scalar ones, bit for
 // bit, in every pixel.
 //   node web_frame_test.js BUILD-DIR GOLDEN-DIGEST-FILE
 'use strict';
@@ -29,11 +30,17 @@ async function Renderer(moduleFile, kernels, view) {
     throw new Error(`the module refuses the view ${view}`);
   }
   const column = module.cwrap('OrbeluneColumn', 'number', ['number']);
+  const preview = module.cwrap('OrbelunePreviewColumn', 'number', ['number', 'number']);
   const accumulators = module.cwrap('OrbeluneAccumulators', 'number', []);
   return {
     kernels: module.cwrap('OrbeluneKernels', 'string', [])(),
     // Column x's colours, as little-endian 32-bit words.
     column: (x) => Buffer.from(module.HEAPU8.buffer, column(x), 769 * 4),
+    // Column x's preview, every step-th row and blocks between, or null.
+    preview: (x, step) => {
+      const at = preview(x, step);
+      return at === 0 ? null : Buffer.from(module.HEAPU8.buffer, at, 769 * 4);
+    },
     // Its accumulators, three floats a pixel.
     accumulators: () => Buffer.from(module.HEAPU8.buffer, accumulators(), 769 * 12),
   };
@@ -101,6 +108,29 @@ async function firstDifference(moduleFile, a, b) {
     ++passed;
   } else {
     console.log('FAILED: the module took 0,nan,0 for a view');
+    ++failed;
+  }
+  // The preview's blocks: each the colour of the exact pixel at its top.
+  const previewer = await Renderer(path.join(buildDir, 'orbelune-web-simd.js'), 'wasm-simd',
+                                   staircase);
+  let blocks = 'the same', checked = 0;
+  for (const x of [0, 300, 512, 1024]) {
+    const exact = Buffer.from(previewer.column(x));
+    for (const step of [1, 2, 4]) {
+      const shown = previewer.preview(x, step);
+      for (let y = 0; y < 769 && blocks === 'the same'; ++y, ++checked) {
+        const top = (y - y % step) * 4;
+        if (!shown.subarray(y * 4, y * 4 + 4).equals(exact.subarray(top, top + 4))) {
+          blocks = `not the same at pixel ${x}, ${y}, step ${step}`;
+        }
+      }
+    }
+  }
+  if (blocks === 'the same' && previewer.preview(0, 0) === null) {
+    console.log(`ok: the preview's ${checked} pixels are the exact image's, as blocks; step 0 refused`);
+    ++passed;
+  } else {
+    console.log(`FAILED: the preview's pixels are ${blocks}, or step 0 was taken`);
     ++failed;
   }
   const simd = path.join(buildDir, 'orbelune-web-simd.js');

@@ -67,6 +67,16 @@ EMSCRIPTEN_KEEPALIVE const uint32_t* OrbeluneColumn(int x) {
   return column;
 }
 
+// Column x's colours for the preview while the view turns: the rows y = 0,
+// step, 2 step, ... are the exact image's, each row between repeats the
+// one above it, as blocks; a step-th of the work. Null for a step below 1.
+EMSCRIPTEN_KEEPALIVE const uint32_t* OrbelunePreviewColumn(int x, int step) {
+  if (step < 1) return nullptr;
+  MarchColumnRows({scene, maps, *kernels}, x, step, lists, accs);
+  for (int y = 0; y < kColumnHeight; ++y) column[y] = PackColour(accs[y - y % step]);
+  return column;
+}
+
 // The float accumulators (R, G, B) behind the last column's colours, for
 // the tests to hold kernel sets to each other bit for bit.
 EMSCRIPTEN_KEEPALIVE const Accumulator* OrbeluneAccumulators() {

@@ -89,8 +89,8 @@ async function Compile(file) {
 const kAhead = 8;
 // Milliseconds between draws while the image builds up.
 const kDrawEvery = 100;
-// The preview marches every kStep-th column and draws every kStep-th row
-// of it as a block: a sixteenth of the pixels, a quarter of the work.
+// The preview marches every kStep-th row of every kStep-th column and
+// draws each pixel as a block: a sixteenth of the pixels and of the work.
 const kStep = 4;
 const kImageView = '-0.5,-0.5,0';
 
@@ -149,7 +149,7 @@ function Workers(job, columns, onColumn) {
     };
     const hand = (worker) => {
       if (next >= columns.length) return false;
-      worker.postMessage({type: 'column', x: columns[next++]});
+      worker.postMessage({type: 'column', x: columns[next++], step: job.step || 1});
       ++worker.held;
       return true;
     };
@@ -349,7 +349,7 @@ async function Exact(view, {clear}) {
 // drawn as blocks as soon as it comes. When it is complete and the view
 // has moved on, the next preview starts.
 async function Preview(view) {
-  const job = {view, mode: 'preview'};
+  const job = {view, mode: 'preview', step: kStep};
   Switch(job);
   ++state.previews;
   const {canvas, status, save, verdict, digest} = Elements();

@@ -51,18 +51,21 @@ async function Start(wasm, kernels, view) {
     throw new Error(`the view ${view} is not three angles`);
   }
   const column = instance.cwrap('OrbeluneColumn', 'number', ['number']);
+  const preview = instance.cwrap('OrbelunePreviewColumn', 'number', ['number', 'number']);
   renderer = {
     kernels: instance.cwrap('OrbeluneKernels', 'string', [])(),
     imageView: instance.cwrap('OrbeluneIsImageView', 'number', [])() === 1,
-    // A copy of column x's 769 colours (COLORREF, 0x00BBGGRR).
-    column: (x) => new Uint32Array(instance.HEAPU32.buffer, column(x), 769).slice(),
+    // A copy of column x's 769 colours (COLORREF, 0x00BBGGRR): every row,
+    // or for a preview every step-th row, with blocks between.
+    column: (x, step) => new Uint32Array(instance.HEAPU32.buffer,
+                                         step > 1 ? preview(x, step) : column(x), 769).slice(),
   };
   postMessage({type: 'ready', kernels: renderer.kernels, imageView: renderer.imageView});
 }
 
-function Compute(x) {
+function Compute({x, step}) {
   const start = performance.now();
-  const colours = renderer.column(x);
+  const colours = renderer.column(x, step);
   // How long it took, for the page's account of where its time goes.
   const took = performance.now() - start;
   postMessage({type: 'column', x, colours, took}, [colours.buffer]);
@@ -78,8 +81,8 @@ onmessage = async (event) => {
       await Start(message.wasm, message.kernels, message.view);
       while (waiting.length > 0) Compute(waiting.shift());
     } else if (message.type === 'column') {
-      if (renderer) Compute(message.x);
-      else waiting.push(message.x);
+      if (renderer) Compute(message);
+      else waiting.push(message);
     }
   } catch (error) {
     Fail(error && error.message ? error.message : String(error));
