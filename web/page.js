@@ -65,7 +65,7 @@ function Hex(buffer) {
 // What the tests read: the columns in the order drawn, and the outcome.
 const state = {drawnOrder: [], done: false, digest: '', canvasDigest: '', kernels: '', threads: 0,
                failed: '', refused: [], view: '', imageView: false, generation: 0, stale: 0,
-               previews: 0};
+               workersStarted: 0, previews: 0};
 window.orbelune = state;
 
 // The module, fetched and compiled once, here, for every worker: compiled
@@ -129,34 +129,70 @@ function Elements() {
   };
 }
 
-// Starts the workers for a view; onColumn gets each column, and the
-// promise settles when every column asked is in, or on the first failure.
-// cancel() ends them all; nothing they post is heard after.
-function Workers(job, columns, onColumn) {
+// The workers, kept from one view to the next while each view's columns
+// are all in: starting one takes tens of milliseconds, which a drag's
+// previews, one after another, would wait for at every turn.
+let pool = null;
+
+function Pool() {
+  if (pool) return pool;
   const {threads, kernels, module, compiled} = setup;
   const workers = [];
+  for (let i = 0; i < threads; ++i) {
+    const worker = new Worker('worker.js');
+    ++state.workersStarted;
+    worker.postMessage({type: 'load', module: module + '.js'});
+    workers.push(worker);
+  }
+  compiled.then((wasm) => {
+    if (!state.times.compiled) state.times.compiled = Math.round(performance.now());
+    for (const worker of workers) {
+      if (pool !== workers) return;
+      try {
+        worker.postMessage({type: 'start', wasm, kernels});
+      } catch (error) {
+        // A browser that cannot hand a module over: the worker fetches
+        // and compiles its own.
+        if (error.name !== 'DataCloneError') throw error;
+        worker.postMessage({type: 'start', wasm: null, kernels});
+      }
+    }
+  }).catch(() => {});  // the failure is each job's, below
+  return pool = workers;
+}
+
+// Ends every worker, after a failure: the next view starts new ones.
+function EndPool() {
+  if (pool) for (const worker of pool) worker.terminate();
+  pool = null;
+}
+
+// Sets the workers to a view; onColumn gets each column, and the promise
+// settles when every column asked is in, or on the first failure (which
+// ends the workers). cancel() stops hearing them, and ends them unless
+// every column is in: a new view then has new workers, and the old one's
+// columns are computed no further.
+function Workers(job, columns, onColumn) {
+  const workers = Pool();
   let next = 0, received = 0, stopped = false;
-  let stop = () => {};
   job.cancel = () => {
     stopped = true;
-    for (const worker of workers) worker.terminate();
+    if (received < columns.length && pool === workers) EndPool();
   };
   return new Promise((resolve, reject) => {
-    stop = (why) => {
+    // A worker that failed is gone: the next view starts new ones.
+    const stop = (why) => {
+      EndPool();
       if (stopped) return;
-      job.cancel();
+      stopped = true;
       reject(new Error(why));
     };
     const hand = (worker) => {
-      if (next >= columns.length) return false;
-      worker.postMessage({type: 'column', x: columns[next++], step: job.step || 1});
-      ++worker.held;
-      return true;
+      if (next >= columns.length) return;
+      worker.postMessage({type: 'column', generation: job.generation, x: columns[next++],
+                          step: job.step || 1});
     };
-    for (let i = 0; i < threads; ++i) {
-      const worker = new Worker('worker.js');
-      worker.held = 0;
-      workers.push(worker);
+    for (const worker of workers) {
       worker.onerror = (e) => {
         e.preventDefault();
         stop(e.message || 'a worker could not be started (worker.js)');
@@ -164,44 +200,30 @@ function Workers(job, columns, onColumn) {
       worker.onmessageerror = () => stop('a worker\'s message could not be read');
       worker.onmessage = (event) => {
         const message = event.data;
-        if (stopped || job !== current) {
+        if (message.type === 'failed') return stop(message.why);
+        if (stopped || job !== current || message.generation !== job.generation) {
           if (message.type === 'column') ++state.stale;
           return;
         }
-        if (message.type === 'failed') return stop(message.why);
         if (message.type === 'ready') {
           state.kernels = message.kernels;
           job.imageView = message.imageView;
           if (!state.times.ready) state.times.ready = Math.round(performance.now());
         }
         if (message.type === 'column') {
-          --worker.held;
           job.busy = (job.busy || 0) + message.took;
           onColumn(message.x, message.colours);
           if (++received === columns.length) {
             job.cancel();
             return resolve();
           }
-          if (!hand(worker) && worker.held === 0) worker.terminate();
+          hand(worker);
         }
       };
-      worker.postMessage({type: 'load', module: module + '.js'});
+      worker.postMessage({type: 'view', generation: job.generation, view: job.view});
       for (let k = 0; k < kAhead; ++k) hand(worker);
     }
-    compiled.then((wasm) => {
-      if (!state.times.compiled) state.times.compiled = Math.round(performance.now());
-      for (const worker of workers) {
-        if (stopped) return;
-        try {
-          worker.postMessage({type: 'start', wasm, kernels, view: job.view});
-        } catch (error) {
-          // A browser that cannot hand a module over: the worker fetches
-          // and compiles its own.
-          if (error.name !== 'DataCloneError') throw error;
-          worker.postMessage({type: 'start', wasm: null, kernels, view: job.view});
-        }
-      }
-    }).catch((error) => stop(error.message));
+    setup.compiled.catch((error) => stop(error.message));
   });
 }
 

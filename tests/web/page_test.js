@@ -326,6 +326,19 @@ async function SwitchCase(browser, url) {
   Check(`${name}: the canvas is orbelune-render --view=${second}'s image alone`,
         state.view === second && state.digest === native && state.canvasDigest === native,
         `${state.view}: page ${state.digest}, canvas ${state.canvasDigest}, command ${native}`);
+  // Once a view's columns are all in, the next view keeps its workers.
+  const started = state.workersStarted;
+  await page.evaluate(async (view) => {
+    const heard = new Promise((resolve) => addEventListener('hashchange', resolve, {once: true}));
+    location.hash = '#view=' + view;
+    await heard;
+  }, first);
+  const again = await WaitDone(page);
+  Check(`${name}: back to ${first} once ${second} was complete: the same ` +
+        `${again.workersStarted} workers, the same image as before`,
+        again.workersStarted === started && again.view === first &&
+            again.digest === NativeDigest(first),
+        `${started} workers, then ${again.workersStarted}; ${again.digest}`);
   await page.close();
   const bad = await browser.newPage();
   await bad.goto(`${url}#view=nan,0,0`);
