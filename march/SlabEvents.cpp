@@ -65,8 +65,6 @@ struct SlabRay {
   const uint16_t* bits;  // the bitmap's lit rows, by column
   Track gx, gy, gz, pattern;
   double strayX, strayY, strayPattern;
-  unsigned reachedRows;
-  int columnLow, columnHigh;
   const SkipMaps* maps;
   int l;
   unsigned Cells(int c) const { return CountedLitRows(*maps, l, c); }
@@ -120,40 +118,74 @@ bool ReachOf(const SkipMaps& maps, const RayPath& path, int l, SlabRay& ray, Spa
   ray.strayX = StrayOf(shape.scaleX), ray.strayY = StrayOf(shape.scaleY);
   double low, high;
   TrackRange(ray.gx, depth.from, depth.to, low, high);
-  ray.columnLow = std::max(FloorInt(low) - 1, 0);
-  ray.columnHigh = std::min(FloorInt(high) + 1, shape.columns - 1);
+  const int columnLow = std::max(FloorInt(low) - 1, 0);
+  const int columnHigh = std::min(FloorInt(high) + 1, shape.columns - 1);
   TrackRange(ray.gy, depth.from, depth.to, low, high);
   const int rowLow = std::max(FloorInt(low) - 1, 0);
   const int rowHigh = std::min(FloorInt(high) + 1, shape.rows - 1);
-  if (ray.columnLow > ray.columnHigh || rowLow > rowHigh) return false;
-  ray.reachedRows = (2u << rowHigh) - (1u << rowLow);
-  return (OverColumns(maps.litRowsOver[l], ray.columnLow, ray.columnHigh) & ray.reachedRows) != 0;
+  if (columnLow > columnHigh || rowLow > rowHigh) return false;
+  const unsigned reachedRows = (2u << rowHigh) - (1u << rowLow);
+  return (OverColumns(maps.litRowsOver[l], columnLow, columnHigh) & reachedRows) != 0;
 }
 
+// Pieces of a ray's depth span in the slab, each with its own reach: a ray
+// that runs along the slab meets many lines, each near a few of the rows
+// (or columns) it reaches in all. A span that meets few lines is one piece.
+constexpr int kMostPieces = 8;
+
 // The bands of the depth's faces, and of the lines between columns and
-// rows with different lit cells on either side near the ray.
+// rows with different lit cells on either side near the ray where it is
+// near the line: on each piece of the span, the rows and columns a
+// computed sample there can fall in (the ray's reach, one cell wider), and
+// the lines within the stray of its track.
 void LineBands(const SkipMaps& maps, int l, const SlabRay& ray, const Span& depth, Bands& bands) {
   const SlabShape& shape = *ray.shape;
   bands.Add(ray.gz, shape.szLow, kDepthStray, kDepthFace, 0);
   bands.Add(ray.gz, shape.szHigh, kDepthStray, kDepthFace, 1);
   const int lastColumn = shape.columns - 1, lastRow = shape.rows - 1;
   double low, high;
-  // Each line's bands in the order the ray meets them, where it moves one
-  // way (the clusters sort them; few are then out of order).
-  const double middle = DepthOf((depth.from + depth.to) / 2);
   TrackRange(ray.gx, depth.from, depth.to, low, high);
   const int firstColumn = std::max(CeilInt(low - ray.strayX), 0);
   const int lastColumnMet = std::min(FloorInt(high + ray.strayX), lastColumn);
+  TrackRange(ray.gy, depth.from, depth.to, low, high);
+  const int firstRow = std::max(CeilInt(low - ray.strayY), 0);
+  const int lastRowMet = std::min(FloorInt(high + ray.strayY), lastRow);
+  const int lines = (lastColumnMet - firstColumn + 1) + (lastRowMet - firstRow + 1);
+  const int pieces = lines > 16 ? std::min(lines / 4, kMostPieces) : 1;
+  uint16_t rowsNear[kBannerColumns];  // by column line: the rows near it
+  for (int c = firstColumn; c <= lastColumnMet; ++c) rowsNear[c] = 0;
+  unsigned rowLines = 0;  // the row lines that matter near the ray
+  const auto at = [&](int p) {
+    return p == pieces ? depth.to : depth.from + (depth.to - depth.from) * p / pieces;
+  };
+  for (int p = 0; p < pieces; ++p) {
+    double xLow, xHigh, yLow, yHigh;
+    TrackRange(ray.gx, at(p), at(p + 1), xLow, xHigh);
+    TrackRange(ray.gy, at(p), at(p + 1), yLow, yHigh);
+    const int rowLow = std::max(FloorInt(yLow) - 1, 0);
+    const int rowHigh = std::min(FloorInt(yHigh) + 1, lastRow);
+    const int columnLow = std::max(FloorInt(xLow) - 1, 0);
+    const int columnHigh = std::min(FloorInt(xHigh) + 1, lastColumn);
+    if (rowLow > rowHigh || columnLow > columnHigh) continue;  // off the bitmap here
+    const unsigned rows = (2u << rowHigh) - (1u << rowLow);
+    const int lineFrom = std::max(CeilInt(xLow - ray.strayX), firstColumn);
+    const int lineTo = std::min(FloorInt(xHigh + ray.strayX), lastColumnMet);
+    for (int c = lineFrom; c <= lineTo; ++c) rowsNear[c] |= rows;
+    const int rowFrom = std::max(CeilInt(yLow - ray.strayY), firstRow);
+    const int rowTo = std::min(FloorInt(yHigh + ray.strayY), lastRowMet);
+    if (rowFrom <= rowTo) {
+      rowLines |= OverColumns(maps.rowLinesOver[l], columnLow, columnHigh) &
+                  ((2u << rowTo) - (1u << rowFrom));
+    }
+  }
+  // Each line's bands in the order the ray meets them, where it moves one
+  // way (the clusters sort them; few are then out of order).
+  const double middle = DepthOf((depth.from + depth.to) / 2);
   const bool columnsFall = 2 * ray.gx.c2 * middle + ray.gx.c1 < 0;
   for (int i = firstColumn; i <= lastColumnMet; ++i) {
     const int c = columnsFall ? firstColumn + lastColumnMet - i : i;
-    if ((maps.columnLines[l][c] & ray.reachedRows) != 0)
-      bands.Add(ray.gx, c, ray.strayX, kColumnLine, c);
+    if ((maps.columnLines[l][c] & rowsNear[c]) != 0) bands.Add(ray.gx, c, ray.strayX, kColumnLine, c);
   }
-  TrackRange(ray.gy, depth.from, depth.to, low, high);
-  const unsigned rowLines = OverColumns(maps.rowLinesOver[l], ray.columnLow, ray.columnHigh);
-  const int firstRow = std::max(CeilInt(low - ray.strayY), 0);
-  const int lastRowMet = std::min(FloorInt(high + ray.strayY), lastRow);
   const bool rowsFall = 2 * ray.gy.c2 * middle + ray.gy.c1 < 0;
   for (int i = firstRow; i <= lastRowMet; ++i) {
     const int r = rowsFall ? firstRow + lastRowMet - i : i;
