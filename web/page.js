@@ -144,7 +144,7 @@ function Pool() {
     worker.postMessage({type: 'load', module: module + '.js'});
     workers.push(worker);
   }
-  compiled.then((wasm) => {
+  workers.started = compiled.then((wasm) => {
     if (!state.times.compiled) state.times.compiled = Math.round(performance.now());
     for (const worker of workers) {
       if (pool !== workers) return;
@@ -157,7 +157,8 @@ function Pool() {
         worker.postMessage({type: 'start', wasm: null, kernels});
       }
     }
-  }).catch(() => {});  // the failure is each job's, below
+  });
+  workers.started.catch(() => {});  // each job hears of a failure, below
   return pool = workers;
 }
 
@@ -223,7 +224,7 @@ function Workers(job, columns, onColumn) {
       worker.postMessage({type: 'view', generation: job.generation, view: job.view});
       for (let k = 0; k < kAhead; ++k) hand(worker);
     }
-    setup.compiled.catch((error) => stop(error.message));
+    workers.started.catch((error) => stop(error.message));
   });
 }
 
