@@ -24,22 +24,20 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 passed=0 failed=0 skipped=0
-# Runs the program into $work/out; a run with no result within `limit`
-# seconds fails with exit code 124. Wine was seen, now and then, to hang in
-# its own start-up before the program ran (its device service spinning):
-# under Wine such a run is tried once more, after its server and
-# everything of it is ended, and a program that hangs again fails.
+# Runs the program into $work/out: under Wine, tried once more where Wine
+# hangs (wine.sh); a run with no result within `limit` seconds fails with
+# exit code 124.
 limit=600
 [ -n "${wine_server:-}" ] && limit=120
 run() {
-  timeout $limit "$runner" "$@" > "$work/out" 2>&1
-  local status=$?
-  if [ $status -eq 124 ] && [ -n "${wine_server:-}" ]; then
-    echo "note: no result within $limit s (${*:2}); Wine's server ended, and the run tried once more"
-    "$wine_server" -k 2> /dev/null
+  local status
+  if [ -n "${wine_server:-}" ]; then
+    wine_retry $limit "$runner" "$@" > "$work/out" 2>&1
+  else
     timeout $limit "$runner" "$@" > "$work/out" 2>&1
-    status=$?
   fi
+  status=$?
+  grep '^note:' "$work/out"
   return $status
 }
 for kernels in scalar avx2; do

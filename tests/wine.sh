@@ -3,6 +3,9 @@
 #                    what makes Wine's own helpers use the same loader
 #   i386_unavailable prints why this machine cannot execute 32-bit x86
 #                    programs and succeeds, or fails where it can
+#   wine_retry LIMIT COMMAND...
+#                    runs a Wine command with a time limit, once more
+#                    where it hangs
 #
 # Debian's `wine` wrapper takes the 32-bit loader whenever wine32 is
 # installed, even for a 64-bit program, and puts no wine64 on PATH: the 64-bit
@@ -52,4 +55,23 @@ skip_without_i386() {
     echo "0 passed, 0 failed, 1 skipped"
     exit 77
   fi
+}
+
+# Wine was seen, now and then, to hang in its own start-up before the
+# program ran (its device service spinning). Runs the command (after
+# use_wine, with WINEPREFIX set) with LIMIT seconds; where it has no result
+# by then, ends the prefix's Wine server and all of it, says so on stderr,
+# and runs it once more. A command that hangs again ends with 124.
+wine_retry() {
+  local limit=$1 status
+  shift
+  timeout "$limit" "$@"
+  status=$?
+  if [ $status -eq 124 ]; then
+    echo "note: no result within $limit s from ${*##*/}; Wine's server ended, and tried once more" >&2
+    "$wine_server" -k 2> /dev/null
+    timeout "$limit" "$@"
+    status=$?
+  fi
+  return $status
 }
