@@ -162,10 +162,12 @@ function Pool() {
   return pool = workers;
 }
 
-// Ends every worker, after a failure: the next view starts new ones.
-function EndPool() {
-  if (pool) for (const worker of pool) worker.terminate();
-  pool = null;
+// Ends a pool's workers, after a failure or a view left before its
+// columns are all in: the next view starts new ones. Only that pool: a
+// late event of an old one must not end the workers of the view in hand.
+function EndPool(workers) {
+  for (const worker of workers) worker.terminate();
+  if (pool === workers) pool = null;
 }
 
 // Sets the workers to a view; onColumn gets each column, and the promise
@@ -178,12 +180,12 @@ function Workers(job, columns, onColumn) {
   let next = 0, received = 0, stopped = false;
   job.cancel = () => {
     stopped = true;
-    if (received < columns.length && pool === workers) EndPool();
+    if (received < columns.length) EndPool(workers);
   };
   return new Promise((resolve, reject) => {
     // A worker that failed is gone: the next view starts new ones.
     const stop = (why) => {
-      EndPool();
+      EndPool(workers);
       if (stopped) return;
       stopped = true;
       reject(new Error(why));
@@ -378,8 +380,9 @@ async function Preview(view) {
   const {canvas, status, save, verdict, digest} = Elements();
   const context = canvas.getContext('2d');
   state.done = false;
-  state.digest = state.canvasDigest = '';
+  state.digest = state.canvasDigest = state.failed = '';
   state.view = view;
+  state.imageView = false;
   save.disabled = true;
   verdict.textContent = '';
   digest.textContent = '(once the image is complete)';
