@@ -237,6 +237,9 @@ void MarchColumnFast(const MarchContext& march, int x, ContributionLists& lists,
 
 void MarchColumnRows(const MarchContext& march, int x, int step, ContributionLists& lists,
                      Accumulator* column) {
+  // Any step from the last row on marches row 0 alone: no wider step
+  // marches another row, and the wider steps would overflow the stride.
+  step = std::min(step, kColumnHeight);
   GroupPlan plan;
   for (int y = 0; y < kColumnHeight; y += kGroupRays * step) {
     const int rays = std::min(kGroupRays, (kColumnHeight - 1 - y) / step + 1);
