@@ -29,13 +29,11 @@ passed=0 failed=0 skipped=0
 # exit code 124.
 limit=600
 [ -n "${wine_server:-}" ] && limit=120
+watch=timeout
+[ -n "${wine_server:-}" ] && watch=wine_retry
 run() {
   local status
-  if [ -n "${wine_server:-}" ]; then
-    wine_retry $limit "$runner" "$@" > "$work/out" 2>&1
-  else
-    timeout $limit "$runner" "$@" > "$work/out" 2>&1
-  fi
+  $watch $limit "$runner" "$@" > "$work/out" 2>&1
   status=$?
   grep '^note:' "$work/out"
   return $status

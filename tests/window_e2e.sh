@@ -88,12 +88,18 @@ if [ "$mode" != native ]; then
     check "the C runtime's first 100,000 rand() draws match our generator" \
       cmp -s "$work/crt-rand.txt" "$work/our-rand.txt"
   fi
-  "$wine_run" "$program" --fullscreen /s "some arguments" > "$work/program.log" 2>&1 &
-else
-  "$program" --fullscreen /s "some arguments" > "$work/program.log" 2>&1 &
 fi
-program_pid=$!
-pids+=($program_pid)
+# Starts the program, with arguments that must change nothing.
+launch() {
+  if [ "$mode" != native ]; then
+    "$wine_run" "$program" --fullscreen /s "some arguments" > "$work/program.log" 2>&1 &
+  else
+    "$program" --fullscreen /s "some arguments" > "$work/program.log" 2>&1 &
+  fi
+  program_pid=$!
+  pids+=($program_pid)
+}
+launch
 
 # The window, once the program has shown it, within a minute; a program
 # that ends first ends the wait.
@@ -117,9 +123,7 @@ if [ -z "$window" ] && [ "$mode" != native ] && kill -0 "$program_pid" 2> /dev/n
   kill "$program_pid" 2> /dev/null
   "$wine_server" -k 2> /dev/null
   wait "$program_pid" 2> /dev/null
-  "$wine_run" "$program" --fullscreen /s "some arguments" > "$work/program.log" 2>&1 &
-  program_pid=$!
-  pids+=($program_pid)
+  launch
   await_window
 fi
 check "the window appears (after $((waited / 5)) s)" test -n "$window"
