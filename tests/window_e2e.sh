@@ -114,17 +114,23 @@ await_window() {
     waited=$((waited + 1))
   done
 }
-await_window
-# Wine was seen, now and then, to hang in its own start-up (wine.sh): a
-# program still running without a window after a minute is started once
-# more, on a new Wine server.
-if [ -z "$window" ] && [ "$mode" != native ] && kill -0 "$program_pid" 2> /dev/null; then
-  echo "note: no window within 60 s; Wine's server ended, and the program started once more"
+# Wine was seen, now and then, to hang (wine.sh), before the window shows
+# or while the image is drawn: under Wine a program still running without
+# its window after a minute, or without the whole image after two, is
+# started once more, on a new Wine server. Once only.
+relaunched=""
+relaunch() {
+  relaunched=yes
+  echo "note: $1; Wine's server ended, and the program started once more"
   kill "$program_pid" 2> /dev/null
   "$wine_server" -k 2> /dev/null
   wait "$program_pid" 2> /dev/null
   launch
   await_window
+}
+await_window
+if [ -z "$window" ] && [ "$mode" != native ] && kill -0 "$program_pid" 2> /dev/null; then
+  relaunch "no window within 60 s"
 fi
 check "the window appears (after $((waited / 5)) s)" test -n "$window"
 [ -n "$window" ] || { diagnose; finish; }
@@ -146,6 +152,11 @@ while [ $(($(date +%s) - started)) -lt "$timeout_render" ]; do
     break
   fi
   kill -0 "$program_pid" 2> /dev/null || break
+  if [ "$mode" != native ] && [ -z "$relaunched" ] && [ $(($(date +%s) - started)) -ge 120 ]; then
+    relaunch "not the whole image within 120 s"
+    [ -n "$window" ] || break
+    started=$(date +%s)
+  fi
   sleep 2
 done
 elapsed=$(($(date +%s) - started))
