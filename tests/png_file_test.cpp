@@ -363,6 +363,37 @@ TEST(PngFile, UnwritablePlacesFailAndLeaveNothing) {
   fs::remove_all(dir);
 }
 
+// A read-only file in a directory the writer may write is not replaced:
+// renaming over it would need only the directory's permission. Run as
+// nobody where the test runs as root, whom no permission stops.
+TEST(PngFile, AFileTheWriterMayNotWriteIsKept) {
+  const fs::path dir = TemporaryDirectory();
+  const std::string path = (dir / "kept.png").string();
+  std::ofstream(path) << "old contents";
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    std::string error;
+    if (CheckWritable(path, error) || error != "Permission denied") _exit(4);
+    error.clear();
+    if (WritePngFile(path, kPixels, 1, 1, error) || error != "Permission denied") _exit(5);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "3: could not become nobody, 4: the check passed, "
+                                       "5: the write replaced the file";
+  std::ifstream file(path);
+  const std::string contents((std::istreambuf_iterator<char>(file)), {});
+  EXPECT_EQ(contents, "old contents");
+  EXPECT_EQ(Entries(dir), 1u);
+  fs::remove_all(dir);
+}
+
 TEST(PngRead, RefusesWhatIsNoPng) {
   PngImage image;
   std::string error;

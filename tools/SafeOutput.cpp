@@ -47,6 +47,15 @@ Kind KindAt(const std::string& path, struct stat& status) {
   return Kind::kOther;
 }
 
+// Whether an existing file may be replaced: only by a writer that may
+// write it. The rename beside it needs only the directory's permission, so
+// without this a read-only file (or another user's) would be replaced.
+bool MayReplace(const std::string& target, std::string& error) {
+  if (access(target.c_str(), W_OK) == 0) return true;
+  error = std::strerror(errno);
+  return false;
+}
+
 // A temporary file beside target, its name within the directory's limit
 // however long target's is; -1 with error set on failure.
 int CreateTemporary(const std::string& target, std::string& temporary, std::string& error) {
@@ -229,6 +238,8 @@ bool CheckWritable(const std::string& path, std::string& error) {
       }
       return true;
     case Kind::kRegular:
+      if (!MayReplace(target, error)) return false;
+      break;
     case Kind::kNone: break;
   }
   std::string temporary;
@@ -275,6 +286,7 @@ bool WriteSafely(const std::string& path, const StreamWriter& write, std::string
     return file && WriteAndClose(std::move(file), write, false, error);
   }
 
+  if (kind == Kind::kRegular && !MayReplace(target, error)) return false;
   TemporaryFile temporary;
   const int fd = temporary.Create(target, error);
   if (fd < 0) return false;

@@ -25,7 +25,7 @@ bool CheckWritable(const std::string& path, std::string& error);
 //   written under a temporary name beside it, then renamed. An existing
 //   file keeps its permission bits (and its owner, where the process may
 //   set it); the old file is kept if anything fails, an exception from the
-//   writer included.
+//   writer included. A file the process may not write is not replaced.
 // - A symbolic link is followed: the file it leads to is replaced and the
 //   link stays.
 // - A descriptor of this process (see OutputDescriptor) is written where
