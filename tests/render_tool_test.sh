@@ -49,6 +49,11 @@ for bad in "" "1" "1,2" "1,2,3,4" "1,,3" ",2,3" "1,2," "nan,0,0" "0,-NaN,0" "0,0
   check "--view '$bad' exits 2 with a message (got $status)" \
     sh -c "test $status -eq 2 && grep -q -e '--view needs three angles' '$dir/err' && test ! -s '$dir/out'"
 done
+# A refused argument of any length gives a message of a line or two.
+long=$(head -c 100000 /dev/zero | tr '\0' 9)
+"$tool" --digest --view "1,2,x$long" > /dev/null 2> "$dir/err"
+check "a 100 kB --view is refused in a short message ($(wc -c < "$dir/err") bytes)" \
+  sh -c "test \$(wc -c < '$dir/err') -lt 400 && grep -q 'angle 3' '$dir/err'"
 "$tool" --view > /dev/null 2> "$dir/err"
 check "--view without a value exits 2" test $? -eq 2
 "$tool" --check x.png --view 0,0,0 > /dev/null 2> "$dir/err"

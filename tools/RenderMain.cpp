@@ -166,7 +166,7 @@ static int ParseArguments(int argc, char** argv, Options& options) {
       case kOptView: {
         std::string why;
         if (!ParseView(optarg, options.view, why))
-          return Refuse(("--view needs three angles A,B,C in radians, not '" + std::string(optarg) +
+          return Refuse(("--view needs three angles A,B,C in radians, not '" + Excerpt(optarg) +
                          "': " + why)
                             .c_str());
         options.viewGiven = true;

@@ -14,6 +14,12 @@
 
 #include "scene/Scene.h"
 
+// Text quoted in a message, cut to its first 40 characters: a refused
+// argument may be any length.
+static inline std::string Excerpt(const std::string& text) {
+  return text.size() > 40 ? text.substr(0, 40) + "..." : text;
+}
+
 // Reads "A,B,C" into view. False, with why in plain words, for anything
 // but three finite numbers separated by commas: no spaces, nothing after.
 static inline bool ParseView(const char* text, View& view, std::string& why) {
@@ -38,7 +44,7 @@ static inline bool ParseView(const char* text, View& view, std::string& why) {
     errno = 0;
     const float angle = std::strtof(piece.c_str(), &end);
     if (spaced || end != piece.c_str() + piece.size()) {
-      why = which + " ('" + piece + "') is not a number";
+      why = which + " ('" + Excerpt(piece) + "') is not a number";
       return false;
     }
     if (std::isnan(angle)) {
@@ -46,7 +52,7 @@ static inline bool ParseView(const char* text, View& view, std::string& why) {
       return false;
     }
     if (std::isinf(angle)) {
-      why = which + (errno == ERANGE ? " ('" + piece + "') is beyond a float's range"
+      why = which + (errno == ERANGE ? " ('" + Excerpt(piece) + "') is beyond a float's range"
                                      : std::string(" is infinite"));
       return false;
     }
