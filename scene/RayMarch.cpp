@@ -1,4 +1,4 @@
-// The camera and the ray march: one fixed rotation, a simple perspective
+// The camera and the ray march: the view's rotation, a simple perspective
 // and 2001 samples along every ray, each folded into the pixel's colour.
 #include "scene/Scene.h"
 #include "scene/SinCos.h"

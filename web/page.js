@@ -64,8 +64,8 @@ function Hex(buffer) {
 
 // What the tests read: the columns in the order drawn, and the outcome.
 const state = {drawnOrder: [], done: false, digest: '', canvasDigest: '', kernels: '', threads: 0,
-               failed: '', refused: [], view: '', imageView: false, generation: 0, stale: 0,
-               workersStarted: 0, previews: 0};
+               failed: '', refused: [], viewRefused: '', view: '', imageView: false,
+               generation: 0, stale: 0, workersStarted: 0, previews: 0, previewed: ''};
 window.orbelune = state;
 
 // The module, fetched and compiled once, here, for every worker: compiled
@@ -94,23 +94,50 @@ const kDrawEvery = 100;
 const kStep = 4;
 const kImageView = '-0.5,-0.5,0';
 
-// A view's text as the module reads it: three decimal numbers, each below
-// where strtof overflows to infinity (2^128 - 2^103, halfway past the
-// largest float). Anything else (hex, inf, nan, spaces) the page refuses
-// before a worker sees it.
-function IsViewText(text) {
+// Text quoted in a note, cut to its first 40 characters.
+function Excerpt(text) {
+  return text.length > 40 ? text.slice(0, 40) + '…' : text;
+}
+
+// What is wrong with a view's text, or '' for a view: three decimal
+// numbers, as the module reads them, each below where strtof overflows to
+// infinity (2^128 - 2^103, halfway past the largest float). Anything else
+// (hex, inf, nan, spaces) the page refuses before a worker sees it.
+function ViewProblem(text) {
   const parts = text.split(',');
-  return parts.length === 3 &&
-         parts.every((p) => /^[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?$/.test(p) &&
-                            Math.abs(Number(p)) < 2 ** 128 - 2 ** 103);
+  if (parts.length !== 3) return `a view is three angles, not ${parts.length}`;
+  for (const [i, p] of parts.entries()) {
+    if (!/^[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?$/.test(p))
+      return `angle ${'ABC'[i]} ('${Excerpt(p)}') is not a decimal number`;
+    if (Math.abs(Number(p)) >= 2 ** 128 - 2 ** 103)
+      return `angle ${'ABC'[i]} ('${Excerpt(p)}') is beyond a float's range`;
+  }
+  return '';
+}
+
+// An angle in (-pi, pi] with the same sine and cosine. A large one is
+// first brought near through its own sine and cosine (the browser's reduce
+// any angle in one step): stepping by 2 pi would take as many steps as it
+// has turns, forever at 1e30, and pile up a rounding at each.
+function Wrap(angle) {
+  if (Math.abs(angle) > 8 * Math.PI) angle = Math.atan2(Math.sin(angle), Math.cos(angle));
+  while (angle > Math.PI) angle -= 2 * Math.PI;
+  while (angle <= -Math.PI) angle += 2 * Math.PI;
+  return angle;
+}
+
+// An angle of the view's text where a drag starts from it. One beyond
+// (-pi, pi] is the float the module reads (its turns are those of that
+// float, not of the nearest double), wrapped; the others stay as written.
+function StartAngle(text) {
+  const angle = Number(text);
+  return angle > Math.PI || angle <= -Math.PI ? Wrap(Math.fround(angle)) : angle;
 }
 
 // An angle wrapped into (-pi, pi], with 9 significant digits: enough for
 // strtof to read back the float nearest it, whichever float that is.
 function AngleText(angle) {
-  while (angle > Math.PI) angle -= 2 * Math.PI;
-  while (angle <= -Math.PI) angle += 2 * Math.PI;
-  const text = String(Number(angle.toPrecision(9)));
+  const text = String(Number(Wrap(angle).toPrecision(9)));
   return text === '-0' ? '0' : text;
 }
 
@@ -256,7 +283,7 @@ async function Exact(view, {clear}) {
   const context = canvas.getContext('2d');
   if (clear) context.clearRect(0, 0, kWidth, kHeight);
   Object.assign(state, {drawnOrder: [], done: false, digest: '', canvasDigest: '', failed: '',
-                        view, imageView: false});
+                        view, imageView: false, previewed: ''});
   status.className = '';
   status.textContent = 'Starting…';
   progress.value = 0;
@@ -362,7 +389,8 @@ async function Exact(view, {clear}) {
   save.onclick = () => canvas.toBlob((blob) => {
     const link = document.createElement('a');
     link.href = URL.createObjectURL(blob);
-    link.download = 'orbelune.png';
+    // Another view's file is named by it, as its address is.
+    link.download = state.imageView ? 'orbelune.png' : `orbelune-view-${state.view}.png`;
     link.click();
     URL.revokeObjectURL(link.href);
   }, 'image/png');
@@ -377,6 +405,7 @@ async function Preview(view) {
   const job = {view, mode: 'preview', step: kStep};
   Switch(job);
   ++state.previews;
+  state.previewed = '';
   const {canvas, status, save, verdict, digest} = Elements();
   const context = canvas.getContext('2d');
   state.done = false;
@@ -406,6 +435,7 @@ async function Preview(view) {
   }
   if (job !== current) return;
   job.finished = true;
+  state.previewed = view;
   state.times.preview = Math.round(performance.now() - start);
   status.textContent = `Preview in ${state.times.preview} ms; the exact image follows the release.`;
   if (dragging && viewText !== view) Preview(viewText);
@@ -426,55 +456,88 @@ function ShowView(view) {
   }
 }
 
+// The notes of what was refused: the query's, which stand, and the last
+// view refused, which goes once a view is taken.
+function ShowRefused() {
+  const notes = state.viewRefused ? [...state.refused, state.viewRefused] : state.refused;
+  const shown = document.getElementById('refused');
+  shown.textContent = notes.join(' ');
+  shown.hidden = notes.length === 0;
+}
+
 function Refuse(note) {
   state.refused.push(note);
-  const shown = document.getElementById('refused');
-  shown.textContent = state.refused.join(' ');
-  shown.hidden = false;
+  ShowRefused();
+}
+
+function RefuseView(note) {
+  state.viewRefused = note;
+  ShowRefused();
 }
 
 // The view the address names, or null (refused with a note) for text
 // that is no view.
 function HashView() {
-  const hash = decodeURIComponent(location.hash.slice(1));
+  const raw = location.hash.slice(1);
+  let hash = raw;
+  try {
+    hash = decodeURIComponent(raw);
+  } catch {
+    // A stray % is no view: refused below, as the text it is.
+  }
   if (hash === '') return kImageView;
   const match = /^view=(.*)$/.exec(hash);
-  if (match && IsViewText(match[1])) return match[1];
-  const shown = hash.length > 40 ? hash.slice(0, 40) + '…' : hash;
-  Refuse(`#${shown} refused: a view is #view=A,B,C, three angles in radians; ` +
-         'the image\'s view is shown.');
+  const problem = match ? ViewProblem(match[1]) : 'a view is #view=A,B,C, angles in radians';
+  if (problem === '') return match[1];
+  RefuseView(`#${Excerpt(hash)} refused: ${problem}; the image's view is shown.`);
   return null;
 }
 
+let dragging = null;
+
 // A new view from the fields, the address or the button: the old one's
-// image is wiped, so that none of it stays beside the new one.
+// image is wiped, so that none of it stays beside the new one. A drag
+// under way ends here: the new view is not turned back into the old.
 function Turn(view) {
+  dragging = null;
   if (view === viewText && current && current.mode === 'exact') return;
   ShowView(view);
   Exact(view, {clear: true});
 }
-
-let dragging = null;
 
 function Controls() {
   const canvas = document.getElementById('orbelune');
   canvas.addEventListener('pointerdown', (event) => {
     if (event.button !== 0 || dragging) return;
     canvas.setPointerCapture(event.pointerId);
-    dragging = {id: event.pointerId, x: event.clientX, y: event.clientY,
-                angles: viewText.split(',').map(Number), moved: false};
+    dragging = {id: event.pointerId, moved: false};
+    From(event.clientX, event.clientY, event.shiftKey);
     event.preventDefault();
   });
+  // The drag turns the view from where it stands with the pointer at
+  // (x, y): from its start, and again from the last move whenever Shift is
+  // pressed or let go, so that the view goes on from there, not jumping.
+  const From = (x, y, shift) => {
+    Object.assign(dragging, {x, y, lastX: x, lastY: y, shift});
+    dragging.texts = viewText.split(',');
+    dragging.angles = dragging.texts.map(StartAngle);
+  };
   canvas.addEventListener('pointermove', (event) => {
     if (!dragging || event.pointerId !== dragging.id) return;
+    if (event.shiftKey !== dragging.shift) From(dragging.lastX, dragging.lastY, event.shiftKey);
+    dragging.lastX = event.clientX, dragging.lastY = event.clientY;
     const box = canvas.getBoundingClientRect();
     const across = (event.clientX - dragging.x) / box.width * Math.PI;
     const down = (event.clientY - dragging.y) / box.height * Math.PI;
     if (across === 0 && down === 0) return;
     dragging.moved = true;
+    RefuseView('');
+    // The angles the drag does not turn keep their text, and so their float.
     const [a, b, c] = dragging.angles;
-    const turned = event.shiftKey ? [a, b, c + across] : [a + down, b + across, c];
-    const view = turned.map(AngleText).join(',');
+    const [textA, textB, textC] = dragging.texts;
+    const view = (event.shiftKey ? [textA, textB, AngleText(c + across)]
+                                 : [AngleText(a + down), AngleText(b + across), textC])
+                     .join(',');
     if (view === viewText) return;
     ShowView(view);
     // One preview at a time: a new one starts as the last completes, so
@@ -485,7 +548,9 @@ function Controls() {
     if (!dragging || event.pointerId !== dragging.id) return;
     const moved = dragging.moved;
     dragging = null;
-    if (moved) Exact(viewText, {clear: false});
+    // The exact image builds up over the preview of its own view, if that
+    // is complete; over nothing otherwise: no column of another view stays.
+    if (moved) Exact(viewText, {clear: state.previewed !== viewText});
   };
   canvas.addEventListener('pointerup', release);
   canvas.addEventListener('pointercancel', release);
@@ -494,15 +559,22 @@ function Controls() {
   for (const field of fields) {
     field.addEventListener('change', () => {
       const view = fields.map((f) => f.value.trim()).join(',');
-      if (IsViewText(view)) return Turn(view);
-      Refuse(`${fields.map((f) => f.value).join(', ')} refused: each angle is a number ` +
-             '(radians).');
+      const problem = ViewProblem(view);
+      if (problem === '') {
+        RefuseView('');
+        return Turn(view);
+      }
+      RefuseView(`${Excerpt(view)} refused: ${problem} (radians).`);
       ShowView(viewText);
     });
   }
-  document.getElementById('imageView').addEventListener('click', () => Turn(kImageView));
+  document.getElementById('imageView').addEventListener('click', () => {
+    RefuseView('');
+    Turn(kImageView);
+  });
   window.addEventListener('hashchange', () => {
     const view = HashView();
+    if (view !== null) RefuseView('');
     Turn(view === null ? kImageView : view);
   });
 }

@@ -291,6 +291,109 @@ async function DragCase(browser, url) {
   await page.close();
 }
 
+// What a drag meets in use: a view with a huge angle, Shift pressed
+// halfway, the button pressed while the pointer is still down, and a
+// field or an address that is no view.
+async function DragEdgesCase(browser, url) {
+  const name = 'a drag\'s edges';
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(String(error)));
+  page.setDefaultTimeout(30000);
+  await page.setViewport({width: 1280, height: 1100});  // room for the moves below
+  await page.goto(`${url}#view=1e30,0,0`);
+  await WaitDone(page);
+  const box = await (await page.$('#orbelune')).boundingBox();
+  const x = box.x + box.width / 2, y = box.y + box.height / 2;
+  // The view as the fields show it: at once, where the preview may lag.
+  const view = () => page.evaluate(
+      () => ['angleA', 'angleB', 'angleC'].map((id) => Number(document.getElementById(id).value)));
+  // Its turns are those of the float 1e30 reads as; a step of 2 pi at a
+  // time never gets there.
+  await page.mouse.move(x, y);
+  await page.mouse.down();
+  await page.mouse.move(x, y + 40);
+  const [a] = await view();
+  const start = Math.atan2(Math.sin(Math.fround(1e30)), Math.cos(Math.fround(1e30)));
+  Check(`${name}: a drag from A = 1e30 turns it from its own angle, ${start}, to ${a}`,
+        Math.abs(a - Angle(start + 40 / box.height * Math.PI)) < 1e-6, String(a));
+  // Shift pressed halfway: B stays where it got to, and C turns from there.
+  await page.mouse.move(x + 60, y + 40);
+  const [, b] = await view();
+  await page.keyboard.down('Shift');
+  await page.mouse.move(x + 120, y + 40);
+  await page.keyboard.up('Shift');
+  const [, b2, c2] = await view();
+  Check(`${name}: Shift pressed halfway keeps B at ${b} and turns C by 60 px: ${c2}`,
+        b2 === b && Math.abs(c2 - Angle(60 / box.width * Math.PI)) < 1e-6, `${b2}, ${c2}`);
+  // The button while the pointer is down: the image's view, which the rest
+  // of the drag leaves alone.
+  await page.evaluate(() => document.getElementById('imageView').click());
+  await page.mouse.move(x + 200, y + 100);
+  await page.mouse.up();
+  const back = await WaitDone(page);
+  Check(`${name}: the button pressed mid-drag ends the drag at the image's view`,
+        back.view === '-0.5,-0.5,0' && back.digest === golden, back.view);
+  // Released while the preview shows another view (or the last image):
+  // the exact image builds up from the left over nothing, with no column
+  // of another view left to its right.
+  const previews = await page.evaluate(() => window.orbelune.previews);
+  await page.mouse.move(x, y);
+  await page.mouse.down();
+  await page.mouse.move(x + 30, y);
+  await page.mouse.move(x + 60, y);
+  await page.mouse.up();
+  let samples = 0, leftover = 0;
+  const released = await WaitDone(page, async () => {
+    // In one evaluation: the columns seen, and the exact ones drawn.
+    const [drawn, exact, previewed, view] = await page.evaluate(
+        `[(${DrawnColumns})(), window.orbelune.drawnOrder.length, window.orbelune.previewed,
+          window.orbelune.view]`);
+    ++samples;
+    if (previewed !== view && drawn.filter(Boolean).length !== exact) ++leftover;
+  });
+  Check(`${name}: released mid-preview, the exact image has no old column beside it in ` +
+        `${samples} samples`,
+        released.previews > previews && leftover === 0 && samples > 0 &&
+            released.canvasDigest === released.digest,
+        `${leftover} samples with old columns`);
+  // Refused text is quoted as typed, and the note goes with the next view.
+  await page.$eval('#angleA', (field) => {
+    field.value = '1e39';
+    field.dispatchEvent(new Event('change'));
+  });
+  const note = await page.evaluate(Refused);
+  Check(`${name}: a field of 1e39 is refused as beyond a float's range: ${note}`,
+        note.includes('1e39') && note.includes('beyond a float\'s range'), note);
+  await page.evaluate(async () => {
+    const heard = new Promise((resolve) => addEventListener('hashchange', resolve, {once: true}));
+    location.hash = '#view=1,2,3%';
+    await heard;
+  });
+  const stray = await page.evaluate(Refused);
+  const shown = await WaitDone(page);
+  Check(`${name}: an address with a stray % is refused, and the image's view shown: ${stray}`,
+        stray.includes('#view=1,2,3% refused') && !stray.includes('1e39') &&
+            shown.view === '-0.5,-0.5,0',
+        stray);
+  await page.$eval('#angleC', (field) => {
+    field.value = '0.25';
+    field.dispatchEvent(new Event('change'));
+  });
+  await WaitDone(page);
+  Check(`${name}: a view taken clears the note`, (await page.evaluate(Refused)) === '');
+  Check(`${name}: no error in the page`, errors.length === 0, errors.join(' '));
+  await page.close();
+  // Loaded with a stray %, the page starts all the same.
+  const loaded = await browser.newPage();
+  await loaded.goto(`${url}#view=%E0%A4%A`);
+  const state = await WaitDone(loaded);
+  const loadNote = await loaded.evaluate(Refused);
+  Check(`${name}: loaded as #view=%E0%A4%A, it refuses it and shows the image: ${loadNote}`,
+        state.digest === golden && loadNote.includes('refused'), loadNote);
+  await loaded.close();
+}
+
 // A view changed mid-render: from then on the drawn columns are the
 // leftmost ones of the new view only, and the finished canvas is the
 // command's image of it. A view the address cannot name is refused.
@@ -368,6 +471,7 @@ async function SwitchCase(browser, url) {
     await ThreadsCases(browser, isolated.url);
     if (render) {
       await DragCase(browser, isolated.url);
+      await DragEdgesCase(browser, isolated.url);
       await SwitchCase(browser, isolated.url);
     } else {
       console.log('skipped: the view cases (no orbelune-render: give its path, or $ORBELUNE_RENDER)');
