@@ -30,6 +30,7 @@ constexpr TestView kTestViews[] = {
     {"C at pi/2", {-0.5f, -0.5f, kHalfPi}},
     {"C at -pi/2", {0.2f, 0.4f, -kHalfPi}},
     {"C near pi/2", {0.3f, -0.2f, kHalfPi - 1e-3f}},
+    {"C near -pi/2", {-0.4f, 0.1f, -kHalfPi + 1e-3f}},
     {"A at pi", {kPi, 0.0f, 0.0f}},
     {"B at pi", {0.0f, kPi, 0.5f}},
     {"C at pi", {-0.5f, -0.5f, kPi}},
