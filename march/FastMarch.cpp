@@ -236,7 +236,7 @@ void MarchColumnFast(const MarchContext& march, int x, ContributionLists& lists,
 }
 
 void MarchColumnRows(const MarchContext& march, int x, int step, ContributionLists& lists,
-                     Accumulator* column) {
+                     Accumulator* column, MarchCounts* counts) {
   // Any step from the last row on marches row 0 alone: no wider step
   // marches another row, and the wider steps would overflow the stride.
   step = std::min(step, kColumnHeight);
@@ -246,10 +246,15 @@ void MarchColumnRows(const MarchContext& march, int x, int step, ContributionLis
     // One plan for the group's rows and those between: a plan for rows
     // covers every ray among them.
     PlanRows(march.scene, march.maps, (float)x, (float)y, (rays - 1) * step + 1, plan);
-    MarchGroup(march, plan, (float)x, (float)y, rays, lists, nullptr, step);
+    MarchCounts group[kGroupRays];
+    MarchGroup(march, plan, (float)x, (float)y, rays, lists, counts != nullptr ? group : nullptr,
+               step);
     Accumulator accs[kGroupRays];
     march.kernels.blendGroup(lists, rays, accs);
-    for (int k = 0; k < rays; ++k) column[y + k * step] = accs[k];
+    for (int k = 0; k < rays; ++k) {
+      column[y + k * step] = accs[k];
+      if (counts != nullptr) counts[y + k * step] = group[k];
+    }
   }
 }
 

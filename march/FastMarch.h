@@ -92,9 +92,10 @@ void MarchColumnFast(const MarchContext& march, int x, ContributionLists& lists,
 // column[y] for y = 0, step, 2 step, ... up to 768, the same accumulators as
 // MarchColumnFast gives them; the rows between are left as they are. (A
 // group's rays share one search over the rows they span: a wide step finds
-// more cells to look at, and is slower, never other colours.)
+// more cells to look at, and is slower, never other colours.) counts, if
+// given, has an entry per pixel, as column does.
 void MarchColumnRows(const MarchContext& march, int x, int step, ContributionLists& lists,
-                     Accumulator* column);
+                     Accumulator* column, MarchCounts* counts = nullptr);
 
 // The same for one pixel (allocating its own working storage).
 Accumulator MarchPixelFast(const MarchContext& march, float x, float y,

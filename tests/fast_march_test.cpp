@@ -82,6 +82,35 @@ TEST(FastMarch, AnotherThirdAngleStillMatchesTheReference) {
   }
 }
 
+// Beyond what the march keeps (here more occupied cells near a group's
+// rays than it has room for: every cell of the grid holds an object, and
+// the group's rays are 96 rows apart, as a coarse preview's may be) each
+// ray is looked at sample by sample, the safety net, and still gives the
+// straightforward march's colours.
+TEST(FastMarch, RaysBeyondItsBoundsAreLookedAtWholeAndExact) {
+  auto scene = std::make_unique<Scene>(TheScene().scene);
+  for (int cell = 0; cell < kGridCells; ++cell) {
+    scene->field.radiusGrid[cell] = 0.2f + 0.1f * (float)(cell % 3);
+    scene->field.kindGrid[cell] = (float)(1 + cell % 2);
+  }
+  auto maps = std::make_unique<SkipMaps>();
+  BuildSkipMaps(*scene, *maps);
+  const auto lists = std::make_unique<ContributionLists>();
+  constexpr int kStep = 96;
+  for (const MarchKernels* kernels : AllKernels()) {
+    std::vector<Accumulator> column(kColumnHeight);
+    std::vector<MarchCounts> counts(kColumnHeight);
+    MarchColumnRows({*scene, *maps, *kernels}, 512, kStep, *lists, column.data(), counts.data());
+    for (int y = 0; y < kColumnHeight; y += kStep) {
+      ASSERT_PRED2(SameBits, column[y], AccumulatePixel(*scene, 512.0f, (float)y))
+          << "pixel 512, " << y << ", " << kernels->name;
+      if (y == 768) continue;  // a group of its own, one row near few cells
+      EXPECT_EQ(counts[y].wholeRays, 1u) << "pixel 512, " << y;
+      EXPECT_EQ(counts[y].examined, (uint64_t)kSamplesPerRay) << "pixel 512, " << y;
+    }
+  }
+}
+
 // Whole columns across the image: rays that cross spheres, cubes and all
 // three slabs, and rays that graze their faces; marched as the render pass
 // does, in groups of rays that skip empty space together.
