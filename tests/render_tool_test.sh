@@ -193,8 +193,9 @@ check "--map looked writes a map (exit $?)" test -s "$dir/w/looked.png"
 header=$(head -c 26 "$dir/w/looked.png" | od -An -tx1 | tr -d ' \n')
 check "the map is 1025 x 769 and its legend 48 rows below, 8-bit RGB" \
   test "$header" = "89504e470d0a1a0a0000000d4948445200000401000003310802"
-check "its totals are said on stderr and stored in the PNG" \
-  sh -c "grep -q 'looked per pixel: sum 18760' '$dir/err' && grep -q -a 'looked per pixel: sum 18760' '$dir/w/looked.png'"
+check "its totals, and the rays looked at whole (none), are said on stderr and stored in the PNG" \
+  sh -c "grep -q 'looked per pixel: sum 18760, .*; rays looked at whole 0;' '$dir/err' &&
+    grep -q -a 'looked per pixel: sum 18760, .*; rays looked at whole 0;' '$dir/w/looked.png'"
 "$tool" --map crossings --view "$staircase" -o "$dir/w/crossings.png" > /dev/null 2> "$dir/err"
 header=$(head -c 26 "$dir/w/crossings.png" | od -An -tx1 | tr -d ' \n')
 check "--map with --view maps that view, and its PNG names it" \

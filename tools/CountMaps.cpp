@@ -32,21 +32,28 @@ static uint32_t CountOf(MapKind kind, const MarchCounts& counts) {
 }
 
 std::vector<uint32_t> CountFrame(MapKind kind, const MarchKernels& kernels, int threads,
-                                 View view) {
+                                 View view, uint64_t* wholeRays) {
   auto scene = std::make_unique<Scene>();
   BuildScene(*scene, view);
   auto maps = std::make_unique<SkipMaps>();
   BuildSkipMaps(*scene, *maps);
   const MarchContext march = {*scene, *maps, kernels};
   std::vector<uint32_t> counts((size_t)kColumnCount * kColumnHeight);
+  std::vector<uint32_t> whole(kColumnCount);  // per column: each written by one thread
   const auto countColumn = [&](ContributionLists& lists, int x) {
     std::vector<Accumulator> column(kColumnHeight);
     std::vector<MarchCounts> pixels(kColumnHeight);
     MarchColumnFast(march, x, lists, column.data(), pixels.data());
-    for (int y = 0; y < kColumnHeight; ++y)
+    for (int y = 0; y < kColumnHeight; ++y) {
       counts[(size_t)x * kColumnHeight + y] = CountOf(kind, pixels[y]);
+      whole[x] += (uint32_t)pixels[y].wholeRays;
+    }
   };
   ShareColumns(threads, countColumn, nullptr, nullptr);
+  if (wholeRays != nullptr) {
+    *wholeRays = 0;
+    for (uint32_t n : whole) *wholeRays += n;
+  }
   return counts;
 }
 
@@ -92,13 +99,13 @@ std::vector<uint32_t> MapPixels(const std::vector<uint32_t>& counts, const MapTo
   return pixels;
 }
 
-std::string DescribeMap(MapKind kind, const MapTotals& totals) {
+std::string DescribeMap(MapKind kind, const MapTotals& totals, uint64_t wholeRays) {
   char line[400];
   std::snprintf(line, sizeof line,
                 "%s per pixel: sum %llu, mean %.2f, median %u, maximum %u at (%d, %d); "
-                "viridis scale, %s, from 0 (dark) to %u (light)",
+                "rays looked at whole %llu; viridis scale, %s, from 0 (dark) to %u (light)",
                 kNames[(int)kind], (unsigned long long)totals.sum, totals.mean, totals.median,
-                totals.maximum, totals.maximumX, totals.maximumY,
+                totals.maximum, totals.maximumX, totals.maximumY, (unsigned long long)wholeRays,
                 totals.logarithmic ? "logarithmic (log(1 + count))" : "linear", totals.maximum);
   return line;
 }

@@ -18,9 +18,10 @@ bool MapKindNamed(const std::string& name, MapKind& kind);
 
 // The count of every pixel, in frame-store order (column by column), from
 // the fast march itself through the view, with those kernels on `threads`
-// threads.
+// threads; and, if asked, how many rays were looked at whole (beyond the
+// march's bounds: every sample looked at).
 std::vector<uint32_t> CountFrame(MapKind kind, const MarchKernels& kernels, int threads,
-                                 View view = kImageView);
+                                 View view = kImageView, uint64_t* wholeRays = nullptr);
 
 struct MapTotals {
   uint64_t sum;
@@ -43,5 +44,6 @@ uint32_t ScaleColour(double t);
 // Top-down 0x00RRGGBB rows of the counts on the scale.
 std::vector<uint32_t> MapPixels(const std::vector<uint32_t>& counts, const MapTotals& totals);
 
-// The totals and the scale in words, one line, for stderr and the PNG.
-std::string DescribeMap(MapKind kind, const MapTotals& totals);
+// The totals, the rays looked at whole and the scale in words, one line,
+// for stderr and the PNG.
+std::string DescribeMap(MapKind kind, const MapTotals& totals, uint64_t wholeRays);

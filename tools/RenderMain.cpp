@@ -340,10 +340,12 @@ static int Map(const Options& options) {
   if (!OutputWritable(options.output)) return 1;
   const MarchKernels& kernels =
       options.kernels.empty() ? ChooseKernels() : *KernelsNamed(options.kernels.c_str());
-  const std::vector<uint32_t> counts =
-      CountFrame(options.mapKind, kernels, RenderThreadCount(options.threads), options.view);
+  uint64_t wholeRays = 0;
+  const std::vector<uint32_t> counts = CountFrame(
+      options.mapKind, kernels, RenderThreadCount(options.threads), options.view, &wholeRays);
   const MapTotals totals = TotalsOf(counts);
-  const std::string description = DescribeMap(options.mapKind, totals) + ViewNamed(options.view);
+  const std::string description =
+      DescribeMap(options.mapKind, totals, wholeRays) + ViewNamed(options.view);
   std::fprintf(stderr, "%s\n", description.c_str());
   const std::vector<uint32_t> pixels = MapWithLegend(counts, totals);
   const int height = kImageHeight + kLegendHeight;
