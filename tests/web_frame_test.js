@@ -4,7 +4,8 @@
 // view (StaircaseDigest.h, beside the golden digest) that view's digest;
 // the preview's columns are the exact image's pixels, as blocks; and the
 // SIMD kernels' float accumulators must be the scalar ones, bit for
-// bit, in every pixel.
+// bit, in every pixel, and in columns across every view of the tests'
+// list (TestViews.h).
 //   node web_frame_test.js BUILD-DIR GOLDEN-DIGEST-FILE
 'use strict';
 const crypto = require('crypto');
@@ -17,6 +18,31 @@ const staircaseHeader =
     fs.readFileSync(path.join(path.dirname(goldenFile), 'StaircaseDigest.h'), 'utf8');
 const staircase = staircaseHeader.match(/kStaircaseView\[\] = "([^"]*)"/)[1];
 const staircaseDigest = staircaseHeader.match(/[0-9a-f]{64}/)[0];
+
+// The tests' views as text the module reads: each entry of TestViews.h,
+// {"name", {A, B, C}}, its angles floats as C++ computes them there (a
+// literal, kHalfPi or kPi, less or plus a literal, each step in float).
+function TestViews() {
+  const header = fs.readFileSync(path.join(__dirname, 'TestViews.h'), 'utf8');
+  const constants = {kHalfPi: Math.fround(1.57079637), kPi: Math.fround(3.14159274)};
+  const angle = (text) => {
+    const m = /^(-?)(kHalfPi|kPi|[0-9.e+-]+f)(?:\s*([+-])\s*([0-9.e+-]+f))?$/.exec(text.trim());
+    if (!m) throw new Error(`TestViews.h: cannot read the angle ${text}`);
+    let a = m[2] in constants ? constants[m[2]] : Math.fround(parseFloat(m[2]));
+    if (m[1]) a = -a;
+    if (m[3]) {
+      const b = Math.fround(parseFloat(m[4]));
+      a = Math.fround(m[3] === '+' ? a + b : a - b);  // one float operation
+    }
+    return String(Number(a.toPrecision(9)));  // read back by strtof as a
+  };
+  const views = [];
+  for (const m of header.matchAll(/\{"([^"]+)", \{([^}]*)\}\}/g)) {
+    views.push({name: m[1], text: m[2].split(',').map(angle).join(',')});
+  }
+  if (views.length < 16) throw new Error(`TestViews.h: ${views.length} views read`);
+  return views;
+}
 
 // A module instance marching with the named kernel set, through the view
 // "A,B,C" if given, or null.
@@ -150,6 +176,28 @@ async function firstDifference(moduleFile, a, b) {
     ++passed;
   } else {
     console.log(`FAILED: the wasm-simd accumulators differ from the scalar ones at ${differs}`);
+    ++failed;
+  }
+  // Each other view: nine columns across it.
+  const columns = [0, 128, 256, 384, 512, 640, 768, 896, 1024];
+  const views = TestViews().filter((v) => v.name !== 'the image\'s');
+  const unlike = [];
+  for (const view of views) {
+    const scalar = await Renderer(simd, 'scalar', view.text);
+    const vector = await Renderer(simd, 'wasm-simd', view.text);
+    if (vector === null) break;
+    const differs = columns.find((x) => {
+      scalar.column(x), vector.column(x);
+      return !scalar.accumulators().equals(vector.accumulators());
+    });
+    if (differs !== undefined) unlike.push(`${view.name} (${view.text}) in column ${differs}`);
+  }
+  if (unlike.length === 0) {
+    console.log(`ok: the wasm-simd accumulators are the scalar ones in ${columns.length} ` +
+                `columns of each of the tests' ${views.length} other views`);
+    ++passed;
+  } else {
+    console.log(`FAILED: the wasm-simd accumulators differ from the scalar ones: ${unlike.join('; ')}`);
     ++failed;
   }
   console.log(`${passed} passed, ${failed} failed`);
