@@ -110,6 +110,8 @@ for web in "${webs[@]}"; do
       row "  $kernels, 2 workers over 1: computed / shown (aim at least 1.8)" \
         "$(ratio "$(value $kernels 1 6)" "$(value $kernels 2 6)") / $(ratio "$(value $kernels 1 8)" "$(value $kernels 2 8)")"
     done
+    preview=$(echo "$lines" | awk -v s="$web/site" '$1 == "preview" && $7 == s {print $4 " ms, median " $6 " ms"}')
+    row "  a drag's preview, wasm-simd, 2 workers kept: best of 10" "${preview:-not measured}"
   done
   # The web module's pass split under node, where the build has the split.
   if [ -f "$web/bench/orbelune-web-parts.js" ]; then

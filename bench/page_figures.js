@@ -7,7 +7,10 @@
 // Prints one line per site and case:
 // "page BROWSER KERNELS THREADS computed S shown S SITE",
 // then, where the page keeps them, the milliseconds from navigation to each
-// of its steps in the run shown soonest: "timeline BROWSER KERNELS THREADS SITE ...".
+// of its steps in the run shown soonest: "timeline BROWSER KERNELS THREADS SITE ...";
+// and a drag's preview (every fourth row of every fourth column), with the
+// workers kept from the view before, best and median of 5 each way:
+// "preview BROWSER best MS median MS SITE".
 // The browser's program from $CHROMIUM or $FIREFOX; puppeteer-core from
 // tests/web/node_modules. Prints figures; it passes or fails nothing.
 'use strict';
@@ -52,6 +55,35 @@ async function Once(browser, url) {
   }
 }
 
+// A drag's previews, as the page times each from its start to its last
+// column drawn: the pointer moved to a new view once the last preview is
+// done, ten times, on a page whose image (and workers) is complete.
+async function Previews(browser, url) {
+  const page = await browser.newPage();
+  try {
+    await page.setViewport({width: 1280, height: 1100});
+    await page.goto(url);
+    await page.waitForFunction(() => window.orbelune.done, {timeout: 300000});
+    const box = await (await page.$('#orbelune')).boundingBox();
+    const x = box.x + box.width / 2, y = box.y + box.height / 2;
+    await page.mouse.move(x, y);
+    await page.mouse.down();
+    const times = [];
+    for (let i = 1; i <= 10; ++i) {
+      const before = await page.evaluate(() => window.orbelune.previews);
+      await page.mouse.move(x + 8 * i, y + 4 * i);
+      await page.waitForFunction(
+          (n) => window.orbelune.previews > n && window.orbelune.previewed !== '', {}, before);
+      times.push(await page.evaluate(() => window.orbelune.times.preview));
+    }
+    await page.mouse.up();
+    times.sort((a, b) => a - b);
+    return {best: times[0], median: times[times.length >> 1]};
+  } finally {
+    await page.close();
+  }
+}
+
 (async () => {
   const served = [];
   for (const site of sites) served.push(await Serve(site, {isolated: true}));
@@ -83,6 +115,10 @@ async function Once(browser, url) {
           }
         });
       }
+    }
+    for (let s = 0; s < sites.length; ++s) {
+      const {best, median} = await Previews(browser, served[s].url);
+      console.log(`preview ${browserName} best ${best} median ${median} ${sites[s]}`);
     }
   } catch (error) {
     console.log(`page ${browserName} failed: ${error.message}`);
