@@ -61,6 +61,8 @@ check "--check refuses --view: it checks the image (exit $?)" grep -q -e "--chec
 "$tool" --threads " 2" > /dev/null 2> "$dir/err"
 check "--threads ' 2' (a space) is refused" test $? -eq 2
 check "an unknown argument is named" sh -c "'$tool' --bogus 2>&1 | grep -q \"unknown argument --bogus\""
+check "a beginning of two options is ambiguous, and they are named" \
+  sh -c "'$tool' --v 1 2>&1 | grep -q \"ambiguous argument --v: --view or --version\""
 
 mkdir "$dir/w"
 "$tool" -o "$dir/w/missing/out.png" > /dev/null 2> "$dir/err"

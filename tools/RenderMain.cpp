@@ -175,7 +175,20 @@ static int ParseArguments(int argc, char** argv, Options& options) {
       case 'h': std::fputs(kUsage, stdout); return 0;
       case kOptVersion: std::printf("%s\n", kVersion); return 0;
       case ':': return Refuse("this option needs a value: ", argv[optind - 1]);
-      default: return Refuse("unknown argument ", argv[optind - 1]);
+      default: {
+        // getopt takes any unique beginning of a long option; one that
+        // begins several is not unknown but ambiguous: name them.
+        const std::string given = argv[optind - 1];
+        std::string matches;
+        for (const option* o = kOptions; given.rfind("--", 0) == 0 && o->name != nullptr; ++o) {
+          const std::string name = given.substr(2, given.find('=') - 2);
+          if (!name.empty() && std::string(o->name).rfind(name, 0) == 0)
+            matches += (matches.empty() ? "--" : " or --") + std::string(o->name);
+        }
+        if (matches.find(" or ") != std::string::npos)
+          return Refuse(("ambiguous argument " + Excerpt(given) + ": " + matches).c_str());
+        return Refuse("unknown argument ", Excerpt(given).c_str());
+      }
     }
   }
   if (optind < argc) return Refuse("unknown argument ", argv[optind]);
