@@ -12,7 +12,7 @@
 // (the browser's program from $CHROMIUM or $FIREFOX; without orbelune-render,
 // from the argument or $ORBELUNE_RENDER, the view cases are skipped)
 'use strict';
-const {execFileSync} = require('child_process');
+const {execFileSync, spawnSync} = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
@@ -197,6 +197,60 @@ function NativeDigest(view) {
       .match(/[0-9a-f]{64}/)[0];
 }
 
+// What "Save as PNG" gives: the file's name and bytes, caught where the
+// page hands them to the browser (no download is made).
+async function Saved(page) {
+  await page.evaluate(() => {
+    window.saved = null;
+    const create = URL.createObjectURL;
+    URL.createObjectURL = (blob) => {
+      window.saved = {blob, name: ''};
+      return create(blob);
+    };
+    HTMLAnchorElement.prototype.click = function() {
+      window.saved.name = this.download;
+    };
+  });
+  // Clicked in the page: a pointer click would scroll the page.
+  await page.evaluate(() => document.getElementById('save').click());
+  await page.waitForFunction(() => window.saved && window.saved.name !== '');
+  const {name, base64} = await page.evaluate(async () => {
+    const bytes = new Uint8Array(await window.saved.blob.arrayBuffer());
+    let text = '';
+    for (const b of bytes) text += String.fromCharCode(b);
+    return {name: window.saved.name, base64: btoa(text)};
+  });
+  return {name, bytes: Buffer.from(base64, 'base64')};
+}
+
+// Whether every chunk of a PNG has the CRC-32 that its type and data give
+// (bit by bit, as ISO 3309 defines it).
+function ChunksIntact(png) {
+  const crc32 = (bytes) => {
+    let c = 0xFFFFFFFF;
+    for (const b of bytes) {
+      c ^= b;
+      for (let k = 0; k < 8; ++k) c = (c >>> 1) ^ (0xEDB88320 & -(c & 1));
+    }
+    return (c ^ 0xFFFFFFFF) >>> 0;
+  };
+  for (let at = 8; at < png.length;) {
+    const length = png.readUInt32BE(at);
+    if (crc32(png.subarray(at + 4, at + 8 + length)) !== png.readUInt32BE(at + 8 + length)) return false;
+    at += 12 + length;
+  }
+  return true;
+}
+
+// What orbelune-render --check says of a PNG: its exit code and words.
+function CheckPng(bytes) {
+  const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'orbelune-saved-')), 'saved.png');
+  fs.writeFileSync(file, bytes);
+  const run = spawnSync(render, ['--check', file], {encoding: 'utf8'});
+  fs.rmSync(path.dirname(file), {recursive: true, force: true});
+  return {status: run.status, said: (run.stdout + run.stderr).trim()};
+}
+
 // Waits for the page's exact image (at most five minutes); sample, if
 // given, runs between polls.
 async function WaitDone(page, sample = async () => {}) {
@@ -225,6 +279,15 @@ async function DragCase(browser, url) {
   page.on('pageerror', (error) => errors.push(String(error)));
   await page.goto(url);
   await WaitDone(page);
+  // Saved, the image is Orbelune's image, and its PNG says its digest.
+  const image = await Saved(page);
+  const imageCheck = CheckPng(image.bytes);
+  Check(`${name}: "Save as PNG" gives ${image.name}, which --check finds to be the image ` +
+        `(${imageCheck.said}), its digest in its Comment`,
+        image.name === 'orbelune.png' && imageCheck.status === 0 && ChunksIntact(image.bytes) &&
+            image.bytes.includes(`tEXtComment\0SHA-256 of the frame's colours: ${golden}`) &&
+            !image.bytes.includes('; view '),
+        imageCheck.said);
   const box = await (await page.$('#orbelune')).boundingBox();
   const drag = async (dx, dy) => {
     const x = box.x + box.width / 2, y = box.y + box.height / 2;
@@ -266,6 +329,15 @@ async function DragCase(browser, url) {
   Check(`${name}: drawn from the left; no golden verdict for another view`,
         inOrder && verdict === '' && !state.imageView, verdict);
   await page.screenshot({path: Shot(name), fullPage: true});
+  // Saved, another view is named by its view, in the file's name and in
+  // its Comment beside its digest.
+  const other = await Saved(page);
+  const otherCheck = CheckPng(other.bytes);
+  Check(`${name}: saved, the view is ${other.name}, with "view ${state.view}" and its digest ` +
+        'in its Comment, and --check says it is not the image',
+        other.name === `orbelune-view-${state.view}.png` && otherCheck.status === 1 &&
+            other.bytes.includes(`SHA-256 of the frame's colours: ${native}; view ${state.view}`),
+        `${other.name}: ${otherCheck.said}`);
   // A field's angle is the module's to read, as typed.
   await page.$eval('#angleC', (field) => {
     field.value = '0.5';
