@@ -4,12 +4,22 @@
 #   setup.sh run    what building and running the programs need
 #   setup.sh web    what building and serving the web page needs
 #   setup.sh test   all of that, and everything the tests and cross-builds need
+#
+# A mirror caught mid-sync can fail one index, or hold a foreign
+# architecture's libraries at other versions than the installed ones. The
+# set-up then goes on where it can: a failed index is named and the install
+# goes ahead with the rest; the foreign-architecture parts (the 32-bit Wine,
+# the arm64 libraries) are installed after everything else, each on its own,
+# and one that cannot be installed leaves its reason in
+# build/unavailable/ARCH for the tests that need it to report themselves
+# skipped with.
 set -euo pipefail
 what=${1:-test}
 case $what in
   run | web | test) ;;
   *) echo "usage: scripts/setup.sh [run|web|test]" >&2; exit 2 ;;
 esac
+unavailable=${ORBELUNE_UNAVAILABLE_DIR:-$(cd "$(dirname "$0")/.." && pwd)/build/unavailable}
 
 packages=(cmake ninja-build)
 if [ "$what" != web ]; then
@@ -22,51 +32,100 @@ fi
 if [ "$what" != run ]; then
   packages+=(emscripten nodejs)
 fi
+# The foreign-architecture parts, by architecture: Wine runs the 32-bit
+# Windows program through its i386 half; the 64-bit ARM build links
+# Debian's arm64 libraries.
+declare -A foreign=()
 if [ "$what" = test ]; then
   packages+=(
     libgtest-dev libbenchmark-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-    wine wine32:i386 wine64
+    wine wine64
     g++-i686-linux-gnu  # 32-bit x86 code, run under qemu-i386 on any machine
     clang libclang-rt-14-dev  # libFuzzer
     xvfb xdotool imagemagick
     strace dpkg-dev file
-    g++-aarch64-linux-gnu qemu-user libpng-dev:arm64 libssl-dev:arm64
+    g++-aarch64-linux-gnu qemu-user
     chromium firefox-esr
   )
   # npm for the browser tests' packages, unless a Node.js that brings its
   # own is installed.
   command -v npm > /dev/null || packages+=(npm)
+  foreign[i386]="wine32:i386"
+  foreign[arm64]="libpng-dev:arm64 libssl-dev:arm64"
 fi
 
 installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
 }
+# missing PACKAGE...: those of them not installed, one a line.
+missing() {
+  local package
+  for package in "$@"; do
+    installed "$package" || echo "$package"
+  done
+}
 
-missing=()
-for package in "${packages[@]}"; do
-  installed "$package" || missing+=("$package")
+mapfile -t missing_here < <(missing "${packages[@]}")
+declare -A missing_foreign=()
+for architecture in "${!foreign[@]}"; do
+  # shellcheck disable=SC2086 # a list of package names
+  list=$(missing ${foreign[$architecture]} | paste -sd ' ')
+  if [ -n "$list" ]; then
+    missing_foreign[$architecture]=$list
+  else
+    rm -f "$unavailable/$architecture"
+  fi
 done
-if [ ${#missing[@]} -eq 0 ]; then
+if [ ${#missing_here[@]} -eq 0 ] && [ ${#missing_foreign[@]} -eq 0 ]; then
   exit 0
 fi
 
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-# Wine runs the 32-bit Windows program through its i386 half; the 64-bit
-# ARM build links Debian's arm64 libraries.
-for package in "${missing[@]}"; do
-  case "$package" in
-    *:i386 | *:arm64)
-      architecture=${package##*:}
-      if ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
-        "${sudo[@]}" dpkg --add-architecture "$architecture"
-      fi
-      ;;
-  esac
+for architecture in "${!missing_foreign[@]}"; do
+  if ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
+    "${sudo[@]}" dpkg --add-architecture "$architecture"
+  fi
 done
-echo "Installing: ${missing[*]}" >&2
-"${sudo[@]}" apt-get update -q >&2
-# sudo drops the caller's environment, so the variable goes through env.
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-  "${missing[@]}" >&2
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+echo "Installing: ${missing_here[*]} ${missing_foreign[*]}" >&2
+# An index that fails is named; apt goes on with the others it read.
+if ! "${sudo[@]}" apt-get update -q 2>&1 | tee "$log" >&2; then
+  failed=$(sed -n -E 's/^E: Failed to fetch ([^ ]+) +(.*)$/\1 (\2)/p' "$log" | paste -sd ';')
+  echo "setup: apt-get update could not read ${failed:-every index}; going on with what it read" >&2
+fi
+
+# install PACKAGE...: apt-get install, its output on stderr and in $log.
+install() {
+  # sudo drops the caller's environment, so the variable goes through env.
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    "$@" 2>&1 | tee "$log" >&2
+}
+# Why the last install failed, in one line: the first unmet dependency, or
+# apt's last error.
+why_not() {
+  local why
+  why=$(sed -n '/unmet dependencies:/{n;p;q}' "$log" | sed -E 's/^ +//; s/ +/ /g')
+  [ -n "$why" ] || why=$(grep '^E: ' "$log" | tail -1 | sed 's/^E: //')
+  echo "${why:-apt-get install failed}"
+}
+
+if [ ${#missing_here[@]} -gt 0 ] && ! install "${missing_here[@]}"; then
+  echo "setup: cannot install ${missing_here[*]}: $(why_not)" >&2
+  exit 1
+fi
+mkdir -p "$unavailable"
+for architecture in "${!missing_foreign[@]}"; do
+  # shellcheck disable=SC2086 # a list of package names
+  if install ${missing_foreign[$architecture]}; then
+    rm -f "$unavailable/$architecture"
+  else
+    reason="${missing_foreign[$architecture]} cannot be installed: $(why_not)"
+    echo "$reason" > "$unavailable/$architecture"
+    echo "setup: $reason; the tests that need it will be skipped" >&2
+  fi
+done
+exit 0

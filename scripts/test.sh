@@ -5,17 +5,33 @@
 # release build's tests), the release build with the end-to-end tests, then
 # the build with AddressSanitizer and UndefinedBehaviorSanitizer. Ends with a
 # line naming every test this machine could not run, and why.
-set -euo pipefail
+set -uo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh test
+bash scripts/setup.sh test || { echo "FAILED: the set-up; nothing was built" >&2; exit 1; }
 jobs=$(nproc)
 
+# Every stage runs, whatever an earlier one gave; the closing lines name
+# the skipped tests and the stages that failed.
+failed=()
+stage() {
+  local name=$1
+  shift
+  "$@" || failed+=("$name")
+}
+build() {
+  cmake --preset "$1" > /dev/null && cmake --build --preset "$1"
+}
+
 for preset in windows windows-x64 aarch64 i686 web; do
-  cmake --preset "$preset" > /dev/null
-  cmake --build --preset "$preset"
+  if [ "$preset" = aarch64 ] && [ -s build/unavailable/arm64 ]; then
+    echo "Not building aarch64: $(head -1 build/unavailable/arm64)" >&2
+    continue
+  fi
+  stage "the $preset build" build "$preset"
 done
 # The browser tests' driver, at the versions package-lock.json holds.
-(cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
+stage "npm ci for the browser tests" \
+  bash -c 'cd tests/web && npm ci --no-audit --no-fund --loglevel=error'
 
 # Runs a test preset, keeping its output for the closing line.
 skipped_log=$(mktemp)
@@ -29,19 +45,23 @@ run_tests() {
   return "$status"
 }
 
-cmake --preset release > /dev/null
-cmake --build --preset release
-run_tests release
-
-cmake --preset debug > /dev/null
-cmake --build --preset debug
-run_tests debug
+for preset in release debug; do
+  if build "$preset"; then
+    stage "the $preset tests" run_tests "$preset"
+  else
+    failed+=("the $preset build")
+  fi
+done
 
 # --check's PNG reading under libFuzzer for a minute: any finding fails.
-bash tests/fuzz_png.sh 60
+stage "the fuzzing" bash tests/fuzz_png.sh 60
 
 if [ -s "$skipped_log" ]; then
   echo "Skipped on this machine: $(paste -sd ';' "$skipped_log" | sed 's/;/; /g')"
 else
   echo "Skipped on this machine: nothing"
+fi
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED: $(printf '%s; ' "${failed[@]}" | sed 's/; $//')"
+  exit 1
 fi

@@ -2,7 +2,8 @@
 #   use_wine 32|64   sets wine_run (the loader) and wine_server, and exports
 #                    what makes Wine's own helpers use the same loader
 #   i386_unavailable prints why this machine cannot execute 32-bit x86
-#                    programs and succeeds, or fails where it can
+#                    programs (or the set-up could not install the 32-bit
+#                    Wine) and succeeds, or fails where it can
 #   wine_retry LIMIT COMMAND...
 #                    runs a Wine command with a time limit, once more
 #                    where it hangs
@@ -31,6 +32,12 @@ use_wine() {
 i386_unavailable() {
   if [ -n "${ORBELUNE_NO_I386:-}" ]; then
     echo "ORBELUNE_NO_I386 is set"
+    return 0
+  fi
+  # The set-up leaves why it could not install the 32-bit Wine.
+  local unavailable=${ORBELUNE_UNAVAILABLE_DIR:-$(dirname "${BASH_SOURCE[0]}")/../build/unavailable}
+  if [ -s "$unavailable/i386" ]; then
+    echo "the set-up could not install the 32-bit Wine ($(head -1 "$unavailable/i386"))"
     return 0
   fi
   local out

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The set-up and the test command where parts of them fail, over stand-in
+# programs: a mirror mid-sync that fails one index and cannot give the
+# 32-bit Wine, and a test stage that fails.
+#   setup_test.sh
+set -u
+source "$(dirname "$0")/checks.sh"
+repo=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/bin" "$work/installed"
+
+# apt and dpkg over a folder of installed names. The update fails one index,
+# as on a mirror mid-sync; an install of anything in $FAIL fails with an
+# unmet dependency.
+cat > "$work/bin/apt-get" << 'EOF'
+#!/bin/bash
+echo "apt-get $*" >> "$WORK/calls"
+if [ "$1" = update ]; then
+  echo "E: Failed to fetch http://mirror/dists/bookworm-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?"
+  echo "E: Some index files failed to download. They have been ignored, or old ones used instead."
+  exit 100
+fi
+for package in "$@"; do
+  case " $FAIL " in *" $package "*)
+    echo "The following packages have unmet dependencies:"
+    echo " $package : Depends: libc6:i386 (= 2.36-9+deb12u13) but 2.36-9+deb12u10 is to be installed"
+    echo "E: Unable to correct problems, you have held broken packages."
+    exit 100 ;;
+  esac
+done
+for package in "$@"; do
+  case $package in -*) ;; *) touch "$WORK/installed/$package" ;; esac
+done
+EOF
+cat > "$work/bin/dpkg-query" << 'EOF'
+#!/bin/bash
+[ -e "$WORK/installed/${!#}" ] && echo "install ok installed"
+EOF
+printf '#!/bin/sh\n[ "$1" = --print-foreign-architectures ] && echo i386 && echo arm64\nexit 0\n' \
+  > "$work/bin/dpkg"
+printf '#!/bin/sh\nexec "$@"\n' > "$work/bin/sudo"
+chmod +x "$work"/bin/*
+setup() {
+  WORK=$work PATH="$work/bin:$PATH" ORBELUNE_UNAVAILABLE_DIR=$work/unavailable \
+    bash "$repo/scripts/setup.sh" test > /dev/null 2> "$work/err"
+}
+
+FAIL="wine32:i386" setup
+status=$?
+check "the set-up goes on past a failed index and a foreign package (exit $status)" \
+  test $status -eq 0
+check "it names the index that failed" \
+  grep -q "could not read http://mirror/.*/binary-i386/Packages.xz (File has unexpected size" \
+  "$work/err"
+check "everything else was installed" \
+  test -e "$work/installed/cmake" -a -e "$work/installed/libpng-dev:arm64"
+check "the foreign parts were installed after the rest, on their own" \
+  test "$(grep -c -E 'install .*(cmake|:i386|:arm64)' "$work/calls")" -eq 3
+check "why the 32-bit Wine is missing is said in one line and left for the tests" \
+  grep -qx "wine32:i386 cannot be installed: wine32:i386 : Depends: libc6:i386 .*" \
+  "$work/unavailable/i386"
+check "nothing is left for the arm64 libraries, which were installed" \
+  test ! -e "$work/unavailable/arm64"
+
+# The tests that need a missing part say they are skipped, with the set-up's
+# reason; the test command's closing line names it.
+echo "libpng-dev:arm64 cannot be installed: held back" > "$work/unavailable/arm64"
+bash "$repo/tests/aarch64_frame_test.sh" "$work/none" "$work/unavailable/arm64" > "$work/arm.log"
+check "aarch64_frame is skipped without the arm64 libraries (exit $?)" test $? -eq 77
+ORBELUNE_UNAVAILABLE_DIR=$work/unavailable bash "$repo/tests/frame_colours_test.sh" wine \
+  "$work/frame-colours.exe" > "$work/wine.log" 2>&1
+check "windows_kernels is skipped without the 32-bit Wine (exit $?)" test $? -eq 77
+printf '%s\n' "The following tests did not run:" "	 3 - aarch64_frame (Skipped)" \
+  "	 4 - windows_kernels (Skipped)" > "$work/ctest.out"
+{
+  echo "3/9 Test: aarch64_frame"; cat "$work/arm.log"; echo "<end of output>"
+  echo "4/9 Test: windows_kernels"; cat "$work/wine.log"; echo "<end of output>"
+} > "$work/LastTest.log"
+line=$(bash "$repo/scripts/skipped.sh" "$work/ctest.out" "$work/LastTest.log" | paste -sd ';')
+check "the closing line gives each reason ($line)" bash -c '
+  [[ $0 == *"aarch64_frame (the set-up could not install the arm64 libraries (libpng-dev:arm64 cannot be installed: held back))"* ]] &&
+  [[ $0 == *"windows_kernels (the set-up could not install the 32-bit Wine (wine32:i386 cannot be installed"* ]]' "$line"
+
+setup
+check "a later set-up that installs the Wine takes its reason back" \
+  test ! -e "$work/unavailable/i386"
+rm "$work/installed/cmake"
+FAIL="cmake" setup
+status=$?
+check "a host package that cannot be installed fails the set-up, saying why (exit $status)" \
+  bash -c '[ "$0" -eq 1 ] && grep -q "^setup: cannot install cmake: cmake : Depends" "$1"' \
+  $status "$work/err"
+
+# The test command runs every stage, whatever an earlier one gave, and
+# names the failed ones after the skipped tests.
+fake=$work/repo
+mkdir -p "$fake/scripts" "$fake/tests/web"
+cp "$repo/scripts/test.sh" "$repo/scripts/skipped.sh" "$fake/scripts/"
+printf 'exit 0\n' > "$fake/scripts/setup.sh"
+printf 'exit 0\n' > "$fake/tests/fuzz_png.sh"
+printf '#!/bin/sh\nexit 0\n' > "$work/bin/cmake"
+printf '#!/bin/sh\nexit 0\n' > "$work/bin/npm"
+cat > "$work/bin/ctest" << 'EOF'
+#!/bin/sh
+echo "ctest $*" >> "$WORK/calls"
+[ "$2" = release ] || exit 0
+echo "50% tests passed, 1 tests failed out of 2"
+exit 8
+EOF
+chmod +x "$work"/bin/*
+WORK=$work PATH="$work/bin:$PATH" bash "$fake/scripts/test.sh" > "$work/test.log" 2>&1
+status=$?
+check "a failed test stage fails the test command (exit $status)" test $status -ne 0
+check "the later stages still run" grep -q "ctest --preset debug" "$work/calls"
+check "the closing lines name what was skipped and what failed ($(tail -1 "$work/test.log"))" \
+  bash -c 'tail -2 "$0" | head -1 | grep -q "^Skipped on this machine: " &&
+           tail -1 "$0" | grep -qx "FAILED: the release tests"' "$work/test.log"
+summary
