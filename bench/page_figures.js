@@ -10,7 +10,9 @@
 // of its steps in the run shown soonest: "timeline BROWSER KERNELS THREADS SITE ...";
 // and a drag's preview (every fourth row of every fourth column), with the
 // workers kept from the view before, best and median of 5 each way:
-// "preview BROWSER best MS median MS SITE".
+// "preview BROWSER best MS median MS SITE"; then the release, milliseconds
+// until the whole canvas shows the view and until it is exact:
+// "release BROWSER whole MS exact MS SITE".
 // The browser's program from $CHROMIUM or $FIREFOX; puppeteer-core from
 // tests/web/node_modules. Prints figures; it passes or fails nothing.
 'use strict';
@@ -76,9 +78,17 @@ async function Previews(browser, url) {
           (n) => window.orbelune.previews > n && window.orbelune.previewed !== '', {}, before);
       times.push(await page.evaluate(() => window.orbelune.times.preview));
     }
+    // The release: milliseconds until the whole canvas shows the view
+    // (at once, over the preview of that view), and until it is exact.
+    await page.evaluate(() => document.getElementById('orbelune').addEventListener(
+        'pointerup', () => window.released = performance.now(), {once: true}));
     await page.mouse.up();
+    await page.waitForFunction(() => window.orbelune.done, {timeout: 300000});
+    const release = await page.evaluate(() => ({
+      whole: Math.round(window.orbelune.times.whole - window.released),
+      exact: Math.round(window.orbelune.times.computed - window.released)}));
     times.sort((a, b) => a - b);
-    return {best: times[0], median: times[times.length >> 1]};
+    return {best: times[0], median: times[times.length >> 1], release};
   } finally {
     await page.close();
   }
@@ -117,8 +127,9 @@ async function Previews(browser, url) {
       }
     }
     for (let s = 0; s < sites.length; ++s) {
-      const {best, median} = await Previews(browser, served[s].url);
+      const {best, median, release} = await Previews(browser, served[s].url);
       console.log(`preview ${browserName} best ${best} median ${median} ${sites[s]}`);
+      console.log(`release ${browserName} whole ${release.whole} exact ${release.exact} ${sites[s]}`);
     }
   } catch (error) {
     console.log(`page ${browserName} failed: ${error.message}`);

@@ -235,13 +235,13 @@ void MarchColumnFast(const MarchContext& march, int x, ContributionLists& lists,
   }
 }
 
-void MarchColumnRows(const MarchContext& march, int x, int step, ContributionLists& lists,
-                     Accumulator* column, MarchCounts* counts) {
-  // Any step from the last row on marches row 0 alone: no wider step
+void MarchColumnRows(const MarchContext& march, int x, int first, int step,
+                     ContributionLists& lists, Accumulator* column, MarchCounts* counts) {
+  // Any step from the last row on marches row `first` alone: no wider step
   // marches another row, and the wider steps would overflow the stride.
   step = std::min(step, kColumnHeight);
   GroupPlan plan;
-  for (int y = 0; y < kColumnHeight; y += kGroupRays * step) {
+  for (int y = first; y < kColumnHeight; y += kGroupRays * step) {
     const int rays = std::min(kGroupRays, (kColumnHeight - 1 - y) / step + 1);
     // One plan for the group's rows and those between: a plan for rows
     // covers every ray among them.

@@ -100,7 +100,8 @@ TEST(FastMarch, RaysBeyondItsBoundsAreLookedAtWholeAndExact) {
   for (const MarchKernels* kernels : AllKernels()) {
     std::vector<Accumulator> column(kColumnHeight);
     std::vector<MarchCounts> counts(kColumnHeight);
-    MarchColumnRows({*scene, *maps, *kernels}, 512, kStep, *lists, column.data(), counts.data());
+    MarchColumnRows({*scene, *maps, *kernels}, 512, 0, kStep, *lists, column.data(),
+                    counts.data());
     for (int y = 0; y < kColumnHeight; y += kStep) {
       ASSERT_PRED2(SameBits, column[y], AccumulatePixel(*scene, 512.0f, (float)y))
           << "pixel 512, " << y << ", " << kernels->name;

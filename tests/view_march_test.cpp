@@ -272,10 +272,11 @@ TEST(Views, GrazingRaysMatchTheReference) {
   }
 }
 
-// The preview's rows (every step-th of a column) are the whole column's,
-// accumulator for accumulator, on every view and with every kernel set:
-// each ray sits at another place in its group, under a plan for a wider
-// span of rows. The rows between are left alone.
+// Every step-th row of a column, from row 0 (the preview's) or another (a
+// sharpening image's), is the whole column's, accumulator for accumulator,
+// on every view and with every kernel set: each ray sits at another place
+// in its group, under a plan for a wider span of rows. The other rows are
+// left alone.
 TEST(Views, EveryStepthRowIsTheWholeColumns) {
   const auto lists = std::make_unique<ContributionLists>();
   const Accumulator untouched = {-1.0f, -2.0f, -3.0f};
@@ -286,13 +287,16 @@ TEST(Views, EveryStepthRowIsTheWholeColumns) {
       for (int x : {0, 512, 1024, 203 + 37 * v}) {
         std::vector<Accumulator> whole(kColumnHeight);
         MarchColumnFast(march, x, *lists, whole.data());
-        for (int step = 2; step <= 4; ++step) {
+        // From row 0 (the preview's rows) and from rows between (a
+        // sharpening image's).
+        for (auto [first, step] : {std::pair{0, 2}, {1, 2}, {0, 3}, {2, 3}, {0, 4}, {2, 4}}) {
           std::vector<Accumulator> rows(kColumnHeight, untouched);
-          MarchColumnRows(march, x, step, *lists, rows.data());
+          MarchColumnRows(march, x, first, step, *lists, rows.data());
           for (int y = 0; y <= 768; ++y) {
-            ASSERT_PRED2(SameBits, rows[y], y % step == 0 ? whole[y] : untouched)
-                << Named(v) << ", pixel " << x << ", " << y << ", step " << step << ", "
-                << kernels->name;
+            const bool marched = y >= first && (y - first) % step == 0;
+            ASSERT_PRED2(SameBits, rows[y], marched ? whole[y] : untouched)
+                << Named(v) << ", pixel " << x << ", " << y << ", rows " << first << " + k "
+                << step << ", " << kernels->name;
           }
         }
       }

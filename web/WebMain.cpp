@@ -72,8 +72,18 @@ EMSCRIPTEN_KEEPALIVE const uint32_t* OrbeluneColumn(int x) {
 // one above it, as blocks; a step-th of the work. Null for a step below 1.
 EMSCRIPTEN_KEEPALIVE const uint32_t* OrbelunePreviewColumn(int x, int step) {
   if (step < 1) return nullptr;
-  MarchColumnRows({scene, maps, *kernels}, x, step, lists, accs);
+  MarchColumnRows({scene, maps, *kernels}, x, 0, step, lists, accs);
   for (int y = 0; y < kColumnHeight; ++y) column[y] = PackColour(accs[y - y % step]);
+  return column;
+}
+
+// Column x's colours at rows first, first + step, ... only (the other rows
+// hold nothing of use): the pieces a sharpening image is computed in, coarse
+// to fine. Null for a first row or step out of range.
+EMSCRIPTEN_KEEPALIVE const uint32_t* OrbeluneRows(int x, int first, int step) {
+  if (step < 1 || first < 0 || first >= kColumnHeight) return nullptr;
+  MarchColumnRows({scene, maps, *kernels}, x, first, step, lists, accs);
+  for (int y = first; y < kColumnHeight; y += step) column[y] = PackColour(accs[y]);
   return column;
 }
 

@@ -1,8 +1,8 @@
-// The page: workers compute columns, and the page draws onto the canvas,
-// ten times a second, every column that is complete with all those to its
-// left, so the image builds up from left to right, as in the window. Then
-// the frame's digest: SHA-256 of its colours as little-endian COLORREFs,
-// column by column, as orbelune-render --digest prints it.
+// The page: workers compute the pixels, and the page draws them onto the
+// canvas ten times a second, coarse to fine (or column by column from the
+// left, as in the window: orders.js). Then the frame's digest: SHA-256 of
+// its colours as little-endian COLORREFs, column by column, as
+// orbelune-render --digest prints it.
 //
 // The view is in the address, #view=A,B,C (radians; the image's view when
 // absent): dragging on the canvas turns it, with a coarse preview while
@@ -10,7 +10,8 @@
 // A new view ends the old one's workers, and nothing of it is drawn after.
 //
 // Query: ?threads=N (workers, 1 to 64; default one per core), ?kernels=scalar
-// or wasm-simd (default: SIMD where the browser has it). A value the page
+// or wasm-simd (default: SIMD where the browser has it), ?order=columns (the
+// exact image column by column; default: sharpening). A value the page
 // cannot use is refused with a note, and the default used instead.
 'use strict';
 const kWidth = 1025, kHeight = 769, kMaxThreads = 64;
@@ -55,7 +56,18 @@ function Choices(query, simd, notes) {
                  `1 to ${kMaxThreads}; ${threads} compute.`);
     }
   }
-  return {kernels, threads};
+  // The order of the exact image: sharpening, or column by column.
+  let order = 'sharpen';
+  if (query.has('order')) {
+    const asked = query.get('order');
+    if (asked === 'columns' || asked === 'sharpen') {
+      order = asked;
+    } else {
+      notes.push(`${shown('order')} refused: the orders are sharpen and columns; ` +
+                 'the image sharpens.');
+    }
+  }
+  return {kernels, threads, order};
 }
 
 function Hex(buffer) {
@@ -167,7 +179,8 @@ function WithText(png, entries) {
   return new Blob([png.subarray(0, header), ...chunks, png.subarray(header)], {type: 'image/png'});
 }
 
-let setup = null;    // kernels, threads, module, compiled: chosen once
+let setup = null;    // kernels, threads, order, module, compiled: chosen once
+let previewFrame = null;  // the last complete preview: its view and colours
 let current = null;  // the job whose columns may be drawn
 let viewText = kImageView;
 
@@ -223,17 +236,20 @@ function EndPool(workers) {
   if (pool === workers) pool = null;
 }
 
-// Sets the workers to a view; onColumn gets each column, and the promise
-// settles when every column asked is in, or on the first failure (which
-// ends the workers). cancel() stops hearing them, and ends them unless
-// every column is in: a new view then has new workers, and the old one's
-// columns are computed no further.
-function Workers(job, columns, onColumn) {
+// Sets the workers to a view; pieces are the columns, or pieces of
+// columns, to compute ({x, first, step}: rows first, first + step, ... of
+// column x; first undefined for a preview's column of blocks). onPiece
+// gets each piece with its colours, and the promise settles when every
+// piece asked is in, or on the first failure (which ends the workers).
+// cancel() stops hearing them, and ends them unless every piece is in: a
+// new view then has new workers, and the old one's pieces are computed no
+// further.
+function Workers(job, pieces, onPiece) {
   const workers = Pool();
   let next = 0, received = 0, stopped = false;
   job.cancel = () => {
     stopped = true;
-    if (received < columns.length) EndPool(workers);
+    if (received < pieces.length) EndPool(workers);
   };
   return new Promise((resolve, reject) => {
     // A worker that failed is gone: the next view starts new ones.
@@ -244,9 +260,9 @@ function Workers(job, columns, onColumn) {
       reject(new Error(why));
     };
     const hand = (worker) => {
-      if (next >= columns.length) return;
-      worker.postMessage({type: 'column', generation: job.generation, x: columns[next++],
-                          step: job.step || 1});
+      if (next >= pieces.length) return;
+      const {x, first, step} = pieces[next++];
+      worker.postMessage({type: 'column', generation: job.generation, x, first, step});
     };
     for (const worker of workers) {
       worker.onerror = (e) => {
@@ -268,8 +284,8 @@ function Workers(job, columns, onColumn) {
         }
         if (message.type === 'column') {
           job.busy = (job.busy || 0) + message.took;
-          onColumn(message.x, message.colours);
-          if (++received === columns.length) {
+          onPiece(message, message.colours);
+          if (++received === pieces.length) {
             job.cancel();
             return resolve();
           }
@@ -301,15 +317,19 @@ function Failed(job, error) {
   state.done = true;
 }
 
-// The exact image of the view, column by column from the left.
+// The exact image of the view, in the order the query asks (orders.js):
+// sharpening, or column by column from the left. Over the preview of this
+// very view where that is complete (its pixels are not computed again),
+// over a cleared canvas otherwise.
 async function Exact(view, {clear}) {
   const job = {view, mode: 'exact'};
   Switch(job);
   const {canvas, progress, status, digest: digestShown, verdict, save} = Elements();
   const context = canvas.getContext('2d');
-  if (clear) context.clearRect(0, 0, kWidth, kHeight);
+  const overPreview = !clear && previewFrame && previewFrame.view === view;
+  if (!overPreview) context.clearRect(0, 0, kWidth, kHeight);
   Object.assign(state, {drawnOrder: [], done: false, digest: '', canvasDigest: '', failed: '',
-                        view, imageView: false, previewed: ''});
+                        view, imageView: false, previewed: '', whole: false});
   status.className = '';
   status.textContent = 'Starting…';
   progress.value = 0;
@@ -320,31 +340,24 @@ async function Exact(view, {clear}) {
   const start = performance.now();
 
   const frame = new Uint32Array(kWidth * kHeight);
-  const complete = new Uint8Array(kWidth);
-  let drawn = 0, drawing = 0;  // drawing: milliseconds spent in drawReady
-  // Draws every column complete by now that has all those to its left,
-  // in one piece.
-  const drawReady = () => {
-    if (job !== current) return;
+  const order = setup.order === 'columns'
+                    ? Sweep(context, frame, state.drawnOrder)
+                    : Sharpening(context, frame, overPreview ? previewFrame.colours : null);
+  window.orbeluneShown = order.shown;
+  let drawing = 0;  // milliseconds spent drawing
+  let finished = false;  // drawn whole: a draw still asked for has nothing left
+  const draw = () => {
+    if (job !== current || finished) return;
     const began = performance.now();
-    let end = drawn;
-    while (end < kWidth && complete[end]) ++end;
-    if (end === drawn) return;
-    const width = end - drawn;
-    const piece = new ImageData(width, kHeight);
-    const pixels = new Uint32Array(piece.data.buffer);
-    for (let x = drawn; x < end; ++x) {
-      const colours = frame.subarray(x * kHeight, (x + 1) * kHeight);
-      // COLORREF 0x00BBGGRR to RGBA bytes, opaque: little-endian 0xFFBBGGRR.
-      for (let y = 0, i = x - drawn; y < kHeight; ++y, i += width) {
-        pixels[i] = colours[y] | 0xFF000000;
-      }
-      state.drawnOrder.push(x);
+    order.draw();
+    if (order.whole() && !state.whole) {
+      state.whole = true;
+      state.times.whole = Math.round(performance.now());
     }
-    context.putImageData(piece, drawn, 0);
-    drawn = end;
-    progress.value = drawn;
-    status.textContent = `${drawn} of ${kWidth} columns`;
+    progress.value = order.progress() * kWidth;
+    status.textContent = setup.order === 'columns'
+                             ? `${state.drawnOrder.length} of ${kWidth} columns`
+                             : `Sharpening: ${Math.floor(order.progress() * 100)}% exact`;
     drawing += performance.now() - began;
   };
   // Ten times a second: each draw costs the workers' cores a repaint of
@@ -355,15 +368,13 @@ async function Exact(view, {clear}) {
     drawAsked = true;
     setTimeout(() => {
       drawAsked = false;
-      drawReady();
+      draw();
     }, kDrawEvery);
   };
-  const columns = Array.from({length: kWidth}, (_, x) => x);
   let first = true;
   try {
-    await Workers(job, columns, (x, colours) => {
-      frame.set(colours, x * kHeight);
-      complete[x] = 1;
+    await Workers(job, order.pieces, (piece, colours) => {
+      order.take(piece, colours);
       if (first) state.times.firstColumn = Math.round(performance.now());
       first = false;
       askDraw();
@@ -374,7 +385,8 @@ async function Exact(view, {clear}) {
   if (job !== current) return;
   const seconds = (performance.now() - start) / 1000;
   state.times.computed = Math.round(performance.now());
-  drawReady();
+  draw();
+  finished = true;
   // Milliseconds the workers spent in the module, all together, and the
   // page's thread in drawing.
   state.times.busy = Math.round(job.busy);
@@ -450,15 +462,17 @@ async function Preview(view) {
   status.className = '';
   status.textContent = 'Preview…';
   const columns = [];
-  for (let x = 0; x < kWidth; x += kStep) columns.push(x);
+  for (let x = 0; x < kWidth; x += kStep) columns.push({x, step: kStep});
   const start = performance.now();
+  const colours = new Uint32Array(kWidth * kHeight);
   try {
-    await Workers(job, columns, (x, colours) => {
+    await Workers(job, columns, ({x}, column) => {
+      colours.set(column, x * kHeight);
       const width = Math.min(kStep, kWidth - x);
       const piece = new ImageData(width, kHeight);
       const pixels = new Uint32Array(piece.data.buffer);
       for (let y = 0; y < kHeight; ++y) {
-        pixels.fill(colours[y - y % kStep] | 0xFF000000, y * width, (y + 1) * width);
+        pixels.fill(column[y - y % kStep] | 0xFF000000, y * width, (y + 1) * width);
       }
       context.putImageData(piece, x, 0);
     });
@@ -468,6 +482,7 @@ async function Preview(view) {
   if (job !== current) return;
   job.finished = true;
   state.previewed = view;
+  previewFrame = {view, colours};
   state.times.preview = Math.round(performance.now() - start);
   status.textContent = `Preview in ${state.times.preview} ms; the exact image follows the release.`;
   if (dragging && viewText !== view) Preview(viewText);
@@ -615,11 +630,11 @@ function Begin() {
   state.times = {start: Math.round(performance.now())};
   const simd = HasSimd();
   const refused = [];
-  const {kernels, threads} = Choices(new URLSearchParams(location.search), simd, refused);
+  const {kernels, threads, order} = Choices(new URLSearchParams(location.search), simd, refused);
   const module = kernels === 'wasm-simd' ? 'orbelune-web-simd' : 'orbelune-web';
   const compiled = Compile(module + '.wasm');
   compiled.catch(() => {});  // its failure is the page's, in the workers' promise
-  setup = {kernels, threads, module, compiled};
+  setup = {kernels, threads, order, module, compiled};
   state.threads = threads;
   for (const note of refused) Refuse(note);
   const notes = [];

@@ -2,7 +2,8 @@
 // to the next while each view's columns are all in. The page starts it at
 // once with the module's script ('load'), sends it the module the page
 // compiled ('start'), and then, for each view, a job ('view': the job's
-// generation and the view's text) and the job's columns, a few ahead, so
+// generation and the view's text) and the job's columns (or pieces of
+// columns: every step-th row from a first), a few ahead, so
 // that it never waits for the page between columns. Columns that come
 // before it is ready wait here. (A view that changes before its columns
 // are all in ends the workers: the page starts new ones.)
@@ -51,6 +52,7 @@ async function Start(wasm, kernels) {
   }
   const column = instance.cwrap('OrbeluneColumn', 'number', ['number']);
   const preview = instance.cwrap('OrbelunePreviewColumn', 'number', ['number', 'number']);
+  const rows = instance.cwrap('OrbeluneRows', 'number', ['number', 'number', 'number']);
   const isImageView = instance.cwrap('OrbeluneIsImageView', 'number', []);
   renderer = {
     kernels: instance.cwrap('OrbeluneKernels', 'string', [])(),
@@ -60,9 +62,17 @@ async function Start(wasm, kernels) {
     turn: instance.cwrap('OrbeluneView', 'number', ['string']),
     imageView: () => isImageView() === 1,
     // A copy of column x's 769 colours (COLORREF, 0x00BBGGRR): every row,
-    // or for a preview every step-th row, with blocks between.
-    column: (x, step) => new Uint32Array(instance.HEAPU32.buffer,
-                                         step > 1 ? preview(x, step) : column(x), 769).slice(),
+    // or for a preview every step-th row, with blocks between; or, where
+    // `first` is given, rows first, first + step, ... alone, the rest 0.
+    column: (x, step, first) => {
+      const at = first === undefined ? (step > 1 ? preview(x, step) : column(x))
+                                     : step > 1 ? rows(x, first, step) : column(x);
+      const colours = new Uint32Array(instance.HEAPU32.buffer, at, 769);
+      if (first === undefined || step === 1) return colours.slice();
+      const piece = new Uint32Array(769);
+      for (let y = first; y < 769; y += step) piece[y] = colours[y];
+      return piece;
+    },
   };
 }
 
@@ -73,12 +83,12 @@ function Turn() {
                imageView: renderer.imageView()});
 }
 
-function Compute({x, step}) {
+function Compute({x, step, first}) {
   const start = performance.now();
-  const colours = renderer.column(x, step);
+  const colours = renderer.column(x, step, first);
   // How long it took, for the page's account of where its time goes.
   const took = performance.now() - start;
-  postMessage({type: 'column', generation, x, colours, took}, [colours.buffer]);
+  postMessage({type: 'column', generation, x, first, step, colours, took}, [colours.buffer]);
 }
 
 onmessage = async (event) => {

@@ -45,6 +45,47 @@ function DrawnColumns() {
   return drawn;
 }
 
+// The canvas and which pixels the page had computed when it drew it, in
+// one turn of the page, kept there for Sharpened; the count computed, or
+// -1 before the whole canvas shows the view or once the image is complete.
+function Snapshot() {
+  const state = window.orbelune;
+  if (!state.whole || state.done || !window.orbeluneShown) return -1;
+  const canvas = document.getElementById('orbelune');
+  const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+  window.snapshot = {data: data.slice(), shown: window.orbeluneShown.slice()};
+  return window.snapshot.shown.reduce((n, v) => n + v, 0);
+}
+
+// The snapshot against the finished canvas: each pixel must have shown its
+// own exact colour where it was computed, and elsewhere that of the
+// computed pixel at the corner of its block, 2 or else 4 pixels wide.
+function Sharpened() {
+  const {data, shown} = window.snapshot;
+  const canvas = document.getElementById('orbelune');
+  const exact = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+  const width = canvas.width, height = canvas.height;
+  let wrong = 0, transparent = 0;
+  for (let x = 0; x < width; ++x) {
+    for (let y = 0; y < height; ++y) {
+      const at = (y * width + x) * 4;
+      if (data[at + 3] !== 255) {
+        ++transparent;
+        continue;
+      }
+      let [fx, fy] = [x, y];
+      if (!shown[x * height + y]) {
+        [fx, fy] = shown[(x & ~1) * height + (y & ~1)] ? [x & ~1, y & ~1] : [x & ~3, y & ~3];
+      }
+      const from = (fy * width + fx) * 4;
+      if (data[at] !== exact[from] || data[at + 1] !== exact[from + 1] ||
+          data[at + 2] !== exact[from + 2])
+        ++wrong;
+    }
+  }
+  return {wrong, transparent};
+}
+
 // Where the page's screenshot for a case goes: the last state a person
 // would have seen.
 function Shot(name) {
@@ -58,19 +99,25 @@ function Refused() {
   return note && !note.hidden ? note.textContent : '';
 }
 
-async function RunCase(browser, name, url, {kernels, isolated, refused = ''}) {
+async function RunCase(browser, name, url, {kernels, isolated, refused = '', columns = false}) {
   const page = await browser.newPage();
   const origin = new URL(url).origin;
   const requests = [], errors = [];
   page.on('request', (request) => requests.push(request.url()));
   page.on('pageerror', (error) => errors.push(String(error)));
   await page.goto(url);
-  // Samples of the canvas while the image builds up: drawn columns must be
-  // the leftmost ones.
-  let samples = 0, midway = 0, gaps = 0;
+  // Samples of the canvas while the image builds up: column by column, the
+  // drawn columns must be the leftmost ones; sharpening, one snapshot once
+  // the whole canvas shows the view.
+  let samples = 0, midway = 0, gaps = 0, snapped = -1;
   const start = Date.now();
   while (!(await page.evaluate(() => window.orbelune && window.orbelune.done))) {
     if (Date.now() - start > 300000) break;
+    if (!columns) {
+      if (snapped < 0) snapped = await page.evaluate(`(${Snapshot})()`);
+      await Sleep(5);
+      continue;
+    }
     const drawn = await page.evaluate(DrawnColumns);
     const count = drawn.filter(Boolean).length;
     ++samples;
@@ -88,9 +135,17 @@ async function RunCase(browser, name, url, {kernels, isolated, refused = ''}) {
         state.canvasDigest);
   Check(`${name}: computed with the ${kernels} kernels on ${state.threads} threads`,
         state.kernels === kernels && state.threads >= 2, `${state.kernels}, ${state.threads}`);
-  const inOrder = state.drawnOrder.length === 1025 && state.drawnOrder.every((x, i) => x === i);
-  Check(`${name}: columns drawn from the left, ${midway} of ${samples} samples mid-way, ` +
-        'none with a gap', inOrder && gaps === 0 && midway > 0, `gaps ${gaps}, midway ${midway}`);
+  if (columns) {
+    const inOrder = state.drawnOrder.length === 1025 && state.drawnOrder.every((x, i) => x === i);
+    Check(`${name}: columns drawn from the left, ${midway} of ${samples} samples mid-way, ` +
+          'none with a gap', inOrder && gaps === 0 && midway > 0, `gaps ${gaps}, midway ${midway}`);
+  } else {
+    const seen = snapped >= 0 ? await page.evaluate(`(${Sharpened})()`) : {};
+    Check(`${name}: sharpening, a snapshot with ${snapped} of 788225 pixels exact shows the ` +
+          'view over the whole canvas, each pixel its own or its block\'s exact colour',
+          snapped > 0 && snapped < 788225 && seen.wrong === 0 && seen.transparent === 0,
+          snapped < 0 ? 'no snapshot' : `${seen.wrong} wrong, ${seen.transparent} not drawn`);
+  }
   Check(`${name}: cross-origin isolated: ${isolated}`,
         (await page.evaluate(() => self.crossOriginIsolated)) === isolated);
   const outside = requests.filter((r) => !r.startsWith(origin + '/'));
@@ -324,10 +379,9 @@ async function DragCase(browser, url) {
   Check(`${name}: the exact image is orbelune-render --view=${state.view}'s, page and canvas`,
         state.digest === native && state.canvasDigest === native,
         `page ${state.digest}, canvas ${state.canvasDigest}, command ${native}`);
-  const inOrder = state.drawnOrder.length === 1025 && state.drawnOrder.every((x, i) => x === i);
   const verdict = await page.$eval('#verdict', (e) => e.textContent);
-  Check(`${name}: drawn from the left; no golden verdict for another view`,
-        inOrder && verdict === '' && !state.imageView, verdict);
+  Check(`${name}: sharpened over the whole canvas; no golden verdict for another view`,
+        state.whole && verdict === '' && !state.imageView, verdict);
   await page.screenshot({path: Shot(name), fullPage: true});
   // Saved, another view is named by its view, in the file's name and in
   // its Comment beside its digest.
@@ -431,14 +485,16 @@ async function DragEdgesCase(browser, url) {
   await page.mouse.up();
   let samples = 0, leftover = 0;
   const released = await WaitDone(page, async () => {
-    // In one evaluation: the columns seen, and the exact ones drawn.
-    const [drawn, exact] = await page.evaluate(
-        `[(${DrawnColumns})(), window.orbelune.drawnOrder.length]`);
+    // In one evaluation: the middle row's pixels seen, and those the
+    // sharpening image has drawn, its own or a block's.
+    const [drawn, shown] = await page.evaluate(`[(${DrawnColumns})(), Array.from(
+        {length: 1025}, (_, x) => [x, x & ~1, x & ~3].some((c) =>
+            window.orbeluneShown && window.orbeluneShown[c * 769 + 384] === 1))]`);
     ++samples;
-    if (drawn.filter(Boolean).length !== exact) ++leftover;
+    if (drawn.some((d, x) => d !== shown[x])) ++leftover;
   });
-  Check(`${name}: released mid-preview, the exact image has no old column beside it in ` +
-        `${samples} samples`,
+  Check(`${name}: released mid-preview, the exact image has nothing of another view beside ` +
+        `it in ${samples} samples`,
         released.previews > previews && leftover === 0 && samples > 0 &&
             released.canvasDigest === released.digest,
         `${leftover} samples with old columns`);
@@ -486,7 +542,7 @@ async function SwitchCase(browser, url) {
   const [first, second] = ['0.3,-1.1,0.7', '0.2,-0.7,0.1'];
   const name = 'a view changed mid-render';
   const page = await browser.newPage();
-  await page.goto(`${url}#view=${first}`);
+  await page.goto(`${url}?order=columns#view=${first}`);
   const start = Date.now();
   let before = 0;
   while (Date.now() - start < 300000) {
@@ -548,11 +604,14 @@ async function SwitchCase(browser, url) {
     await RunCase(browser, 'SIMD, isolated', isolated.url, {kernels: 'wasm-simd', isolated: true});
     await RunCase(browser, 'scalar, isolated', isolated.url + '?kernels=scalar',
                   {kernels: 'scalar', isolated: true});
-    await RunCase(browser, 'SIMD, not isolated', plain.url, {kernels: 'wasm-simd', isolated: false});
+    await RunCase(browser, 'SIMD, not isolated, column by column', plain.url + '?order=columns',
+                  {kernels: 'wasm-simd', isolated: false, columns: true});
     await RunCase(browser, '?threads=1.5', isolated.url + '?threads=1.5',
                   {kernels: 'wasm-simd', isolated: true, refused: '?threads=1.5 refused'});
     await RunCase(browser, '?kernels=bogus', isolated.url + '?kernels=bogus',
                   {kernels: 'wasm-simd', isolated: true, refused: '?kernels=bogus refused'});
+    await RunCase(browser, '?order=rows', isolated.url + '?order=rows',
+                  {kernels: 'wasm-simd', isolated: true, refused: '?order=rows refused'});
     await ThreadsCases(browser, isolated.url);
     if (render) {
       await DragCase(browser, isolated.url);
