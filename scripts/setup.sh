@@ -8,9 +8,11 @@
 # A mirror caught mid-sync can fail one index, or hold a foreign
 # architecture's libraries at other versions than the installed ones. The
 # set-up then goes on where it can: a failed index is named and the install
-# goes ahead with the rest; the foreign-architecture parts (the 32-bit Wine,
-# the arm64 libraries) are installed after everything else, each on its own,
-# and one that cannot be installed leaves its reason in
+# goes ahead with the rest. The foreign-architecture parts come after
+# everything else, each on its own: the 32-bit Wine is installed; the arm64
+# and s390x libraries that the static cross-built renderers link are only
+# downloaded and unpacked under build/sysroot/, which needs no matching
+# host versions. A part that cannot be had leaves its reason in
 # build/unavailable/ARCH for the tests that need it to report themselves
 # skipped with.
 set -euo pipefail
@@ -19,7 +21,9 @@ case $what in
   run | web | test) ;;
   *) echo "usage: scripts/setup.sh [run|web|test]" >&2; exit 2 ;;
 esac
-unavailable=${ORBELUNE_UNAVAILABLE_DIR:-$(cd "$(dirname "$0")/.." && pwd)/build/unavailable}
+build=$(cd "$(dirname "$0")/.." && pwd)/build
+unavailable=${ORBELUNE_UNAVAILABLE_DIR:-$build/unavailable}
+sysroot=${ORBELUNE_SYSROOT_DIR:-$build/sysroot}
 
 packages=(cmake ninja-build)
 if [ "$what" != web ]; then
@@ -33,9 +37,9 @@ if [ "$what" != run ]; then
   packages+=(emscripten nodejs)
 fi
 # The foreign-architecture parts, by architecture: Wine runs the 32-bit
-# Windows program through its i386 half; the 64-bit ARM build links
-# Debian's arm64 libraries.
-declare -A foreign=()
+# Windows program through its i386 half; the 64-bit ARM and the s390x
+# builds of orbelune-render link Debian's libraries of their processor.
+declare -A foreign=() unpacked=()
 if [ "$what" = test ]; then
   packages+=(
     libgtest-dev libbenchmark-dev
@@ -46,13 +50,19 @@ if [ "$what" = test ]; then
     xvfb xdotool imagemagick
     strace dpkg-dev file
     g++-aarch64-linux-gnu qemu-user
+    # big-endian s390x, RISC-V and 32-bit ARM, each run under qemu
+    g++-s390x-linux-gnu g++-riscv64-linux-gnu g++-arm-linux-gnueabihf
     chromium firefox-esr
   )
   # npm for the browser tests' packages, unless a Node.js that brings its
   # own is installed.
   command -v npm > /dev/null || packages+=(npm)
   foreign[i386]="wine32:i386"
-  foreign[arm64]="libpng-dev:arm64 libssl-dev:arm64"
+  # Unpacked into build/sysroot/ARCH, not installed: the static arm64 and
+  # s390x renderers link them, and installing them would need the host's at
+  # the very same versions.
+  unpacked[arm64]="libpng-dev libpng16-16 zlib1g-dev zlib1g libssl-dev libssl3"
+  unpacked[s390x]=${unpacked[arm64]}
 fi
 
 installed() {
@@ -77,13 +87,22 @@ for architecture in "${!foreign[@]}"; do
     rm -f "$unavailable/$architecture"
   fi
 done
-if [ ${#missing_here[@]} -eq 0 ] && [ ${#missing_foreign[@]} -eq 0 ]; then
+declare -A missing_unpacked=()
+for architecture in "${!unpacked[@]}"; do
+  if [ "$(cat "$sysroot/$architecture/.packages" 2> /dev/null)" = "${unpacked[$architecture]}" ]; then
+    rm -f "$unavailable/$architecture"
+  else
+    missing_unpacked[$architecture]=${unpacked[$architecture]}
+  fi
+done
+if [ ${#missing_here[@]} -eq 0 ] && [ ${#missing_foreign[@]} -eq 0 ] &&
+  [ ${#missing_unpacked[@]} -eq 0 ]; then
   exit 0
 fi
 
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-for architecture in "${!missing_foreign[@]}"; do
+for architecture in "${!missing_foreign[@]}" "${!missing_unpacked[@]}"; do
   if ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
     "${sudo[@]}" dpkg --add-architecture "$architecture"
   fi
@@ -91,7 +110,7 @@ done
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-echo "Installing: ${missing_here[*]} ${missing_foreign[*]}" >&2
+echo "Installing: ${missing_here[*]} ${missing_foreign[*]} ${missing_unpacked[*]}" >&2
 # An index that fails is named; apt goes on with the others it read.
 if ! "${sudo[@]}" apt-get update -q 2>&1 | tee "$log" >&2; then
   failed=$(sed -n -E 's/^E: Failed to fetch ([^ ]+) +(.*)$/\1 (\2)/p' "$log" | paste -sd ';')
@@ -127,5 +146,23 @@ for architecture in "${!missing_foreign[@]}"; do
     echo "$reason" > "$unavailable/$architecture"
     echo "setup: $reason; the tests that need it will be skipped" >&2
   fi
+done
+for architecture in "${!missing_unpacked[@]}"; do
+  into=$sysroot/$architecture
+  debs=$(mktemp -d)
+  # shellcheck disable=SC2046 # a list of package names
+  if (cd "$debs" && apt-get download -q $(printf "%s:$architecture " ${unpacked[$architecture]})) \
+    2>&1 | tee "$log" >&2; then
+    rm -rf "$into"
+    mkdir -p "$into"
+    for deb in "$debs"/*.deb; do dpkg-deb -x "$deb" "$into"; done
+    echo "${unpacked[$architecture]}" > "$into/.packages"
+    rm -f "$unavailable/$architecture"
+  else
+    reason="Debian's $architecture libraries cannot be downloaded: $(why_not)"
+    echo "$reason" > "$unavailable/$architecture"
+    echo "setup: $reason; the tests that need them will be skipped" >&2
+  fi
+  rm -rf "$debs"
 done
 exit 0

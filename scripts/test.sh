@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Windows executables (32-bit and
-# 64-bit), the 64-bit ARM and 32-bit x86 renderers and the WebAssembly
-# modules (cross-built, then checked under Wine, qemu and node from the
+# 64-bit), the renderers for 64-bit ARM, 32-bit x86, big-endian s390x,
+# RISC-V and 32-bit ARM, and the WebAssembly modules (cross-built, then
+# checked under Wine, qemu and node from the
 # release build's tests), the release build with the end-to-end tests, then
 # the build with AddressSanitizer and UndefinedBehaviorSanitizer. Ends with a
 # line naming every test this machine could not run, and why.
@@ -22,9 +23,16 @@ build() {
   cmake --preset "$1" > /dev/null && cmake --build --preset "$1"
 }
 
-for preset in windows windows-x64 aarch64 i686 web; do
-  if [ "$preset" = aarch64 ] && [ -s build/unavailable/arm64 ]; then
-    echo "Not building aarch64: $(head -1 build/unavailable/arm64)" >&2
+for preset in windows windows-x64 aarch64 s390x-render i686 s390x riscv64 armhf web; do
+  # The renderers that link another processor's libraries, where the set-up
+  # could not have them.
+  case $preset in
+    aarch64) reason=build/unavailable/arm64 ;;
+    s390x-render) reason=build/unavailable/s390x ;;
+    *) reason= ;;
+  esac
+  if [ -n "$reason" ] && [ -s "$reason" ]; then
+    echo "Not building $preset: $(head -1 "$reason")" >&2
     continue
   fi
   stage "the $preset build" build "$preset"

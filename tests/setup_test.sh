@@ -30,9 +30,11 @@ for package in "$@"; do
   esac
 done
 for package in "$@"; do
-  case $package in -*) ;; *) touch "$WORK/installed/$package" ;; esac
+  case $package in -*) ;; *) [ "$1" = download ] && touch "$package.deb" ||
+                             touch "$WORK/installed/$package" ;; esac
 done
 EOF
+printf '#!/bin/sh\nmkdir -p "$3" && touch "$3/${2##*/}"\n' > "$work/bin/dpkg-deb"
 cat > "$work/bin/dpkg-query" << 'EOF'
 #!/bin/bash
 [ -e "$WORK/installed/${!#}" ] && echo "install ok installed"
@@ -43,30 +45,32 @@ printf '#!/bin/sh\nexec "$@"\n' > "$work/bin/sudo"
 chmod +x "$work"/bin/*
 setup() {
   WORK=$work PATH="$work/bin:$PATH" ORBELUNE_UNAVAILABLE_DIR=$work/unavailable \
-    bash "$repo/scripts/setup.sh" test > /dev/null 2> "$work/err"
+    ORBELUNE_SYSROOT_DIR=$work/sysroot bash "$repo/scripts/setup.sh" test > /dev/null 2> "$work/err"
 }
 
-FAIL="wine32:i386" setup
+FAIL="wine32:i386 libssl3:s390x" setup
 status=$?
-check "the set-up goes on past a failed index and a foreign package (exit $status)" \
+check "the set-up goes on past a failed index and foreign parts (exit $status)" \
   test $status -eq 0
 check "it names the index that failed" \
   grep -q "could not read http://mirror/.*/binary-i386/Packages.xz (File has unexpected size" \
   "$work/err"
-check "everything else was installed" \
-  test -e "$work/installed/cmake" -a -e "$work/installed/libpng-dev:arm64"
-check "the foreign parts were installed after the rest, on their own" \
-  test "$(grep -c -E 'install .*(cmake|:i386|:arm64)' "$work/calls")" -eq 3
+check "everything else was installed, and the arm64 libraries unpacked" \
+  test -e "$work/installed/cmake" -a -e "$work/sysroot/arm64/libpng-dev:arm64.deb"
+check "the foreign parts came after the rest, on their own" \
+  test "$(grep -c -E '(install .*(cmake|:i386))|download .*:(arm64|s390x)' "$work/calls")" -eq 4
 check "why the 32-bit Wine is missing is said in one line and left for the tests" \
   grep -qx "wine32:i386 cannot be installed: wine32:i386 : Depends: libc6:i386 .*" \
   "$work/unavailable/i386"
-check "nothing is left for the arm64 libraries, which were installed" \
-  test ! -e "$work/unavailable/arm64"
+check "and why the s390x libraries are" \
+  grep -q "^Debian's s390x libraries cannot be downloaded: " "$work/unavailable/s390x"
+check "nothing is left for the arm64 libraries, which were had" \
+  test ! -e "$work/unavailable/arm64" -a ! -e "$work/sysroot/s390x/.packages"
 
 # The tests that need a missing part say they are skipped, with the set-up's
 # reason; the test command's closing line names it.
 echo "libpng-dev:arm64 cannot be installed: held back" > "$work/unavailable/arm64"
-bash "$repo/tests/aarch64_frame_test.sh" "$work/none" "$work/unavailable/arm64" > "$work/arm.log"
+bash "$repo/tests/cross_render_test.sh" aarch64 "$work/none" "$work/unavailable/arm64" > "$work/arm.log"
 check "aarch64_frame is skipped without the arm64 libraries (exit $?)" test $? -eq 77
 ORBELUNE_UNAVAILABLE_DIR=$work/unavailable bash "$repo/tests/frame_colours_test.sh" wine \
   "$work/frame-colours.exe" > "$work/wine.log" 2>&1
@@ -79,12 +83,12 @@ printf '%s\n' "The following tests did not run:" "	 3 - aarch64_frame (Skipped)"
 } > "$work/LastTest.log"
 line=$(bash "$repo/scripts/skipped.sh" "$work/ctest.out" "$work/LastTest.log" | paste -sd ';')
 check "the closing line gives each reason ($line)" bash -c '
-  [[ $0 == *"aarch64_frame (the set-up could not install the arm64 libraries (libpng-dev:arm64 cannot be installed: held back))"* ]] &&
+  [[ $0 == *"aarch64_frame (the set-up could not have the libraries it links (libpng-dev:arm64 cannot be installed: held back))"* ]] &&
   [[ $0 == *"windows_kernels (the set-up could not install the 32-bit Wine (wine32:i386 cannot be installed"* ]]' "$line"
 
 setup
-check "a later set-up that installs the Wine takes its reason back" \
-  test ! -e "$work/unavailable/i386"
+check "a later set-up that has them takes the reasons back" \
+  test ! -e "$work/unavailable/i386" -a ! -e "$work/unavailable/s390x"
 rm "$work/installed/cmake"
 FAIL="cmake" setup
 status=$?
