@@ -231,8 +231,8 @@ check "a FIFO is written in place (exit $status)" \
 # replace), in a mount namespace of our own where we may make one.
 if unshare --mount true 2> /dev/null; then
   unshare --mount sh -c "mount -t tmpfs none '$dir/l/real' && mknod '$dir/l/real/null' c 1 3 &&
-    '$tool' -o '$dir/l/real/null' > /dev/null 2>&1 && test -c '$dir/l/real/null'"
-  check "a device node is written in place and stays a device" test $? -eq 0
+    '$tool' -o '$dir/l/real/null' > /dev/null 2> '$dir/l/real/null' && test -c '$dir/l/real/null'"
+  check "a device node is written in place, beside the messages, and stays a device" test $? -eq 0
   unshare --mount sh -c "mount -t tmpfs none '$dir/l/real' && mknod '$dir/l/real/full' c 1 7 &&
     { '$tool' -o '$dir/l/real/full' > /dev/null 2> '$dir/err'; test \$? -eq 1; } &&
     test -c '$dir/l/real/full'"
@@ -255,6 +255,24 @@ check "-o /dev/stdout >> log appends and keeps the log" cmp -s "$dir/log.txt" "$
 "$tool" -o /dev/fd/3 3>> "$dir/log.txt" > /dev/null 2>&1
 check "-o /dev/fd/3 writes to descriptor 3" \
   sh -c "test \$(stat -c %s '$dir/log.txt') -eq \$((\$(stat -c %s '$dir/log.want') + \$(stat -c %s '$frame')))"
+# The PNG and the messages, or the digest, into one file, pipe or terminal
+# would mix: refused before the render, whatever names it.
+"$tool" -o /dev/stderr 2> "$dir/mixed1"
+mixed[1]=$?
+"$tool" -o - > "$dir/mixed2" 2>&1
+mixed[2]=$?
+"$tool" -o /dev/fd/3 3> "$dir/mixed3" 2>&3
+mixed[3]=$?
+"$tool" -o - 2>&1 | cat > "$dir/mixed4"
+mixed[4]=${PIPESTATUS[0]}
+"$tool" --digest -o /dev/fd/3 3> "$dir/mixed5" > "$dir/mixed5" 2> "$dir/err"
+mixed[5]=$?
+cat "$dir/err" >> "$dir/mixed5"
+for i in 1 2 3 4 5; do
+  check "PNG and messages into one file, case $i, are refused (exit ${mixed[$i]})" \
+    sh -c "test ${mixed[$i]} -eq 2 && grep -q -e 'are one file' -e 'would both write' '$dir/mixed$i' &&
+      ! grep -q -a -e rendered -e IHDR '$dir/mixed$i'"
+done
 if command -v script > /dev/null; then
   script -qec "'$tool' -o -" /dev/null > "$dir/out" 2>&1
   check "-o - is refused on a terminal" \

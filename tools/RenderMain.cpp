@@ -202,10 +202,19 @@ static int ParseArguments(int argc, char** argv, Options& options) {
     return Refuse("--map goes with no --digest, --reference or --check: a map is not the image");
   if (!options.map.empty() && !options.outputGiven)
     options.output = "orbelune-" + options.map + ".png";
-  if (toStdout && options.digest)
-    return Refuse("--digest and -o - would both write to standard output");
+  // Into the file the digest or the messages go to, the PNG would be
+  // damaged: refused whatever names the file.
+  const bool writesPng = options.check.empty() && (options.outputGiven || !options.digest);
+  if (options.digest && writesPng && (toStdout || WritesInto(options.output, STDOUT_FILENO)))
+    return Refuse(("--digest and -o " + options.output + " would both write to standard output")
+                      .c_str());
   if (descriptor >= 0 && isatty(descriptor))
     return Refuse("will not write a PNG to a terminal: redirect standard output or name a file");
+  if (writesPng && WritesInto(options.output, STDERR_FILENO))
+    return Refuse(("-o " + options.output +
+                   " and standard error are one file: the messages would damage the PNG "
+                   "(send one of them elsewhere)")
+                      .c_str());
   int input = -1;
   if (options.check == "-") input = STDIN_FILENO;
   if (!options.check.empty() && input < 0) DescriptorNamed(options.check, input);

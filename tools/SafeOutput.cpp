@@ -222,6 +222,20 @@ int OutputDescriptor(const std::string& path) {
   return DescriptorNamed(path, fd) ? fd : -1;
 }
 
+bool WritesInto(const std::string& path, int fd) {
+  struct stat open, there;
+  if (fstat(fd, &open) != 0) return false;
+  const int descriptor = OutputDescriptor(path);
+  if (descriptor >= 0) {
+    if (fstat(descriptor, &there) != 0) return false;
+  } else {
+    std::string target, error;
+    if (!Resolve(path, target, error) || KindAt(target, there) != Kind::kOther) return false;
+  }
+  if (there.st_dev != open.st_dev || there.st_ino != open.st_ino) return false;
+  return !S_ISCHR(open.st_mode) || isatty(fd);
+}
+
 bool CheckWritable(const std::string& path, std::string& error) {
   const int descriptor = OutputDescriptor(path);
   if (descriptor >= 0) return DescriptorWritable(descriptor, error);

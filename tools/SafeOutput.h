@@ -16,6 +16,12 @@ using StreamWriter = std::function<bool(FILE* file, std::string& error)>;
 // /proc/self/fd/N, links to them); -1 for any other path.
 int OutputDescriptor(const std::string& path);
 
+// Whether writing to path would put the bytes into the very file, pipe,
+// socket or terminal that descriptor fd is open on, whatever names either:
+// the two would mix. A file replaced by renaming never is (fd keeps the old
+// one), nor a device that keeps nothing, such as /dev/null.
+bool WritesInto(const std::string& path, int fd);
+
 // Whether WriteSafely could write at path, found without changing anything
 // there; false with the reason in error.
 bool CheckWritable(const std::string& path, std::string& error);
