@@ -330,6 +330,37 @@ TEST(PngFile, AnExceptionWhileWritingLeavesNothingAndRestoresTheHandlers) {
   fs::remove_all(dir);
 }
 
+// A signal the caller ignores (nohup, trap '' INT) stays ignored while the
+// temporary file exists: the write goes on and the file is written.
+TEST(PngFile, AnIgnoredSignalDuringTheWriteStaysIgnored) {
+  const fs::path dir = TemporaryDirectory();
+  const std::string path = (dir / "out.png").string();
+  std::ofstream(path) << "old contents";
+  struct sigaction ignore = {}, before[2];
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGHUP, &ignore, &before[0]);
+  sigaction(SIGINT, &ignore, &before[1]);
+  std::string error;
+  const bool ok = WriteSafely(
+      path,
+      [](FILE* file, std::string& e) {
+        raise(SIGHUP);
+        raise(SIGINT);
+        return WritePng(file, kPixels, 3, 2, kText, e);
+      },
+      error);
+  struct sigaction after[2];
+  sigaction(SIGHUP, &before[0], &after[0]);
+  sigaction(SIGINT, &before[1], &after[1]);
+  EXPECT_TRUE(ok) << error;
+  EXPECT_TRUE(IsPng(path));
+  EXPECT_EQ(Entries(dir), 1u);
+  EXPECT_EQ(after[0].sa_handler, SIG_IGN);
+  EXPECT_EQ(after[1].sa_handler, SIG_IGN);
+  fs::remove_all(dir);
+}
+
 // The longest legal name still gets a temporary name within the limit.
 TEST(PngFile, TheLongestLegalNameCanBeWritten) {
   const fs::path dir = TemporaryDirectory();

@@ -113,7 +113,14 @@ class TemporaryFile {
       struct sigaction action = {};
       action.sa_handler = RemoveTemporaryAndDie;
       action.sa_mask = caught;
-      for (int i = 0; i < 3; ++i) sigaction(kCaughtSignals[i], &action, &previousActions[i]);
+      // A signal the caller ignores (nohup, trap '' INT, a script's
+      // background job) stays ignored, as it would without the file.
+      for (int i = 0; i < 3; ++i) {
+        struct sigaction& previous = previousActions[i];
+        sigaction(kCaughtSignals[i], nullptr, &previous);
+        if ((previous.sa_flags & SA_SIGINFO) != 0 || previous.sa_handler != SIG_IGN)
+          sigaction(kCaughtSignals[i], &action, nullptr);
+      }
       owned_ = true;
     }
     sigprocmask(SIG_SETMASK, &old, nullptr);

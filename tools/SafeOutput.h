@@ -39,6 +39,6 @@ bool CheckWritable(const std::string& path, std::string& error);
 //   bytes at its end.
 // - Any other kind of file (a device, a FIFO) is written in place.
 // SIGINT, SIGTERM and SIGHUP while the temporary file exists remove it,
-// then end the process as they would have. A file-size limit is a write
+// then end the process as they would have; one that is ignored stays so. A file-size limit is a write
 // error ("File too large"), not the end of the process.
 bool WriteSafely(const std::string& path, const StreamWriter& write, std::string& error);
