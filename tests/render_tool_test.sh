@@ -63,6 +63,21 @@ check "--threads ' 2' (a space) is refused" test $? -eq 2
 check "an unknown argument is named" sh -c "'$tool' --bogus 2>&1 | grep -q \"unknown argument --bogus\""
 check "a beginning of two options is ambiguous, and they are named" \
   sh -c "'$tool' --v 1 2>&1 | grep -q \"ambiguous argument --v: --view or --version\""
+# User text is quoted with its control bytes escaped (ESC, BEL, newlines,
+# C1 controls, stray bytes): a message never sends the terminal a command,
+# nor forges a line. UTF-8 is shown as it is.
+"$tool" --digest --view=$'\e[31m\a,0,0' > /dev/null 2> "$dir/quoted1"
+printf '%s\n' '\x1B[31m\x07,0,0' > "$dir/want1"
+"$tool" --bogus$'\e]0;title\a\nforged' > /dev/null 2> "$dir/quoted2"
+printf '%s\n' '--bogus\x1B]0;title\x07\nforged' > "$dir/want2"
+"$tool" --check "$dir/"$'\xc3\xa9t\xc3\xa9\e[2J\xc2\x9b\xff.png' > "$dir/quoted3" 2>&1
+printf '\303\251t\303\251%s\n' '\x1B[2J\xC2\x9B\xFF.png: No such file' > "$dir/want3"
+quoted=("" "--view" "an unknown option" "a --check path")
+for i in 1 2 3; do
+  check "${quoted[$i]} in a message is quoted with its control bytes escaped" \
+    sh -c "! LC_ALL=C grep -q -P '[\x00-\x09\x0b-\x1f\x7f]|\xc2[\x80-\x9f]|\xff' '$dir/quoted$i' &&
+      grep -q -F -f '$dir/want$i' '$dir/quoted$i' && test \$(wc -l < '$dir/quoted$i') -le 2"
+done
 
 mkdir "$dir/w"
 "$tool" -o "$dir/w/missing/out.png" > /dev/null 2> "$dir/err"
