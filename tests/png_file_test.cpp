@@ -466,6 +466,15 @@ TEST(PngRead, AnotherSizeIsKnownFromTheHeaderAlone) {
   EXPECT_EQ(image.width, 1000000u);
   EXPECT_EQ(image.height, 1431u);
   EXPECT_TRUE(image.pixels.empty());
+  // But a header is believed only whole: a width changed without its CRC,
+  // or a size no image has, is damage, not another size.
+  std::string changed = png;
+  changed[18] = 4;  // 3 pixels wide becomes 1027
+  EXPECT_FALSE(ReadPngBytes(changed, 1025, 769, image, error));
+  EXPECT_EQ(error, "a damaged PNG file: IHDR: CRC error");
+  header.replace(8, 25, Chunk("IHDR", std::string("\x00\x00\x00\x00\x00\x00\x03\x01\x08\x02\x00\x00\x00", 13)));
+  EXPECT_FALSE(ReadPngBytes(header, 1025, 769, image, error));
+  EXPECT_EQ(error, "a damaged PNG file: IHDR: no image is 0 x 769 pixels");
 }
 
 // Text chunks cost nothing however many and however large: 1,100 zTXt
