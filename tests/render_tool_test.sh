@@ -232,16 +232,23 @@ printf old > "$dir/l/private.png"
 chmod 0600 "$dir/l/private.png"
 "$tool" -o "$dir/l/private.png" > /dev/null 2>&1
 check "an existing file keeps its mode 0600" test "$(stat -c %a "$dir/l/private.png")" = 600
+# A FIFO with no reader yet: the wait is said, and a reader that comes
+# later gets the PNG.
 mkfifo "$dir/l/pipe"
+timeout 60 "$tool" -o "$dir/l/pipe" > /dev/null 2> "$dir/err" &
+writer=$!
+for _ in $(seq 300); do grep -q "waiting for something to read" "$dir/err" && break; sleep 0.1; done
 timeout 60 cat "$dir/l/pipe" > "$dir/l/from-pipe" &
 reader=$!
-timeout 60 "$tool" -o "$dir/l/pipe" > /dev/null 2>&1
+wait "$writer"
 status=$?
 # A writer that replaced the FIFO never opened it: let the reader go.
 [ -p "$dir/l/pipe" ] || kill "$reader" 2> /dev/null
 wait "$reader"
 check "a FIFO is written in place (exit $status)" \
   sh -c "test $status -eq 0 -a -p '$dir/l/pipe' && cmp -s '$dir/l/from-pipe' '$frame'"
+check "the wait for a FIFO's reader is said" \
+  grep -q "orbelune-render: waiting for something to read from $dir/l/pipe" "$dir/err"
 # Device nodes of our own (never the system's, which a fault would
 # replace), in a mount namespace of our own where we may make one.
 if unshare --mount true 2> /dev/null; then

@@ -341,7 +341,11 @@ static bool WriteOutput(const std::string& output, const uint32_t* pixels, int h
   const auto png = [&](FILE* file, std::string& error) {
     return WritePng(file, pixels, kImageWidth, height, text, error);
   };
-  if (!WriteSafely(output, png, error)) {
+  const auto waiting = [&] {
+    std::fprintf(stderr, "%s: waiting for something to read from %s\n", kName,
+                 ShownText(output).c_str());
+  };
+  if (!WriteSafely(output, png, error, waiting)) {
     SayCannotWrite(output, error);
     return false;
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tools/DescriptorPath.h"
+#include "tools/FifoWait.h"
 #include "tools/PathParts.h"
 
 namespace {
@@ -271,7 +272,8 @@ bool CheckWritable(const std::string& path, std::string& error) {
   return true;
 }
 
-bool WriteSafely(const std::string& path, const StreamWriter& write, std::string& error) {
+bool WriteSafely(const std::string& path, const StreamWriter& write, std::string& error,
+                 const std::function<void()>& waiting) {
   error.clear();
   const FileSizeLimitAsError limit;
   const int descriptor = OutputDescriptor(path);
@@ -298,9 +300,11 @@ bool WriteSafely(const std::string& path, const StreamWriter& write, std::string
   }
   if (kind == Kind::kOther) {
     // A device or a FIFO: there is no file to replace, only a stream.
-    const int fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    const int fd = S_ISFIFO(status.st_mode)
+                       ? OpenForReader(target, waiting, error)
+                       : open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-      error = std::strerror(errno);
+      if (error.empty()) error = std::strerror(errno);
       return false;
     }
     File file = StreamOn(fd, error);

@@ -37,8 +37,11 @@ bool CheckWritable(const std::string& path, std::string& error);
 // - A descriptor of this process (see OutputDescriptor) is written where
 //   it stands: a pipe, or a file the shell opened for appending, gets the
 //   bytes at its end.
-// - Any other kind of file (a device, a FIFO) is written in place.
+// - Any other kind of file (a device, a FIFO) is written in place; a FIFO
+//   once something reads it, with waiting() called once (where given) if
+//   no reader has come after a moment.
 // SIGINT, SIGTERM and SIGHUP while the temporary file exists remove it,
 // then end the process as they would have; one that is ignored stays so. A file-size limit is a write
 // error ("File too large"), not the end of the process.
-bool WriteSafely(const std::string& path, const StreamWriter& write, std::string& error);
+bool WriteSafely(const std::string& path, const StreamWriter& write, std::string& error,
+                 const std::function<void()>& waiting = nullptr);
