@@ -330,6 +330,37 @@ TEST(PngFile, AnExceptionWhileWritingLeavesNothingAndRestoresTheHandlers) {
   fs::remove_all(dir);
 }
 
+// A signal the caller ignores (nohup, trap '' INT) stays ignored while the
+// temporary file exists: the write goes on and the file is written.
+TEST(PngFile, AnIgnoredSignalDuringTheWriteStaysIgnored) {
+  const fs::path dir = TemporaryDirectory();
+  const std::string path = (dir / "out.png").string();
+  std::ofstream(path) << "old contents";
+  struct sigaction ignore = {}, before[2];
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGHUP, &ignore, &before[0]);
+  sigaction(SIGINT, &ignore, &before[1]);
+  std::string error;
+  const bool ok = WriteSafely(
+      path,
+      [](FILE* file, std::string& e) {
+        raise(SIGHUP);
+        raise(SIGINT);
+        return WritePng(file, kPixels, 3, 2, kText, e);
+      },
+      error);
+  struct sigaction after[2];
+  sigaction(SIGHUP, &before[0], &after[0]);
+  sigaction(SIGINT, &before[1], &after[1]);
+  EXPECT_TRUE(ok) << error;
+  EXPECT_TRUE(IsPng(path));
+  EXPECT_EQ(Entries(dir), 1u);
+  EXPECT_EQ(after[0].sa_handler, SIG_IGN);
+  EXPECT_EQ(after[1].sa_handler, SIG_IGN);
+  fs::remove_all(dir);
+}
+
 // The longest legal name still gets a temporary name within the limit.
 TEST(PngFile, TheLongestLegalNameCanBeWritten) {
   const fs::path dir = TemporaryDirectory();
@@ -435,6 +466,15 @@ TEST(PngRead, AnotherSizeIsKnownFromTheHeaderAlone) {
   EXPECT_EQ(image.width, 1000000u);
   EXPECT_EQ(image.height, 1431u);
   EXPECT_TRUE(image.pixels.empty());
+  // But a header is believed only whole: a width changed without its CRC,
+  // or a size no image has, is damage, not another size.
+  std::string changed = png;
+  changed[18] = 4;  // 3 pixels wide becomes 1027
+  EXPECT_FALSE(ReadPngBytes(changed, 1025, 769, image, error));
+  EXPECT_EQ(error, "a damaged PNG file: IHDR: CRC error");
+  header.replace(8, 25, Chunk("IHDR", std::string("\x00\x00\x00\x00\x00\x00\x03\x01\x08\x02\x00\x00\x00", 13)));
+  EXPECT_FALSE(ReadPngBytes(header, 1025, 769, image, error));
+  EXPECT_EQ(error, "a damaged PNG file: IHDR: no image is 0 x 769 pixels");
 }
 
 // Text chunks cost nothing however many and however large: 1,100 zTXt

@@ -63,6 +63,21 @@ check "--threads ' 2' (a space) is refused" test $? -eq 2
 check "an unknown argument is named" sh -c "'$tool' --bogus 2>&1 | grep -q \"unknown argument --bogus\""
 check "a beginning of two options is ambiguous, and they are named" \
   sh -c "'$tool' --v 1 2>&1 | grep -q \"ambiguous argument --v: --view or --version\""
+# User text is quoted with its control bytes escaped (ESC, BEL, newlines,
+# C1 controls, stray bytes): a message never sends the terminal a command,
+# nor forges a line. UTF-8 is shown as it is.
+"$tool" --digest --view=$'\e[31m\a,0,0' > /dev/null 2> "$dir/quoted1"
+printf '%s\n' '\x1B[31m\x07,0,0' > "$dir/want1"
+"$tool" --bogus$'\e]0;title\a\nforged' > /dev/null 2> "$dir/quoted2"
+printf '%s\n' '--bogus\x1B]0;title\x07\nforged' > "$dir/want2"
+"$tool" --check "$dir/"$'\xc3\xa9t\xc3\xa9\e[2J\xc2\x9b\xff.png' > "$dir/quoted3" 2>&1
+printf '\303\251t\303\251%s\n' '\x1B[2J\xC2\x9B\xFF.png: No such file' > "$dir/want3"
+quoted=("" "--view" "an unknown option" "a --check path")
+for i in 1 2 3; do
+  check "${quoted[$i]} in a message is quoted with its control bytes escaped" \
+    sh -c "! LC_ALL=C grep -q -P '[\x00-\x09\x0b-\x1f\x7f]|\xc2[\x80-\x9f]|\xff' '$dir/quoted$i' &&
+      grep -q -F -f '$dir/want$i' '$dir/quoted$i' && test \$(wc -l < '$dir/quoted$i') -le 2"
+done
 
 mkdir "$dir/w"
 "$tool" -o "$dir/w/missing/out.png" > /dev/null 2> "$dir/err"
@@ -217,22 +232,29 @@ printf old > "$dir/l/private.png"
 chmod 0600 "$dir/l/private.png"
 "$tool" -o "$dir/l/private.png" > /dev/null 2>&1
 check "an existing file keeps its mode 0600" test "$(stat -c %a "$dir/l/private.png")" = 600
+# A FIFO with no reader yet: the wait is said, and a reader that comes
+# later gets the PNG.
 mkfifo "$dir/l/pipe"
+timeout 60 "$tool" -o "$dir/l/pipe" > /dev/null 2> "$dir/err" &
+writer=$!
+for _ in $(seq 300); do grep -q "waiting for something to read" "$dir/err" && break; sleep 0.1; done
 timeout 60 cat "$dir/l/pipe" > "$dir/l/from-pipe" &
 reader=$!
-timeout 60 "$tool" -o "$dir/l/pipe" > /dev/null 2>&1
+wait "$writer"
 status=$?
 # A writer that replaced the FIFO never opened it: let the reader go.
 [ -p "$dir/l/pipe" ] || kill "$reader" 2> /dev/null
 wait "$reader"
 check "a FIFO is written in place (exit $status)" \
   sh -c "test $status -eq 0 -a -p '$dir/l/pipe' && cmp -s '$dir/l/from-pipe' '$frame'"
+check "the wait for a FIFO's reader is said" \
+  grep -q "orbelune-render: waiting for something to read from $dir/l/pipe" "$dir/err"
 # Device nodes of our own (never the system's, which a fault would
 # replace), in a mount namespace of our own where we may make one.
 if unshare --mount true 2> /dev/null; then
   unshare --mount sh -c "mount -t tmpfs none '$dir/l/real' && mknod '$dir/l/real/null' c 1 3 &&
-    '$tool' -o '$dir/l/real/null' > /dev/null 2>&1 && test -c '$dir/l/real/null'"
-  check "a device node is written in place and stays a device" test $? -eq 0
+    '$tool' -o '$dir/l/real/null' > /dev/null 2> '$dir/l/real/null' && test -c '$dir/l/real/null'"
+  check "a device node is written in place, beside the messages, and stays a device" test $? -eq 0
   unshare --mount sh -c "mount -t tmpfs none '$dir/l/real' && mknod '$dir/l/real/full' c 1 7 &&
     { '$tool' -o '$dir/l/real/full' > /dev/null 2> '$dir/err'; test \$? -eq 1; } &&
     test -c '$dir/l/real/full'"
@@ -255,6 +277,24 @@ check "-o /dev/stdout >> log appends and keeps the log" cmp -s "$dir/log.txt" "$
 "$tool" -o /dev/fd/3 3>> "$dir/log.txt" > /dev/null 2>&1
 check "-o /dev/fd/3 writes to descriptor 3" \
   sh -c "test \$(stat -c %s '$dir/log.txt') -eq \$((\$(stat -c %s '$dir/log.want') + \$(stat -c %s '$frame')))"
+# The PNG and the messages, or the digest, into one file, pipe or terminal
+# would mix: refused before the render, whatever names it.
+"$tool" -o /dev/stderr 2> "$dir/mixed1"
+mixed[1]=$?
+"$tool" -o - > "$dir/mixed2" 2>&1
+mixed[2]=$?
+"$tool" -o /dev/fd/3 3> "$dir/mixed3" 2>&3
+mixed[3]=$?
+"$tool" -o - 2>&1 | cat > "$dir/mixed4"
+mixed[4]=${PIPESTATUS[0]}
+"$tool" --digest -o /dev/fd/3 3> "$dir/mixed5" > "$dir/mixed5" 2> "$dir/err"
+mixed[5]=$?
+cat "$dir/err" >> "$dir/mixed5"
+for i in 1 2 3 4 5; do
+  check "PNG and messages into one file, case $i, are refused (exit ${mixed[$i]})" \
+    sh -c "test ${mixed[$i]} -eq 2 && grep -q -e 'are one file' -e 'would both write' '$dir/mixed$i' &&
+      ! grep -q -a -e rendered -e IHDR '$dir/mixed$i'"
+done
 if command -v script > /dev/null; then
   script -qec "'$tool' -o -" /dev/null > "$dir/out" 2>&1
   check "-o - is refused on a terminal" \
@@ -309,7 +349,11 @@ fi
 (ulimit -s 512 && exec "$tool" --digest) > /dev/null 2> "$dir/err"
 check "a hard stack limit too small is said before rendering (exit 1)" \
   sh -c "test $? -eq 1 && grep -q 'stack limit is 512 KB' '$dir/err' && ! grep -q rendered '$dir/err'"
-digest=$(ulimit -S -s 512 && exec "$tool" --digest 2> /dev/null)
-check "a small soft stack limit is raised for the render" test "$digest" = "$golden"
+# The C library fixes its threads' default stack from the soft limit at
+# start-up: the workers need their own (three threads, so some exist on
+# any machine).
+digest=$(ulimit -S -s 64 && exec "$tool" --digest --threads 3 2> /dev/null)
+check "a small soft stack limit (64 KB) is raised for the render, workers and all" \
+  test "$digest" = "$golden"
 
 summary

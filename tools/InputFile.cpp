@@ -1,7 +1,6 @@
 #include "tools/InputFile.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,11 +8,9 @@
 #include <cstring>
 
 #include "tools/DescriptorPath.h"
+#include "tools/FifoWait.h"
 
 namespace {
-
-// How long a FIFO may stay silent before the wait is said.
-constexpr int kQuietMilliseconds = 2000;
 
 int Fail(int fd, std::string& error, const char* reason = nullptr) {
   error = reason != nullptr ? reason : std::strerror(errno);
@@ -41,21 +38,6 @@ int OpenDescriptor(const std::string& path, bool& opened, std::string& error) {
   return fd;
 }
 
-// Waits for a FIFO's first bytes, or its end, saying so once if that takes
-// long.
-bool AwaitData(int fd, const std::function<void()>& waiting, std::string& error) {
-  pollfd entry = {fd, POLLIN, 0};
-  for (int timeout = kQuietMilliseconds;; timeout = -1) {
-    const int ready = poll(&entry, 1, timeout);
-    if (ready > 0) return true;
-    if (ready < 0 && errno != EINTR) {
-      error = std::strerror(errno);
-      return false;
-    }
-    if (ready == 0 && waiting) waiting();
-  }
-}
-
 }  // namespace
 
 FILE* OpenInput(const std::string& path, const std::function<void()>& waiting,
@@ -68,7 +50,7 @@ FILE* OpenInput(const std::string& path, const std::function<void()>& waiting,
   if (S_ISDIR(status.st_mode)) return Fail(fd, error, "it is a directory"), nullptr;
   // (A pipe handed down to us is read as it comes; only a FIFO opened
   // here can have no writer at all.)
-  if (opened && S_ISFIFO(status.st_mode) && !AwaitData(fd, waiting, error))
+  if (opened && S_ISFIFO(status.st_mode) && !AwaitWriter(fd, waiting, error))
     return close(fd), nullptr;
   FILE* file = fdopen(fd, "rb");
   if (file == nullptr) Fail(fd, error);

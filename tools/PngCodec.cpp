@@ -1,6 +1,7 @@
 #include "tools/PngCodec.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <csetjmp>
@@ -150,20 +151,31 @@ bool WritePng(FILE* file, const uint32_t* pixels, int width, int height, const P
 bool ReadPng(FILE* file, uint32_t width, uint32_t height, PngImage& image, std::string& error) {
   error.clear();
   image = {};
-  // The signature, then the header's length, type, width and height: the
-  // size is known before libpng allocates anything for the image.
-  png_byte start[24];
+  // The signature, then the header chunk whole (length, type, 13 bytes of
+  // data, CRC): the size is known, and known to be the file's own, before
+  // libpng allocates anything for the image.
+  png_byte start[33];
   if (std::fread(start, 1, 8, file) != 8 || png_sig_cmp(start, 0, 8) != 0) {
     error = std::ferror(file) ? std::strerror(errno) : "not a PNG file";
     return false;
   }
-  if (!ReadExactly(file, start + 8, 16, error)) return false;
+  if (!ReadExactly(file, start + 8, 25, error)) return false;
   if (BigEndian(start + 8) == 13 && std::memcmp(start + 12, "IHDR", 4) == 0) {
-    image.width = BigEndian(start + 16), image.height = BigEndian(start + 20);
-    if (image.width != width || image.height != height) return true;
+    if (crc32(crc32(0, nullptr, 0), start + 12, 17) != BigEndian(start + 29)) {
+      error = "a damaged PNG file: IHDR: CRC error";
+      return false;
+    }
+    const uint32_t w = BigEndian(start + 16), h = BigEndian(start + 20);
+    if (w == 0 || h == 0 || w > PNG_UINT_31_MAX || h > PNG_UINT_31_MAX) {
+      error = "a damaged PNG file: IHDR: no image is " + std::to_string(w) + " x " +
+              std::to_string(h) + " pixels";
+      return false;
+    }
+    image.width = w, image.height = h;
+    if (w != width || h != height) return true;
   }
 
-  PngState state = {file, &error, start + 8, 16};
+  PngState state = {file, &error, start + 8, 25};
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnPngError, OnPngWarning);
   png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
   if (info == nullptr) {

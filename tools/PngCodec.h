@@ -27,7 +27,8 @@ struct PngImage {
 // Reads a PNG of any colour type from the stream, reading on only (a pipe
 // will do), into 8-bit pixels with alpha (opaque where the file has none;
 // 16-bit channels rounded to 8). A PNG of any size but width x height is
-// read no further than its header: image gets its size and no pixels.
+// read no further than its header, once that chunk's CRC holds: image gets
+// its size and no pixels.
 // Text and other ancillary chunks are skipped unread, so the memory used
 // stays within a few times the wanted image, whatever the file holds.
 // False with the reason in error: "not a PNG file", "a damaged PNG file:

@@ -30,6 +30,7 @@
 #include "tools/PngCodec.h"
 #include "tools/Progress.h"
 #include "tools/SafeOutput.h"
+#include "tools/ShownText.h"
 #include "tools/ViewText.h"
 
 static const char kName[] = "orbelune-render";
@@ -144,12 +145,12 @@ static int ParseArguments(int argc, char** argv, Options& options) {
       case kOptDigest: options.digest = true; break;
       case kOptThreads:
         if (!ParseThreads(optarg, options.threads))
-          return Refuse("--threads needs a number from 1 to 256, not ", optarg);
+          return Refuse("--threads needs a number from 1 to 256, not ", Excerpt(optarg).c_str());
         break;
       case kOptKernels:
         if (KernelsNamed(optarg) == nullptr) {
           const std::string runs = " (this processor runs: " + RunnableKernelNames() + ")";
-          return Refuse(("no kernel set '" + std::string(optarg) + "'" + runs).c_str());
+          return Refuse(("no kernel set '" + Excerpt(optarg) + "'" + runs).c_str());
         }
         options.kernels = optarg;
         break;
@@ -160,7 +161,8 @@ static int ParseArguments(int argc, char** argv, Options& options) {
         break;
       case kOptMap:
         if (!MapKindNamed(optarg, options.mapKind))
-          return Refuse("--map takes shaded, looked, crossings or runs, not ", optarg);
+          return Refuse("--map takes shaded, looked, crossings or runs, not ",
+                        Excerpt(optarg).c_str());
         options.map = optarg;
         break;
       case kOptView: {
@@ -174,7 +176,7 @@ static int ParseArguments(int argc, char** argv, Options& options) {
       }
       case 'h': std::fputs(kUsage, stdout); return 0;
       case kOptVersion: std::printf("%s\n", kVersion); return 0;
-      case ':': return Refuse("this option needs a value: ", argv[optind - 1]);
+      case ':': return Refuse("this option needs a value: ", Excerpt(argv[optind - 1]).c_str());
       default: {
         // getopt takes any unique beginning of a long option; one that
         // begins several is not unknown but ambiguous: name them.
@@ -191,7 +193,7 @@ static int ParseArguments(int argc, char** argv, Options& options) {
       }
     }
   }
-  if (optind < argc) return Refuse("unknown argument ", argv[optind]);
+  if (optind < argc) return Refuse("unknown argument ", Excerpt(argv[optind]).c_str());
   // -o -, /dev/stdout, /dev/fd/N...: written in place, to that descriptor.
   const int descriptor = options.outputGiven ? OutputDescriptor(options.output) : -1;
   const bool toStdout = descriptor == STDOUT_FILENO;
@@ -202,10 +204,20 @@ static int ParseArguments(int argc, char** argv, Options& options) {
     return Refuse("--map goes with no --digest, --reference or --check: a map is not the image");
   if (!options.map.empty() && !options.outputGiven)
     options.output = "orbelune-" + options.map + ".png";
-  if (toStdout && options.digest)
-    return Refuse("--digest and -o - would both write to standard output");
+  // Into the file the digest or the messages go to, the PNG would be
+  // damaged: refused whatever names the file.
+  const bool writesPng = options.check.empty() && (options.outputGiven || !options.digest);
+  if (options.digest && writesPng && (toStdout || WritesInto(options.output, STDOUT_FILENO)))
+    return Refuse(("--digest and -o " + ShownText(options.output) +
+                   " would both write to standard output")
+                      .c_str());
   if (descriptor >= 0 && isatty(descriptor))
     return Refuse("will not write a PNG to a terminal: redirect standard output or name a file");
+  if (writesPng && WritesInto(options.output, STDERR_FILENO))
+    return Refuse(("-o " + ShownText(options.output) +
+                   " and standard error are one file: the messages would damage the PNG "
+                   "(send one of them elsewhere)")
+                      .c_str());
   int input = -1;
   if (options.check == "-") input = STDIN_FILENO;
   if (!options.check.empty() && input < 0) DescriptorNamed(options.check, input);
@@ -238,7 +250,7 @@ static uint32_t ColourAt(const uint32_t* rows, int x, int y) {
 // is opaque: a pixel a viewer would show blended with its background is
 // not the image's, whatever colour it hides.
 static int Check(const Options& options) {
-  const std::string name = options.check == "-" ? "standard input" : options.check;
+  const std::string name = options.check == "-" ? "standard input" : ShownText(options.check);
   const char* file = name.c_str();
   std::string error;
   const auto waiting = [&] {
@@ -309,7 +321,8 @@ static void SayCannotWrite(const std::string& output, const std::string& error) 
   if (output == "-")
     std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kName, error.c_str());
   else
-    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, output.c_str(), error.c_str());
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, ShownText(output).c_str(),
+                 error.c_str());
 }
 
 // Whether the output can be written, found before the work; says why not.
@@ -328,7 +341,11 @@ static bool WriteOutput(const std::string& output, const uint32_t* pixels, int h
   const auto png = [&](FILE* file, std::string& error) {
     return WritePng(file, pixels, kImageWidth, height, text, error);
   };
-  if (!WriteSafely(output, png, error)) {
+  const auto waiting = [&] {
+    std::fprintf(stderr, "%s: waiting for something to read from %s\n", kName,
+                 ShownText(output).c_str());
+  };
+  if (!WriteSafely(output, png, error, waiting)) {
     SayCannotWrite(output, error);
     return false;
   }
@@ -336,7 +353,7 @@ static bool WriteOutput(const std::string& output, const uint32_t* pixels, int h
   // main-job script runs from elsewhere.
   if (OutputDescriptor(output) >= 0) return true;
   char* full = realpath(output.c_str(), nullptr);
-  std::fprintf(stderr, "wrote %s\n", full != nullptr ? full : output.c_str());
+  std::fprintf(stderr, "wrote %s\n", ShownText(full != nullptr ? full : output).c_str());
   std::free(full);
   return true;
 }

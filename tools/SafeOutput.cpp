@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tools/DescriptorPath.h"
+#include "tools/FifoWait.h"
 #include "tools/PathParts.h"
 
 namespace {
@@ -113,7 +114,14 @@ class TemporaryFile {
       struct sigaction action = {};
       action.sa_handler = RemoveTemporaryAndDie;
       action.sa_mask = caught;
-      for (int i = 0; i < 3; ++i) sigaction(kCaughtSignals[i], &action, &previousActions[i]);
+      // A signal the caller ignores (nohup, trap '' INT, a script's
+      // background job) stays ignored, as it would without the file.
+      for (int i = 0; i < 3; ++i) {
+        struct sigaction& previous = previousActions[i];
+        sigaction(kCaughtSignals[i], nullptr, &previous);
+        if ((previous.sa_flags & SA_SIGINFO) != 0 || previous.sa_handler != SIG_IGN)
+          sigaction(kCaughtSignals[i], &action, nullptr);
+      }
       owned_ = true;
     }
     sigprocmask(SIG_SETMASK, &old, nullptr);
@@ -222,6 +230,20 @@ int OutputDescriptor(const std::string& path) {
   return DescriptorNamed(path, fd) ? fd : -1;
 }
 
+bool WritesInto(const std::string& path, int fd) {
+  struct stat open, there;
+  if (fstat(fd, &open) != 0) return false;
+  const int descriptor = OutputDescriptor(path);
+  if (descriptor >= 0) {
+    if (fstat(descriptor, &there) != 0) return false;
+  } else {
+    std::string target, error;
+    if (!Resolve(path, target, error) || KindAt(target, there) != Kind::kOther) return false;
+  }
+  if (there.st_dev != open.st_dev || there.st_ino != open.st_ino) return false;
+  return !S_ISCHR(open.st_mode) || isatty(fd);
+}
+
 bool CheckWritable(const std::string& path, std::string& error) {
   const int descriptor = OutputDescriptor(path);
   if (descriptor >= 0) return DescriptorWritable(descriptor, error);
@@ -250,7 +272,8 @@ bool CheckWritable(const std::string& path, std::string& error) {
   return true;
 }
 
-bool WriteSafely(const std::string& path, const StreamWriter& write, std::string& error) {
+bool WriteSafely(const std::string& path, const StreamWriter& write, std::string& error,
+                 const std::function<void()>& waiting) {
   error.clear();
   const FileSizeLimitAsError limit;
   const int descriptor = OutputDescriptor(path);
@@ -277,9 +300,11 @@ bool WriteSafely(const std::string& path, const StreamWriter& write, std::string
   }
   if (kind == Kind::kOther) {
     // A device or a FIFO: there is no file to replace, only a stream.
-    const int fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    const int fd = S_ISFIFO(status.st_mode)
+                       ? OpenForReader(target, waiting, error)
+                       : open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-      error = std::strerror(errno);
+      if (error.empty()) error = std::strerror(errno);
       return false;
     }
     File file = StreamOn(fd, error);

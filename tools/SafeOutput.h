@@ -16,6 +16,12 @@ using StreamWriter = std::function<bool(FILE* file, std::string& error)>;
 // /proc/self/fd/N, links to them); -1 for any other path.
 int OutputDescriptor(const std::string& path);
 
+// Whether writing to path would put the bytes into the very file, pipe,
+// socket or terminal that descriptor fd is open on, whatever names either:
+// the two would mix. A file replaced by renaming never is (fd keeps the old
+// one), nor a device that keeps nothing, such as /dev/null.
+bool WritesInto(const std::string& path, int fd);
+
 // Whether WriteSafely could write at path, found without changing anything
 // there; false with the reason in error.
 bool CheckWritable(const std::string& path, std::string& error);
@@ -31,8 +37,11 @@ bool CheckWritable(const std::string& path, std::string& error);
 // - A descriptor of this process (see OutputDescriptor) is written where
 //   it stands: a pipe, or a file the shell opened for appending, gets the
 //   bytes at its end.
-// - Any other kind of file (a device, a FIFO) is written in place.
+// - Any other kind of file (a device, a FIFO) is written in place; a FIFO
+//   once something reads it, with waiting() called once (where given) if
+//   no reader has come after a moment.
 // SIGINT, SIGTERM and SIGHUP while the temporary file exists remove it,
-// then end the process as they would have. A file-size limit is a write
+// then end the process as they would have; one that is ignored stays so. A file-size limit is a write
 // error ("File too large"), not the end of the process.
-bool WriteSafely(const std::string& path, const StreamWriter& write, std::string& error);
+bool WriteSafely(const std::string& path, const StreamWriter& write, std::string& error,
+                 const std::function<void()>& waiting = nullptr);

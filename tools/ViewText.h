@@ -13,12 +13,7 @@
 #include <string>
 
 #include "scene/Scene.h"
-
-// Text quoted in a message, cut to its first 40 characters: a refused
-// argument may be any length.
-static inline std::string Excerpt(const std::string& text) {
-  return text.size() > 40 ? text.substr(0, 40) + "..." : text;
-}
+#include "tools/ShownText.h"
 
 // Reads "A,B,C" into view. False, with why in plain words, for anything
 // but three finite numbers separated by commas: no spaces, nothing after.
