@@ -23,8 +23,15 @@ no_display() {
     return 1
   fi
   if [ -n "${DISPLAY:-}" ]; then
-    xdpyinfo > /dev/null 2>&1 && return 1
-    echo "the display $DISPLAY cannot be reached"
+    # xdpyinfo would wait for ever on a display that takes the connection
+    # and never answers.
+    local status=0
+    timeout --kill-after=1 5 xdpyinfo > /dev/null 2>&1 || status=$?
+    case $status in
+      0) return 1 ;;
+      124 | 137) echo "the display $DISPLAY does not answer" ;;
+      *) echo "the display $DISPLAY cannot be reached" ;;
+    esac
     return 0
   fi
   echo "there is no display (DISPLAY is not set)"

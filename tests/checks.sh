@@ -41,3 +41,34 @@ summary() {
   echo "$passes passed, $failures failed, $skips skipped"
   [ "$failures" -eq 0 ]
 }
+
+# silent_display FIRST LAST: an X server that takes every connection and
+# never answers, on the first free port from FIRST to LAST on 127.0.0.1
+# (perl, as Debian always has it). Sets silent_display to its display
+# (127.0.0.1:N, for port 6000 + N) and silent_pid; fails where no port is
+# free. The caller stops it: kill "$silent_pid".
+silent_display() {
+  local port_file port
+  port_file=$(mktemp)
+  perl -MIO::Socket::INET -e '
+    my ($file, $server) = (shift @ARGV);
+    for (@ARGV) {
+      $server = IO::Socket::INET->new(
+        LocalAddr => "127.0.0.1", LocalPort => $_, Listen => 16, ReuseAddr => 1) and last;
+    }
+    $server or exit 1;
+    open(my $out, ">", $file) or exit 1;
+    print $out $server->sockport, "\n";
+    close $out;
+    my @held;
+    push @held, $server->accept while 1;' "$port_file" $(seq "$1" "$2") &
+  silent_pid=$!
+  for _ in $(seq 50); do
+    port=$(cat "$port_file")
+    [ -n "$port" ] || ! kill -0 "$silent_pid" 2> /dev/null && break
+    sleep 0.1
+  done
+  rm -f "$port_file"
+  [ -n "$port" ] || { kill "$silent_pid" 2> /dev/null; return 1; }
+  silent_display=127.0.0.1:$((port - 6000))
+}

@@ -4,10 +4,12 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/User.h"
 #include "platform/sdl/Video.h"
+#include "platform/sdl/X11Answer.h"
 #include "platform/sdl/X11Windows.h"
 
 static bool videoReady = false;
@@ -22,8 +24,26 @@ static bool ShowsNothing(const char* driver) {
          strcasecmp(driver, "evdev") == 0;
 }
 
-// The driver the user names in SDL_VIDEODRIVER, or the first of the others
-// that opens.
+// Starts one driver; false, with why added to the failure, where it fails.
+static bool TryDriver(const char* driver, size_t length) {
+  const std::string name(driver, length);
+  std::string why;
+  if (strcasecmp(name.c_str(), "x11") == 0 && X11DisplaySilent()) {
+    // SDL would wait for its answer for ever.
+    why = std::string("the display ") + SDL_getenv("DISPLAY") + " does not answer";
+  } else {
+    // Above SDL_VIDEODRIVER itself, which may name a list of drivers.
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, name.c_str(), SDL_HINT_OVERRIDE);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+    why = SDL_GetError();
+  }
+  if (!videoFailure.empty()) videoFailure += "; ";
+  videoFailure += name + ": " + why;
+  return false;
+}
+
+// The drivers the user names in SDL_VIDEODRIVER (a list, separated by
+// commas), or else SDL's others: the first of them that opens.
 bool StartVideo() {
   if (videoReady) return true;
   // Windows drawn through the display's shared memory, not through OpenGL:
@@ -33,28 +53,19 @@ bool StartVideo() {
   videoFailure.clear();
   const char* named = SDL_getenv("SDL_VIDEODRIVER");
   if (named != nullptr && named[0] != '\0') {
-    videoReady = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    if (!videoReady) {
-      videoFailure = named;
-      videoFailure += ": ";
-      videoFailure += SDL_GetError();
+    for (const char* driver = named; !videoReady && *driver != '\0';) {
+      const size_t length = strcspn(driver, ",");
+      if (length > 0) videoReady = TryDriver(driver, length);
+      driver += length + (driver[length] == ',');
     }
-    return videoReady;
-  }
-  for (int i = 0; i < SDL_GetNumVideoDrivers() && !videoReady; ++i) {
-    const char* driver = SDL_GetVideoDriver(i);
-    if (ShowsNothing(driver)) continue;
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
-    videoReady = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    if (!videoReady) {
-      if (!videoFailure.empty()) videoFailure += "; ";
-      videoFailure += driver;
-      videoFailure += ": ";
-      videoFailure += SDL_GetError();
+  } else {
+    for (int i = 0; i < SDL_GetNumVideoDrivers() && !videoReady; ++i) {
+      const char* driver = SDL_GetVideoDriver(i);
+      if (!ShowsNothing(driver)) videoReady = TryDriver(driver, strlen(driver));
     }
+    if (!videoReady) videoFailure.insert(0, "no display could be opened: ");
   }
   SDL_ResetHint(SDL_HINT_VIDEODRIVER);
-  if (!videoReady) videoFailure.insert(0, "no display could be opened: ");
   return videoReady;
 }
 
@@ -69,7 +80,10 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
   // box cannot show without a display, and a log should say why.
   std::fprintf(stderr, "%s %s\n", caption ? caption : "", text ? text : "");
   if (!videoFailure.empty()) std::fprintf(stderr, "  %s\n", videoFailure.c_str());
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption ? caption : "", text ? text : "",
-                           nullptr);
+  // SDL's box opens a connection of its own, and would wait for ever on a
+  // display that never answers.
+  if (!X11DisplaySilent())
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption ? caption : "", text ? text : "",
+                             nullptr);
   return IDOK;
 }
