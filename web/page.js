@@ -68,11 +68,25 @@ const state = {drawnOrder: [], done: false, digest: '', canvasDigest: '', kernel
                generation: 0, stale: 0, workersStarted: 0, previews: 0, previewed: ''};
 window.orbelune = state;
 
+// A file of the page's, asked for: what fails names the file, and why.
+async function Fetched(file) {
+  let response;
+  try {
+    response = await fetch(file);
+  } catch (error) {
+    // No answer at all (the server gone, the connection cut): the browser
+    // tells a page no more than that.
+    throw new Error(`cannot load ${file}: ` + (navigator.onLine === false ? 'the browser is offline'
+                    : `no answer from the server (${error.message})`));
+  }
+  if (!response.ok) throw new Error(`cannot load ${file}: ${response.status} ${response.statusText}`);
+  return response;
+}
+
 // The module, fetched and compiled once, here, for every worker: compiled
 // as it downloads where the host names its type, from its bytes otherwise.
 async function Compile(file) {
-  const response = await fetch(file);
-  if (!response.ok) throw new Error(`cannot load ${file}: ${response.status} ${response.statusText}`);
+  const response = await Fetched(file);
   try {
     const type = (response.headers.get('Content-Type') || '').split(';')[0].trim();
     if (type === 'application/wasm' && WebAssembly.compileStreaming) {

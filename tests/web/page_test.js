@@ -4,7 +4,7 @@
 // digest and the canvas it shows must be the golden image; columns must
 // appear strictly from the left; and the page must ask for nothing outside
 // its own origin. A query the page cannot use is refused with a note, and
-// a module that cannot be loaded or compiled fails the page at once.
+// a module that cannot be loaded or compiled fails the page at once, named.
 // Turned by a drag, the page's exact image must be orbelune-render's for
 // the view in the address, and a view changed mid-render must leave
 // nothing of the old one on the canvas.
@@ -542,6 +542,13 @@ async function SwitchCase(browser, url) {
   const plain = await Serve(site, {isolated: false});
   const brokenFolder = BrokenSite();
   const broken = await Serve(brokenFolder, {isolated: true});
+  // The site, with each module's connection cut before it is answered.
+  const cut = await Serve(site, {isolated: true});
+  const [serve] = cut.server.listeners('request');
+  cut.server.removeAllListeners('request');
+  cut.server.on('request', (request, response) => request.url.endsWith('.wasm')
+                                                      ? request.socket.destroy()
+                                                      : serve(request, response));
   const browser = await puppeteer.launch({headless: true, ...kBrowsers[browserName]});
   console.log(`${browserName}: ${await browser.version()}`);
   try {
@@ -565,6 +572,8 @@ async function SwitchCase(browser, url) {
     await FailCase(browser, 'a module that cannot be loaded', broken.url + '?kernels=scalar',
                    'orbelune-web.js');
     await FailCase(browser, 'no script for the workers', broken.url + 'no-worker/', 'worker.js');
+    await FailCase(browser, 'a module download cut before any answer', cut.url,
+                   'orbelune-web-simd.wasm');
   } catch (error) {
     Check('the browser runs the page', false, String(error));
   } finally {
@@ -572,6 +581,7 @@ async function SwitchCase(browser, url) {
     isolated.server.close();
     plain.server.close();
     broken.server.close();
+    cut.server.close();
     fs.rmSync(brokenFolder, {recursive: true, force: true});
   }
   console.log(`${passed} passed, ${failed} failed`);
