@@ -7,7 +7,8 @@
 // a module that cannot be loaded or compiled fails the page at once, named.
 // Turned by a drag, the page's exact image must be orbelune-render's for
 // the view in the address, and a view changed mid-render must leave
-// nothing of the old one on the canvas.
+// nothing of the old one on the canvas. The page takes and refuses the
+// texts of views that orbelune-render --view does.
 //   node page_test.js SITE-FOLDER GOLDEN-DIGEST-FILE [chromium|firefox] [ORBELUNE-RENDER]
 // (the browser's program from $CHROMIUM or $FIREFOX; without orbelune-render,
 // from the argument or $ORBELUNE_RENDER, the view cases are skipped)
@@ -479,6 +480,53 @@ async function DragEdgesCase(browser, url) {
   await loaded.close();
 }
 
+// Whether orbelune-render --view takes the text: it reads --view before
+// it acts on --version. A text too long for one argument reaches no
+// command (E2BIG): none takes it.
+function CommandTakes(text) {
+  const run = spawnSync(render, ['--view', text, '--version'], {stdio: 'ignore'});
+  return run.error ? false : run.status === 0;
+}
+
+// The page reads a view's text as orbelune-render --view does: the same
+// verdict on every text, at the edges of a float's range and of the
+// command line too; the largest float's image is the command's.
+async function ViewTextCase(browser, url) {
+  const name = 'view texts';
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(String(error)));
+  // 2^128 - 2^103, halfway past the largest float: strtof's overflow.
+  const edge = '340282356779733661637539395458142568448';
+  const below = '340282356779733661637539395458142568447';
+  await page.goto(`${url}#view=${below},0,0`);
+  const largest = await WaitDone(page);
+  const native = NativeDigest(`${below},0,0`);
+  Check(`${name}: #view=${below},0,0, a hair below the overflow, is the largest float's ` +
+        'image, the command\'s',
+        (await page.evaluate(Refused)) === '' && largest.view === `${below},0,0` &&
+            largest.digest === native && largest.canvasDigest === native,
+        `"${await page.evaluate(Refused)}", page ${largest.digest}, command ${native}`);
+  const longest = '0.' + '0'.repeat(131071 - 6) + ',0,0';
+  const texts = [
+    `${below},0,0`, `${edge},0,0`, `${edge.slice(0, -1)}9,0,0`, `-${below},0,0`, `0,0,-${edge}`,
+    '3.4028235677973366e38,0,0', `3.${below.slice(1)}e38,0,0`, `${below}.99999999,0,0`,
+    '1e38,1e-46,0', '1e39,0,0', '1e99999999999,0,0', '1e-99999999999,0,0',
+    '0x1p3,0,0', '0x1.fffffep127,0,0', '0x1.ffffffp127,0,0', '0X.8P-1,0,0', '0x,0,0',
+    'inf,0,0', '-infinity,0,0', 'nan,0,0', 'nan(1),0,0', '1.,.5,+1', '.,0,0', '1e,0,0',
+    '1e+,0,0', '--1,0,0', ' 1,0,0', '1 ,0,0', ',0,0', '1,2', '1,2,3,4', '1,,3', '',
+    '\u0661,0,0', longest, longest.replace(',', '0,'),
+  ];
+  const verdicts = await page.evaluate((texts) => texts.map((text) => ViewProblem(text)), texts);
+  const differ = texts.map((text, i) => [text, verdicts[i]])
+                     .filter(([text, why]) => (why === '') !== CommandTakes(text));
+  Check(`${name}: ${texts.length} texts, each taken or refused by the page as by the command`,
+        differ.length === 0,
+        differ.map(([text, why]) => `${text.slice(0, 40)} (page: ${why || 'a view'})`).join('; '));
+  Check(`${name}: no error in the page`, errors.length === 0, errors.join(' '));
+  await page.close();
+}
+
 // A view changed mid-render: from then on the drawn columns are the
 // leftmost ones of the new view only, and the finished canvas is the
 // command's image of it. A view the address cannot name is refused.
@@ -530,6 +578,8 @@ async function SwitchCase(browser, url) {
   await page.close();
   const bad = await browser.newPage();
   await bad.goto(`${url}#view=nan,0,0`);
+  // Read once the module's reader is at hand.
+  await bad.waitForFunction(() => window.orbelune.view !== '', {timeout: 60000});
   const note = await bad.evaluate(Refused);
   Check(`#view=nan,0,0: refused, saying so: ${note}`,
         note.includes('#view=nan,0,0 refused') &&
@@ -565,6 +615,7 @@ async function SwitchCase(browser, url) {
       await DragCase(browser, isolated.url);
       await DragEdgesCase(browser, isolated.url);
       await SwitchCase(browser, isolated.url);
+      await ViewTextCase(browser, isolated.url);
     } else {
       console.log('skipped: the view cases (no orbelune-render: give its path, or $ORBELUNE_RENDER)');
     }
