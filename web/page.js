@@ -226,6 +226,39 @@ function WithText(png, entries) {
   return new Blob([png.subarray(0, header), ...chunks, png.subarray(header)], {type: 'image/png'});
 }
 
+// "Save as PNG": the canvas with its tEXt chunks, as a download. Another
+// view's file is named by the shortest text of each of its floats, never
+// by the view's text as given, which may be longer than a file's name may
+// be (a browser cancels such a download, and tells the page nothing).
+// What the page can see fail, it says.
+function Save(canvas, comment) {
+  const name = state.imageView ? 'orbelune.png'
+                               : `orbelune-view-${ReadView(state.view).shortest}.png`;
+  const failed = (why) => {
+    const {status} = Elements();
+    status.textContent = `Not saved: ${why}`;
+    status.className = 'bad';
+  };
+  try {
+    canvas.toBlob(async (blob) => {
+      try {
+        if (!blob) throw new Error('the browser could not make the PNG');
+        const bytes = new Uint8Array(await blob.arrayBuffer());
+        const link = document.createElement('a');
+        link.href = URL.createObjectURL(
+            WithText(bytes, [['Software', 'Orbelune web page'], ['Comment', comment]]));
+        link.download = name;
+        link.click();
+        URL.revokeObjectURL(link.href);
+      } catch (error) {
+        failed(error.message);
+      }
+    }, 'image/png');
+  } catch (error) {
+    failed(error.message);
+  }
+}
+
 let setup = null;    // kernels, threads, module, compiled: chosen once
 let current = null;  // the job whose columns may be drawn
 let viewText = kImageView;
@@ -475,16 +508,7 @@ async function Exact(view, {clear}) {
   // the view where it is another.
   const comment = `SHA-256 of the frame's colours: ${digest}` +
                   (state.imageView ? '' : `; view ${state.view}`);
-  save.onclick = () => canvas.toBlob(async (blob) => {
-    const bytes = new Uint8Array(await blob.arrayBuffer());
-    const link = document.createElement('a');
-    link.href = URL.createObjectURL(
-        WithText(bytes, [['Software', 'Orbelune web page'], ['Comment', comment]]));
-    // Another view's file is named by it, as its address is.
-    link.download = state.imageView ? 'orbelune.png' : `orbelune-view-${state.view}.png`;
-    link.click();
-    URL.revokeObjectURL(link.href);
-  }, 'image/png');
+  save.onclick = () => Save(canvas, comment);
   state.times.checked = Math.round(performance.now());
   state.done = true;
 }

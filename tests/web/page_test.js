@@ -263,6 +263,17 @@ async function WaitDone(page, sample = async () => {}) {
   return page.evaluate(() => window.orbelune);
 }
 
+// Whether a saved file's name is orbelune-view-A,B,C.png with each angle
+// the float of the view's text, in at most 9 significant digits: as short
+// as a float needs, however long the text.
+function NamesView(name, view) {
+  const named = /^orbelune-view-(.*)\.png$/.exec(name);
+  const [parts, wanted] = [named ? named[1].split(',') : [], view.split(',')];
+  const float = (text) => Math.fround(Number(text));
+  return parts.length === 3 && parts.every((part, i) =>
+    Object.is(float(part), float(wanted[i])) && part.replace(/e.*|[^0-9]/g, '').length <= 9);
+}
+
 // The page's angle text for a turn, as page.js writes it.
 function Angle(angle) {
   while (angle > Math.PI) angle -= 2 * Math.PI;
@@ -336,7 +347,7 @@ async function DragCase(browser, url) {
   const otherCheck = CheckPng(other.bytes);
   Check(`${name}: saved, the view is ${other.name}, with "view ${state.view}" and its digest ` +
         'in its Comment, and --check says it is not the image',
-        other.name === `orbelune-view-${state.view}.png` && otherCheck.status === 1 &&
+        NamesView(other.name, state.view) && otherCheck.status === 1 &&
             other.bytes.includes(`SHA-256 of the frame's colours: ${native}; view ${state.view}`),
         `${other.name}: ${otherCheck.said}`);
   // A field's angle is the module's to read, as typed.
@@ -488,9 +499,31 @@ function CommandTakes(text) {
   return run.error ? false : run.status === 0;
 }
 
+// "Save as PNG" as the browser carries it out, in Chromium: the file it
+// writes, or why there is none (a name too long is cancelled, silently).
+async function Downloaded(browser, page) {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'orbelune-download-'));
+  const session = await browser.target().createCDPSession();
+  await session.send('Browser.setDownloadBehavior',
+                     {behavior: 'allow', downloadPath: folder, eventsEnabled: true});
+  const ended = new Promise((resolve) => session.on('Browser.downloadProgress', (event) => {
+    if (event.state !== 'inProgress') resolve(event.state);
+  }));
+  await page.evaluate(() => document.getElementById('save').click());
+  const how = await Promise.race([ended, Sleep(30000).then(() => 'no download in 30 s')]);
+  const [file] = fs.readdirSync(folder);
+  const saved = how === 'completed' && file ? {name: file, bytes: fs.readFileSync(path.join(folder, file))}
+                                            : {name: '', bytes: Buffer.alloc(0), how};
+  await session.send('Browser.setDownloadBehavior', {behavior: 'default'});
+  await session.detach();
+  fs.rmSync(folder, {recursive: true, force: true});
+  return saved;
+}
+
 // The page reads a view's text as orbelune-render --view does: the same
 // verdict on every text, at the edges of a float's range and of the
-// command line too; the largest float's image is the command's.
+// command line too; the largest float's image is the command's. A view whose text is long saves under a name a file may
+// have; a PNG the browser cannot make is said not to be saved.
 async function ViewTextCase(browser, url) {
   const name = 'view texts';
   const page = await browser.newPage();
@@ -523,6 +556,36 @@ async function ViewTextCase(browser, url) {
   Check(`${name}: ${texts.length} texts, each taken or refused by the page as by the command`,
         differ.length === 0,
         differ.map(([text, why]) => `${text.slice(0, 40)} (page: ${why || 'a view'})`).join('; '));
+  // The view's text is far longer than a file's name may be.
+  const long = '0.' + '0'.repeat(300) + '1,0,0';
+  await page.evaluate(async (view) => {
+    const heard = new Promise((resolve) => addEventListener('hashchange', resolve, {once: true}));
+    location.hash = '#view=' + view;
+    await heard;
+  }, long);
+  const shown = await WaitDone(page);
+  let saved;
+  if (browserName === 'chromium') {
+    saved = await Downloaded(browser, page);
+  } else {
+    console.log(`skipped: ${name}: the download itself (puppeteer drives no download in ` +
+                `${browserName}); the file as the page hands it over instead`);
+    saved = await Saved(page);
+  }
+  Check(`${name}: a view of ${long.length} characters saves as ${saved.name}`,
+        shown.view === long && NamesView(saved.name, long) &&
+            saved.bytes.includes(`SHA-256 of the frame's colours: ${shown.digest}; view `),
+        saved.how || saved.name);
+  await page.evaluate(() => {
+    HTMLCanvasElement.prototype.toBlob = function(callback) {
+      setTimeout(() => callback(null));
+    };
+    document.getElementById('save').click();
+  });
+  await Sleep(500);
+  const status = await page.$eval('#status', (e) => e.textContent);
+  Check(`${name}: a PNG the browser cannot make is said not to be saved: ${status}`,
+        status.startsWith('Not saved:'), status);
   Check(`${name}: no error in the page`, errors.length === 0, errors.join(' '));
   await page.close();
 }
