@@ -48,6 +48,50 @@ EMSCRIPTEN_KEEPALIVE int OrbeluneView(const char* text) {
   return 0;
 }
 
+// The page's reader of view texts, the command's own (ParseView), so that
+// the page takes and refuses exactly the texts orbelune-render --view
+// does, as the same floats. The page writes a text's UTF-8 bytes into the
+// room OrbeluneViewRoom gives, then calls OrbeluneReadView.
+static std::string asked, why, shortest;
+static float angles[3];
+
+// Linux's most for one argument of a command, its NUL not counted: no
+// longer text reaches --view. Refused here too, which also keeps each
+// worker's copy of a view's text on its stack well within the stack.
+static const size_t kLongestViewText = 131071;
+
+EMSCRIPTEN_KEEPALIVE char* OrbeluneViewRoom(int length) {
+  asked.assign(length > 0 ? (size_t)length : 0, '\0');
+  return asked.data();
+}
+
+// Why the text in the room is no view, or "" for a view, whose floats
+// OrbeluneReadAngles and whose shortest text OrbeluneReadText then give.
+EMSCRIPTEN_KEEPALIVE const char* OrbeluneReadView() {
+  View read;
+  if (asked.size() > kLongestViewText) {
+    why = "a view's text is longer than " + std::to_string(kLongestViewText) +
+          " bytes, the most a command's argument holds";
+  } else if (std::memchr(asked.data(), '\0', asked.size()) != nullptr) {
+    why = "a NUL is no part of a view";  // which a C string would cut short
+  } else if (ParseView(asked.c_str(), read, why)) {
+    why.clear();
+    angles[0] = read.A, angles[1] = read.B, angles[2] = read.C;
+    shortest = ViewText(read);
+  }
+  return why.c_str();
+}
+
+// The last view read: its three floats, and each as the shortest text that
+// reads back as it ("A,B,C", as orbelune-render's PNG names a view).
+EMSCRIPTEN_KEEPALIVE const float* OrbeluneReadAngles() {
+  return angles;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* OrbeluneReadText() {
+  return shortest.c_str();
+}
+
 // Whether the view in use is the image's, bit for bit: the page shows the
 // golden verdict only then, and cannot tell from its own doubles.
 EMSCRIPTEN_KEEPALIVE int OrbeluneIsImageView() {

@@ -7,6 +7,7 @@
 // The view is in the address, #view=A,B,C (radians; the image's view when
 // absent): dragging on the canvas turns it, with a coarse preview while
 // the pointer is down, and the exact image builds up once it is released.
+// Its text is read by the module, as orbelune-render --view reads it.
 // A new view ends the old one's workers, and nothing of it is drawn after.
 //
 // Query: ?threads=N (workers, 1 to 64; default one per core), ?kernels=scalar
@@ -80,11 +81,25 @@ const state = {drawnOrder: [], done: false, digest: '', canvasDigest: '', kernel
                generation: 0, stale: 0, workersStarted: 0, previews: 0, previewed: ''};
 window.orbelune = state;
 
+// A file of the page's, asked for: what fails names the file, and why.
+async function Fetched(file) {
+  let response;
+  try {
+    response = await fetch(file);
+  } catch (error) {
+    // No answer at all (the server gone, the connection cut): the browser
+    // tells a page no more than that.
+    throw new Error(`cannot load ${file}: ` + (navigator.onLine === false ? 'the browser is offline'
+                    : `no answer from the server (${error.message})`));
+  }
+  if (!response.ok) throw new Error(`cannot load ${file}: ${response.status} ${response.statusText}`);
+  return response;
+}
+
 // The module, fetched and compiled once, here, for every worker: compiled
 // as it downloads where the host names its type, from its bytes otherwise.
 async function Compile(file) {
-  const response = await fetch(file);
-  if (!response.ok) throw new Error(`cannot load ${file}: ${response.status} ${response.statusText}`);
+  const response = await Fetched(file);
   try {
     const type = (response.headers.get('Content-Type') || '').split(';')[0].trim();
     if (type === 'application/wasm' && WebAssembly.compileStreaming) {
@@ -111,20 +126,64 @@ function Excerpt(text) {
   return text.length > 40 ? text.slice(0, 40) + '…' : text;
 }
 
-// What is wrong with a view's text, or '' for a view: three decimal
-// numbers, as the module reads them, each below where strtof overflows to
-// infinity (2^128 - 2^103, halfway past the largest float). Anything else
-// (hex, inf, nan, spaces) the page refuses before a worker sees it.
+// The module's reader of view texts (tools/ViewText.h, what
+// orbelune-render --view reads with), in an instance of the module on this
+// page's thread: the page takes and refuses exactly the texts the command
+// does, as the same floats, with the command's reasons. Set by Reading().
+let reader = null;
+
+// The module's script and an instance of the compiled module, started
+// for its reader alone.
+async function Reading(module, compiled) {
+  const script = module + '.js';
+  await new Promise((resolve, reject) => {
+    const element = document.createElement('script');
+    element.src = script;
+    element.onload = resolve;
+    // A script element says nothing of why: asked again, the fetch may.
+    element.onerror = () => Fetched(script).then(
+        () => reject(new Error(`cannot load ${script}`)), reject);
+    document.head.appendChild(element);
+  });
+  if (typeof OrbeluneModule !== 'function') throw new Error(`${script} defines no module`);
+  const wasm = await compiled;
+  const instance = await new Promise((resolve, reject) => {
+    OrbeluneModule({
+      onAbort: (why) => reject(new Error(`${script} could not start: ${why}`)),
+      instantiateWasm: (imports, receive) => {
+        WebAssembly.instantiate(wasm, imports)
+            .then((made) => receive(made, wasm))
+            .catch((error) => reject(new Error(`${script} could not start: ${error.message}`)));
+        return {};
+      },
+    }).then(resolve, reject);
+  });
+  reader = {
+    instance,
+    room: instance.cwrap('OrbeluneViewRoom', 'number', ['number']),
+    read: instance.cwrap('OrbeluneReadView', 'string', []),
+    angles: instance.cwrap('OrbeluneReadAngles', 'number', []),
+    text: instance.cwrap('OrbeluneReadText', 'string', []),
+  };
+}
+
+// The view a text is: {why: ''} with its three floats (angles) and the
+// shortest text of each (shortest), or {why} saying what is wrong. The
+// text goes in as its bytes: any length, whatever it holds.
+function ReadView(text) {
+  const bytes = new TextEncoder().encode(text);
+  const at = reader.room(bytes.length);
+  reader.instance.HEAPU8.set(bytes, at);  // after room(), which may grow the memory
+  const why = reader.read();
+  if (why !== '') return {why};
+  const first = reader.angles() / 4;
+  const angles = Array.from(reader.instance.HEAPF32.subarray(first, first + 3));
+  return {why: '', angles, shortest: reader.text()};
+}
+
+// What is wrong with a view's text, or '' for a view.
 function ViewProblem(text) {
-  const parts = text.split(',');
-  if (parts.length !== 3) return `a view is three angles, not ${parts.length}`;
-  for (const [i, p] of parts.entries()) {
-    if (!/^[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?$/.test(p))
-      return `angle ${'ABC'[i]} ('${Excerpt(p)}') is not a decimal number`;
-    if (Math.abs(Number(p)) >= 2 ** 128 - 2 ** 103)
-      return `angle ${'ABC'[i]} ('${Excerpt(p)}') is beyond a float's range`;
-  }
-  return '';
+  return ReadView(text).why;
 }
 
 // An angle in (-pi, pi] with the same sine and cosine. A large one is
@@ -138,12 +197,12 @@ function Wrap(angle) {
   return angle;
 }
 
-// An angle of the view's text where a drag starts from it. One beyond
-// (-pi, pi] is the float the module reads (its turns are those of that
-// float, not of the nearest double), wrapped; the others stay as written.
-function StartAngle(text) {
-  const angle = Number(text);
-  return angle > Math.PI || angle <= -Math.PI ? Wrap(Math.fround(angle)) : angle;
+// The angles of a view where a drag starts from it: the floats the module
+// reads (a huge angle's turns are those of its float, not of the nearest
+// double), each wrapped into (-pi, pi].
+function StartAngles(view) {
+  return ReadView(view).angles.map((angle) => angle > Math.PI || angle <= -Math.PI ? Wrap(angle)
+                                                                                  : angle);
 }
 
 // An angle wrapped into (-pi, pi], with 9 significant digits: enough for
@@ -177,6 +236,39 @@ function WithText(png, entries) {
   });
   const header = 8 + 25;  // the signature, then IHDR: length, type, 13 bytes, CRC
   return new Blob([png.subarray(0, header), ...chunks, png.subarray(header)], {type: 'image/png'});
+}
+
+// "Save as PNG": the canvas with its tEXt chunks, as a download. Another
+// view's file is named by the shortest text of each of its floats, never
+// by the view's text as given, which may be longer than a file's name may
+// be (a browser cancels such a download, and tells the page nothing).
+// What the page can see fail, it says.
+function Save(canvas, comment) {
+  const name = state.imageView ? 'orbelune.png'
+                               : `orbelune-view-${ReadView(state.view).shortest}.png`;
+  const failed = (why) => {
+    const {status} = Elements();
+    status.textContent = `Not saved: ${why}`;
+    status.className = 'bad';
+  };
+  try {
+    canvas.toBlob(async (blob) => {
+      try {
+        if (!blob) throw new Error('the browser could not make the PNG');
+        const bytes = new Uint8Array(await blob.arrayBuffer());
+        const link = document.createElement('a');
+        link.href = URL.createObjectURL(
+            WithText(bytes, [['Software', 'Orbelune web page'], ['Comment', comment]]));
+        link.download = name;
+        link.click();
+        URL.revokeObjectURL(link.href);
+      } catch (error) {
+        failed(error.message);
+      }
+    }, 'image/png');
+  } catch (error) {
+    failed(error.message);
+  }
 }
 
 let setup = null;    // kernels, threads, order, module, compiled: chosen once
@@ -428,16 +520,7 @@ async function Exact(view, {clear}) {
   // the view where it is another.
   const comment = `SHA-256 of the frame's colours: ${digest}` +
                   (state.imageView ? '' : `; view ${state.view}`);
-  save.onclick = () => canvas.toBlob(async (blob) => {
-    const bytes = new Uint8Array(await blob.arrayBuffer());
-    const link = document.createElement('a');
-    link.href = URL.createObjectURL(
-        WithText(bytes, [['Software', 'Orbelune web page'], ['Comment', comment]]));
-    // Another view's file is named by it, as its address is.
-    link.download = state.imageView ? 'orbelune.png' : `orbelune-view-${state.view}.png`;
-    link.click();
-    URL.revokeObjectURL(link.href);
-  }, 'image/png');
+  save.onclick = () => Save(canvas, comment);
   state.times.checked = Math.round(performance.now());
   state.done = true;
 }
@@ -552,10 +635,14 @@ function Turn(view) {
   Exact(view, {clear: true});
 }
 
-function Controls() {
+// The controls, from the start; what reads a view waits for the module's
+// reader (reading), and reads nothing where it could not be had (the
+// page has failed). A drag starts only once there is a reader.
+function Controls(reading) {
+  const read = (handler) => (event) => reading.then(() => handler(event), () => {});
   const canvas = document.getElementById('orbelune');
   canvas.addEventListener('pointerdown', (event) => {
-    if (event.button !== 0 || dragging) return;
+    if (event.button !== 0 || dragging || !reader) return;
     canvas.setPointerCapture(event.pointerId);
     dragging = {id: event.pointerId, moved: false};
     From(event.clientX, event.clientY, event.shiftKey);
@@ -567,7 +654,7 @@ function Controls() {
   const From = (x, y, shift) => {
     Object.assign(dragging, {x, y, lastX: x, lastY: y, shift});
     dragging.texts = viewText.split(',');
-    dragging.angles = dragging.texts.map(StartAngle);
+    dragging.angles = StartAngles(viewText);
   };
   canvas.addEventListener('pointermove', (event) => {
     if (!dragging || event.pointerId !== dragging.id) return;
@@ -604,7 +691,7 @@ function Controls() {
 
   const fields = ['angleA', 'angleB', 'angleC'].map((id) => document.getElementById(id));
   for (const field of fields) {
-    field.addEventListener('change', () => {
+    field.addEventListener('change', read(() => {
       const view = fields.map((f) => f.value.trim()).join(',');
       const problem = ViewProblem(view);
       if (problem === '') {
@@ -613,17 +700,17 @@ function Controls() {
       }
       RefuseView(`${Excerpt(view)} refused: ${problem} (radians).`);
       ShowView(viewText);
-    });
+    }));
   }
   document.getElementById('imageView').addEventListener('click', () => {
     RefuseView('');
     Turn(kImageView);
   });
-  window.addEventListener('hashchange', () => {
+  window.addEventListener('hashchange', read(() => {
     const view = HashView();
     if (view !== null) RefuseView('');
     Turn(view === null ? kImageView : view);
-  });
+  }));
 }
 
 function Begin() {
@@ -644,10 +731,29 @@ function Begin() {
                  : 'The page is not cross-origin isolated; the workers need no shared memory, ' +
                        'so it computes on every thread all the same.');
   document.getElementById('notes').textContent = notes.join(' ');
-  const view = HashView();
-  ShowView(view === null ? kImageView : view);
-  Controls();
-  Exact(viewText, {clear: true});
+  // The image's view needs no reading: its image starts at once. A view in
+  // the address waits for the module's reader.
+  const reading = Reading(module, compiled);
+  const hashed = location.hash !== '';
+  if (!hashed) {
+    ShowView(kImageView);
+    Exact(kImageView, {clear: true});
+  }
+  reading.then(() => {
+    if (!hashed) return;
+    const view = HashView();
+    ShowView(view === null ? kImageView : view);
+    Exact(viewText, {clear: true});
+  }, (error) => {
+    // No view can be read: the page has failed, unless its image is
+    // complete already, which then stays, and cannot be turned.
+    if (state.done && !state.failed) return Refuse(`The view cannot be turned: ${error.message}.`);
+    const job = {view: viewText, mode: 'exact'};
+    Switch(job);
+    if (pool) EndPool(pool);
+    Failed(job, error);
+  });
+  Controls(reading);
 }
 
 Begin();

@@ -64,12 +64,18 @@ async function Answer(root, isolated, request, response) {
   if (!Inside(root, wanted)) return fail(403);
 
   // The file's real path must be inside the folder too; opened without
-  // following a link, so one swapped in since cannot lead out of it.
+  // following a link, so one swapped in since cannot lead out of it. Only
+  // a regular file is opened: opening a FIFO waits for a writer, and would
+  // hold one of node's few file threads until then, and with them all
+  // taken nothing more is served. What is swapped in after that look
+  // cannot block the open either (O_NONBLOCK), and is looked at again.
   let handle;
   try {
     const real = await fs.promises.realpath(wanted);
     if (!Inside(root, real)) return fail(403);
-    handle = await fs.promises.open(real, fs.constants.O_RDONLY | fs.constants.O_NOFOLLOW);
+    if (!(await fs.promises.stat(real)).isFile()) return fail(404);
+    handle = await fs.promises.open(
+        real, fs.constants.O_RDONLY | fs.constants.O_NOFOLLOW | fs.constants.O_NONBLOCK);
   } catch (error) {
     return fail(StatusOf(error));
   }

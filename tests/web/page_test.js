@@ -4,10 +4,11 @@
 // digest and the canvas it shows must be the golden image; columns must
 // appear strictly from the left; and the page must ask for nothing outside
 // its own origin. A query the page cannot use is refused with a note, and
-// a module that cannot be loaded or compiled fails the page at once.
+// a module that cannot be loaded or compiled fails the page at once, named.
 // Turned by a drag, the page's exact image must be orbelune-render's for
 // the view in the address, and a view changed mid-render must leave
-// nothing of the old one on the canvas.
+// nothing of the old one on the canvas. The page takes and refuses the
+// texts of views that orbelune-render --view does.
 //   node page_test.js SITE-FOLDER GOLDEN-DIGEST-FILE [chromium|firefox] [ORBELUNE-RENDER]
 // (the browser's program from $CHROMIUM or $FIREFOX; without orbelune-render,
 // from the argument or $ORBELUNE_RENDER, the view cases are skipped)
@@ -317,6 +318,17 @@ async function WaitDone(page, sample = async () => {}) {
   return page.evaluate(() => window.orbelune);
 }
 
+// Whether a saved file's name is orbelune-view-A,B,C.png with each angle
+// the float of the view's text, in at most 9 significant digits: as short
+// as a float needs, however long the text.
+function NamesView(name, view) {
+  const named = /^orbelune-view-(.*)\.png$/.exec(name);
+  const [parts, wanted] = [named ? named[1].split(',') : [], view.split(',')];
+  const float = (text) => Math.fround(Number(text));
+  return parts.length === 3 && parts.every((part, i) =>
+    Object.is(float(part), float(wanted[i])) && part.replace(/e.*|[^0-9]/g, '').length <= 9);
+}
+
 // The page's angle text for a turn, as page.js writes it.
 function Angle(angle) {
   while (angle > Math.PI) angle -= 2 * Math.PI;
@@ -389,7 +401,7 @@ async function DragCase(browser, url) {
   const otherCheck = CheckPng(other.bytes);
   Check(`${name}: saved, the view is ${other.name}, with "view ${state.view}" and its digest ` +
         'in its Comment, and --check says it is not the image',
-        other.name === `orbelune-view-${state.view}.png` && otherCheck.status === 1 &&
+        NamesView(other.name, state.view) && otherCheck.status === 1 &&
             other.bytes.includes(`SHA-256 of the frame's colours: ${native}; view ${state.view}`),
         `${other.name}: ${otherCheck.said}`);
   // A field's angle is the module's to read, as typed.
@@ -535,6 +547,105 @@ async function DragEdgesCase(browser, url) {
   await loaded.close();
 }
 
+// Whether orbelune-render --view takes the text: it reads --view before
+// it acts on --version. A text too long for one argument reaches no
+// command (E2BIG): none takes it.
+function CommandTakes(text) {
+  const run = spawnSync(render, ['--view', text, '--version'], {stdio: 'ignore'});
+  return run.error ? false : run.status === 0;
+}
+
+// "Save as PNG" as the browser carries it out, in Chromium: the file it
+// writes, or why there is none (a name too long is cancelled, silently).
+async function Downloaded(browser, page) {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'orbelune-download-'));
+  const session = await browser.target().createCDPSession();
+  await session.send('Browser.setDownloadBehavior',
+                     {behavior: 'allow', downloadPath: folder, eventsEnabled: true});
+  const ended = new Promise((resolve) => session.on('Browser.downloadProgress', (event) => {
+    if (event.state !== 'inProgress') resolve(event.state);
+  }));
+  await page.evaluate(() => document.getElementById('save').click());
+  const how = await Promise.race([ended, Sleep(30000).then(() => 'no download in 30 s')]);
+  const [file] = fs.readdirSync(folder);
+  const saved = how === 'completed' && file ? {name: file, bytes: fs.readFileSync(path.join(folder, file))}
+                                            : {name: '', bytes: Buffer.alloc(0), how};
+  await session.send('Browser.setDownloadBehavior', {behavior: 'default'});
+  await session.detach();
+  fs.rmSync(folder, {recursive: true, force: true});
+  return saved;
+}
+
+// The page reads a view's text as orbelune-render --view does: the same
+// verdict on every text, at the edges of a float's range and of the
+// command line too; the largest float's image is the command's. A view whose text is long saves under a name a file may
+// have; a PNG the browser cannot make is said not to be saved.
+async function ViewTextCase(browser, url) {
+  const name = 'view texts';
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(String(error)));
+  // 2^128 - 2^103, halfway past the largest float: strtof's overflow.
+  const edge = '340282356779733661637539395458142568448';
+  const below = '340282356779733661637539395458142568447';
+  await page.goto(`${url}#view=${below},0,0`);
+  const largest = await WaitDone(page);
+  const native = NativeDigest(`${below},0,0`);
+  Check(`${name}: #view=${below},0,0, a hair below the overflow, is the largest float's ` +
+        'image, the command\'s',
+        (await page.evaluate(Refused)) === '' && largest.view === `${below},0,0` &&
+            largest.digest === native && largest.canvasDigest === native,
+        `"${await page.evaluate(Refused)}", page ${largest.digest}, command ${native}`);
+  const longest = '0.' + '0'.repeat(131071 - 6) + ',0,0';
+  const texts = [
+    `${below},0,0`, `${edge},0,0`, `${edge.slice(0, -1)}9,0,0`, `-${below},0,0`, `0,0,-${edge}`,
+    '3.4028235677973366e38,0,0', `3.${below.slice(1)}e38,0,0`, `${below}.99999999,0,0`,
+    '1e38,1e-46,0', '1e39,0,0', '1e99999999999,0,0', '1e-99999999999,0,0',
+    '0x1p3,0,0', '0x1.fffffep127,0,0', '0x1.ffffffp127,0,0', '0X.8P-1,0,0', '0x,0,0',
+    'inf,0,0', '-infinity,0,0', 'nan,0,0', 'nan(1),0,0', '1.,.5,+1', '.,0,0', '1e,0,0',
+    '1e+,0,0', '--1,0,0', ' 1,0,0', '1 ,0,0', ',0,0', '1,2', '1,2,3,4', '1,,3', '',
+    '\u0661,0,0', longest, longest.replace(',', '0,'),
+  ];
+  const verdicts = await page.evaluate((texts) => texts.map((text) => ViewProblem(text)), texts);
+  const differ = texts.map((text, i) => [text, verdicts[i]])
+                     .filter(([text, why]) => (why === '') !== CommandTakes(text));
+  Check(`${name}: ${texts.length} texts, each taken or refused by the page as by the command`,
+        differ.length === 0,
+        differ.map(([text, why]) => `${text.slice(0, 40)} (page: ${why || 'a view'})`).join('; '));
+  // The view's text is far longer than a file's name may be.
+  const long = '0.' + '0'.repeat(300) + '1,0,0';
+  await page.evaluate(async (view) => {
+    const heard = new Promise((resolve) => addEventListener('hashchange', resolve, {once: true}));
+    location.hash = '#view=' + view;
+    await heard;
+  }, long);
+  const shown = await WaitDone(page);
+  let saved;
+  if (browserName === 'chromium') {
+    saved = await Downloaded(browser, page);
+  } else {
+    console.log(`skipped: ${name}: the download itself (puppeteer drives no download in ` +
+                `${browserName}); the file as the page hands it over instead`);
+    saved = await Saved(page);
+  }
+  Check(`${name}: a view of ${long.length} characters saves as ${saved.name}`,
+        shown.view === long && NamesView(saved.name, long) &&
+            saved.bytes.includes(`SHA-256 of the frame's colours: ${shown.digest}; view `),
+        saved.how || saved.name);
+  await page.evaluate(() => {
+    HTMLCanvasElement.prototype.toBlob = function(callback) {
+      setTimeout(() => callback(null));
+    };
+    document.getElementById('save').click();
+  });
+  await Sleep(500);
+  const status = await page.$eval('#status', (e) => e.textContent);
+  Check(`${name}: a PNG the browser cannot make is said not to be saved: ${status}`,
+        status.startsWith('Not saved:'), status);
+  Check(`${name}: no error in the page`, errors.length === 0, errors.join(' '));
+  await page.close();
+}
+
 // A view changed mid-render: from then on the drawn columns are the
 // leftmost ones of the new view only, and the finished canvas is the
 // command's image of it. A view the address cannot name is refused.
@@ -586,6 +697,8 @@ async function SwitchCase(browser, url) {
   await page.close();
   const bad = await browser.newPage();
   await bad.goto(`${url}#view=nan,0,0`);
+  // Read once the module's reader is at hand.
+  await bad.waitForFunction(() => window.orbelune.view !== '', {timeout: 60000});
   const note = await bad.evaluate(Refused);
   Check(`#view=nan,0,0: refused, saying so: ${note}`,
         note.includes('#view=nan,0,0 refused') &&
@@ -598,6 +711,13 @@ async function SwitchCase(browser, url) {
   const plain = await Serve(site, {isolated: false});
   const brokenFolder = BrokenSite();
   const broken = await Serve(brokenFolder, {isolated: true});
+  // The site, with each module's connection cut before it is answered.
+  const cut = await Serve(site, {isolated: true});
+  const [serve] = cut.server.listeners('request');
+  cut.server.removeAllListeners('request');
+  cut.server.on('request', (request, response) => request.url.endsWith('.wasm')
+                                                      ? request.socket.destroy()
+                                                      : serve(request, response));
   const browser = await puppeteer.launch({headless: true, ...kBrowsers[browserName]});
   console.log(`${browserName}: ${await browser.version()}`);
   try {
@@ -617,6 +737,7 @@ async function SwitchCase(browser, url) {
       await DragCase(browser, isolated.url);
       await DragEdgesCase(browser, isolated.url);
       await SwitchCase(browser, isolated.url);
+      await ViewTextCase(browser, isolated.url);
     } else {
       console.log('skipped: the view cases (no orbelune-render: give its path, or $ORBELUNE_RENDER)');
     }
@@ -624,6 +745,8 @@ async function SwitchCase(browser, url) {
     await FailCase(browser, 'a module that cannot be loaded', broken.url + '?kernels=scalar',
                    'orbelune-web.js');
     await FailCase(browser, 'no script for the workers', broken.url + 'no-worker/', 'worker.js');
+    await FailCase(browser, 'a module download cut before any answer', cut.url,
+                   'orbelune-web-simd.wasm');
   } catch (error) {
     Check('the browser runs the page', false, String(error));
   } finally {
@@ -631,6 +754,7 @@ async function SwitchCase(browser, url) {
     isolated.server.close();
     plain.server.close();
     broken.server.close();
+    cut.server.close();
     fs.rmSync(brokenFolder, {recursive: true, force: true});
   }
   console.log(`${passed} passed, ${failed} failed`);

@@ -1,6 +1,6 @@
 // web/serve.js, the page's server, as a person runs it: a child process on
-// a folder of its own. Malformed paths, unreadable files and files that
-// vanish get an answer and the server keeps serving; links out of the
+// a folder of its own. Malformed paths, unreadable files, FIFOs and files
+// that vanish get an answer and the server keeps serving; links out of the
 // folder are refused; only GET and HEAD; and a bad command line is one
 // line and exit code 2, never a stack trace or a server answering 404;
 // scripts/web.sh says so of a bad port before it builds.
@@ -33,7 +33,7 @@ function Request(port, method, target) {
                                         body: Buffer.concat(chunks).toString()}));
       response.on('error', (error) => resolve({status: 0, error: error.code}));
     });
-    request.on('error', (error) => resolve({status: 0, error: error.code}));
+    request.on('error', (error) => resolve({status: 0, error: error.code || error.message}));
     request.setTimeout(10000, () => request.destroy(new Error('timeout')));
     request.end(method === 'POST' || method === 'PUT' ? 'x=1' : undefined);
   });
@@ -79,7 +79,7 @@ function StartServe(folder, port, extra = [], options = {}) {
 }
 
 // The served folder: a page, a sub-folder, a file it may not read, links
-// inside and out, a dangling link, and a file outside beside it.
+// inside and out, a dangling link, a FIFO, and a file outside beside it.
 function MakeSite() {
   const top = fs.mkdtempSync(path.join(os.tmpdir(), 'orbelune-serve-'));
   fs.chmodSync(top, 0o755);
@@ -101,6 +101,7 @@ function MakeSite() {
   fs.symlinkSync(path.join(top, 'outside.txt'), path.join(site, 'out-absolute.txt'));
   fs.symlinkSync('../elsewhere', path.join(site, 'out-folder'));
   fs.symlinkSync('nothing-here', path.join(site, 'dangling.txt'));
+  childProcess.execFileSync('mkfifo', [path.join(site, 'fifo.txt')]);
   return {top, site};
 }
 
@@ -144,6 +145,16 @@ async function ServerCases(site, port) {
           `${answer.status || answer.error} ${answer.body || ''}, then ${after.status || after.error}`);
   }
 
+  // A FIFO, opened, would wait for a writer: asked for by more requests at
+  // once than node has file threads, each gets 404, and it serves on.
+  const many = Number(process.env.UV_THREADPOOL_SIZE || 4) + 4;
+  const fifo = await Promise.all(Array.from({length: many}, () => get('/fifo.txt')));
+  const afterFifo = await get('/page.js');
+  Check(`${many} GETs of a FIFO at once: 404 each, and it serves on`,
+        fifo.every((answer) => answer.status === 404) && afterFifo.status === 200,
+        `${fifo.map((answer) => answer.status || answer.error).join(' ')}, then ` +
+            `${afterFifo.status || afterFifo.error}`);
+
   const head = await Request(port, 'HEAD', '/page.js');
   Check('HEAD: the headers of GET, no body', head.status === 200 && head.body === '' &&
         head.headers['content-length'] === '8' &&
@@ -161,33 +172,61 @@ async function ServerCases(site, port) {
   Check('still serving after all of it', last.status === 200);
 }
 
-// The file vanishes just before it is opened: the server code between the
-// look at it and the opening is raced by removing it inside open itself.
-async function VanishingCase() {
+// Lets a server that opened the FIFO wait no more, where one does: a
+// thread of this process stuck in open() would keep it from exiting.
+function Unblock(fifo) {
+  try {
+    fs.closeSync(fs.openSync(fifo, fs.constants.O_WRONLY | fs.constants.O_NONBLOCK));
+  } catch {
+    // No reader waits (ENXIO), or no FIFO: nothing to let go.
+  }
+}
+
+// The file changes just before it is opened: the server code between the
+// look at it and the opening is raced by changing it inside open itself.
+// Removed, it is missing; swapped for a FIFO, the open must not wait for
+// a writer, and what was opened is no file to serve.
+async function SwappedCases() {
   const {Serve} = require(serveJs);
   const {top, site} = MakeSite();
-  const doomed = path.join(site, 'doomed.js');
-  fs.writeFileSync(doomed, '// soon gone\n');
-  const realDoomed = fs.realpathSync(doomed);
-  const Unlinking = (open) => function(file, ...rest) {
-    if (String(file) === realDoomed || String(file) === doomed) fs.rmSync(realDoomed, {force: true});
+  const changes = {
+    'doomed.js': (file) => fs.rmSync(file, {force: true}),
+    'swapped.js': (file) => {
+      fs.rmSync(file, {force: true});
+      childProcess.execFileSync('mkfifo', [file]);
+    },
+  };
+  const real = {};
+  for (const name of Object.keys(changes)) {
+    fs.writeFileSync(path.join(site, name), '// soon changed\n');
+    real[fs.realpathSync(path.join(site, name))] = changes[name];
+  }
+  const Changing = (open) => function(file, ...rest) {
+    const change = real[String(file)];
+    if (change) {
+      delete real[String(file)];
+      change(String(file));
+    }
     return open.call(this, file, ...rest);
   };
   const [openCallback, openPromise] = [fs.open, fs.promises.open];
-  fs.open = Unlinking(openCallback);
-  fs.promises.open = Unlinking(openPromise);
+  fs.open = Changing(openCallback);
+  fs.promises.open = Changing(openPromise);
   const {server, url} = await Serve(site, {isolated: true});
   const port = new URL(url).port;
   try {
-    const answer = await Request(port, 'GET', '/doomed.js');
-    await new Promise((resolve) => setTimeout(resolve, 200));
-    const after = await Request(port, 'GET', '/');
-    Check('a file removed before it is opened: 404, and it serves on',
-          answer.status === 404 && after.status === 200,
-          `${answer.status || answer.error}, then ${after.status || after.error}`);
+    for (const [name, what] of [['doomed.js', 'removed'], ['swapped.js', 'swapped for a FIFO']]) {
+      const answer = await Request(port, 'GET', '/' + name);
+      await new Promise((resolve) => setTimeout(resolve, 200));
+      const after = await Request(port, 'GET', '/');
+      Check(`a file ${what} just before it is opened: 404, and it serves on`,
+            answer.status === 404 && after.status === 200,
+            `${answer.status || answer.error}, then ${after.status || after.error}`);
+    }
   } finally {
     fs.open = openCallback;
     fs.promises.open = openPromise;
+    Unblock(path.join(site, 'swapped.js'));
     server.close();
     fs.rmSync(top, {recursive: true, force: true});
   }
@@ -268,7 +307,7 @@ async function WebScriptCases() {
           !('cross-origin-embedder-policy' in plain.headers));
     child.kill();
     child = null;
-    await VanishingCase();
+    await SwappedCases();
     await CommandLineCases(site);
     await WebScriptCases();
   } catch (error) {
