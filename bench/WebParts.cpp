@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "march/FastMarch.h"
+#include "march/Frame.h"
 
 namespace {
 
@@ -24,8 +24,7 @@ void AllRuns(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int
 const MarchKernels kDeciding = {"none", NoRun, NoBlend, nullptr, nullptr};
 const MarchKernels kShading = {"runs", AllRuns, NoBlend, nullptr, nullptr};
 
-Scene scene;
-SkipMaps maps;
+Frame frame;
 ContributionLists lists;
 Accumulator column[kColumnHeight];
 uint32_t packed[kColumnHeight];
@@ -45,12 +44,11 @@ EMSCRIPTEN_KEEPALIVE int OrbeluneChoose(const char* name) {
 // whole pass, colours packed as the page's worker packs them).
 EMSCRIPTEN_KEEPALIVE double OrbelunePart(int part) {
   const double start = emscripten_get_now();
-  BuildScene(scene);
-  BuildSkipMaps(scene, maps);
+  BuildFrame(frame);
   if (part > 0) {
     const MarchKernels& kernels = part == 1 ? kDeciding : part == 2 ? kShading : *chosen;
     for (int x = 0; x < kColumnCount; ++x) {
-      MarchColumnFast({scene, maps, kernels}, x, lists, column);
+      MarchColumnFast({frame.scene, *frame.maps, kernels}, x, lists, column);
       for (int y = 0; y < kColumnHeight; ++y) packed[y] = PackColour(column[y]);
     }
   }

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "march/Frame.h"
 #include "march/MarchColumns.h"
 #include "platform/Surface.h"
 #include "render/DrawBall.h"
@@ -29,19 +30,20 @@ namespace {
 const int kReferenceColumns[] = {0, 128, 256, 384, 512, 640, 768, 896, 1024};
 constexpr int kReferenceColumnCount = sizeof kReferenceColumns / sizeof kReferenceColumns[0];
 
-std::unique_ptr<Scene> BuiltScene() {
-  auto scene = std::make_unique<Scene>();
-  BuildScene(*scene);
-  return scene;
+// The image's frame, with the fastest kernels.
+std::unique_ptr<Frame> BuiltFrame() {
+  auto frame = std::make_unique<Frame>();
+  BuildFrame(*frame);
+  return frame;
 }
 
-std::vector<COLORREF> frame(kColumnCount* kColumnHeight);
-std::vector<COLORREF> referenceColours;
+std::vector<PackedColour> frame(kColumnCount* kColumnHeight);
+std::vector<PackedColour> referenceColours;
 double referenceSecondsPerColumn = 0;
 double fastSeconds[2] = {0, 0};  // one thread, all threads
 double buildSeconds = 0, drawSeconds = 0;
 
-void StoreColumn(HDC, int x, const COLORREF* column) {
+void StoreColumn(void*, int x, const PackedColour* column) {
   std::copy(column, column + kColumnHeight, frame.begin() + (size_t)x * kColumnHeight);
 }
 
@@ -50,7 +52,8 @@ double Since(std::chrono::steady_clock::time_point start) {
 }
 
 void ReferenceColumns(benchmark::State& state) {
-  const auto scene = BuiltScene();
+  auto scene = std::make_unique<Scene>();
+  BuildScene(*scene);
   for (auto _ : state) {
     referenceColours.clear();
     const auto start = std::chrono::steady_clock::now();
@@ -66,13 +69,12 @@ void ReferenceColumns(benchmark::State& state) {
 }
 
 // The whole render pass as DrawBall runs it: scene build, maps, march.
-double TimeFrame(int threads, const MarchKernels& kernels, double* built) {
+double TimeFrame(int threads, const MarchKernels& kernels, double* builtSeconds) {
   const auto start = std::chrono::steady_clock::now();
-  auto scene = BuiltScene();
-  auto maps = std::make_unique<SkipMaps>();
-  BuildSkipMaps(*scene, *maps);
-  if (built != nullptr) *built = Since(start);
-  MarchColumns({*scene, *maps, kernels}, threads, nullptr, StoreColumn);
+  const auto built = BuiltFrame();
+  built->kernels = &kernels;  // a part's kernels, which no name gives
+  if (builtSeconds != nullptr) *builtSeconds = Since(start);
+  MarchFrame(*built, threads, StoreColumn, nullptr);
   return Since(start);
 }
 
@@ -180,10 +182,8 @@ void ReplayPass(benchmark::State& state) {
 double columnSeconds[2] = {0, 0};  // counts off, counts on
 void CountedColumns(benchmark::State& state) {
   const bool counted = state.range(0) != 0;
-  const auto scene = BuiltScene();
-  auto maps = std::make_unique<SkipMaps>();
-  BuildSkipMaps(*scene, *maps);
-  const MarchContext march = {*scene, *maps, ChooseKernels()};
+  const auto built = BuiltFrame();
+  const MarchContext march = MarchOf(*built);
   const auto lists = std::make_unique<ContributionLists>();
   std::vector<Accumulator> column(kColumnHeight);
   std::vector<MarchCounts> counts(kColumnHeight);
@@ -216,15 +216,13 @@ BENCHMARK(PartFrame)
 BENCHMARK(FastFrame)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void PrintSummary() {
-  const auto scene = BuiltScene();
-  auto maps = std::make_unique<SkipMaps>();
-  BuildSkipMaps(*scene, *maps);
+  const auto built = BuiltFrame();
   MarchCounts counts;
   const auto lists = std::make_unique<ContributionLists>();
   std::vector<Accumulator> column(kColumnHeight);
   std::vector<MarchCounts> pixels(kColumnHeight);
   for (int x = 0; x < kColumnCount; ++x)
-    MarchColumnFast({*scene, *maps, ChooseKernels()}, x, *lists, column.data(), pixels.data());
+    MarchColumnFast(MarchOf(*built), x, *lists, column.data(), pixels.data());
   for (const MarchCounts& pixel : pixels) {
     counts.evaluated += pixel.evaluated;
     counts.examined += pixel.examined;

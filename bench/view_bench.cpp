@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "march/MarchColumns.h"
+#include "march/Frame.h"
 #include "tests/TestViews.h"
 
 namespace {
@@ -26,20 +26,18 @@ double Since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::vector<COLORREF> frame((size_t)kColumnCount * kColumnHeight);
+std::vector<PackedColour> frame((size_t)kColumnCount * kColumnHeight);
 
-void StoreColumn(HDC, int x, const COLORREF* column) {
+void StoreColumn(void*, int x, const PackedColour* column) {
   std::copy(column, column + kColumnHeight, frame.begin() + (size_t)x * kColumnHeight);
 }
 
 // The whole render pass on one thread, as the draw entry runs it.
 double FastFrame(View view) {
   const auto start = std::chrono::steady_clock::now();
-  auto scene = std::make_unique<Scene>();
-  BuildScene(*scene, view);
-  auto maps = std::make_unique<SkipMaps>();
-  BuildSkipMaps(*scene, *maps);
-  MarchColumns({*scene, *maps, ChooseKernels()}, 1, nullptr, StoreColumn);
+  const auto built = std::make_unique<Frame>();
+  BuildFrame(*built, view);
+  MarchFrame(*built, 1, StoreColumn, nullptr);
   return Since(start);
 }
 
@@ -57,14 +55,13 @@ int main(int argc, char** argv) {
   double slowest = 1e300;
   const char* slowestName = "";
   for (const TestView& test : kTestViews) {
-    auto scene = std::make_unique<Scene>();
-    BuildScene(*scene, test.view);
-    auto maps = std::make_unique<SkipMaps>();
-    BuildSkipMaps(*scene, *maps);
+    const auto built = std::make_unique<Frame>();
+    BuildFrame(*built, test.view);
+    const Scene* scene = &built->scene;
     // The straightforward march, on columns spread evenly, scaled.
     std::vector<int> xs;
     for (int i = 0; i < columns; ++i) xs.push_back(i * (kColumnCount - 1) / (columns - 1));
-    std::vector<COLORREF> reference;
+    std::vector<PackedColour> reference;
     auto start = std::chrono::steady_clock::now();
     for (int x : xs) {
       for (int y = 0; y < kColumnHeight; ++y)
@@ -86,7 +83,7 @@ int main(int argc, char** argv) {
     std::vector<MarchCounts> counts(kColumnHeight);
     for (int x = 0; x < kColumnCount; ++x) {
       std::fill(counts.begin(), counts.end(), MarchCounts{});
-      MarchColumnFast({*scene, *maps, ChooseKernels()}, x, *lists, column.data(), counts.data());
+      MarchColumnFast(MarchOf(*built), x, *lists, column.data(), counts.data());
       for (const MarchCounts& c : counts) total.examined += c.examined, total.wholeRays += c.wholeRays;
     }
     char angles[64];

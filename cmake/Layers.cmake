@@ -1,11 +1,21 @@
-# The renderer's three layers and the direction of their dependencies:
-#   scene/   the image's definition; depends on nothing of ours
-#   march/   the fast march; depends on the definition only
-#   render/  the draw entry and the frame store; depends on both
-# Each layer is a library that links only the layers below it, so a call
-# the wrong way fails to link. An #include the wrong way would still
-# compile (every header is reachable from the source root), so configure
-# refuses it here.
+# The layers and the direction of their dependencies, lowest first:
+#   platform/  the Win32 calls and memory the programs use; nothing of ours
+#   scene/     the image's definition, its numbers and packed colour;
+#              nothing of ours, not even the platform's types
+#   march/     the fast march and the frame entry; the definition, and the
+#              platform's large pages
+#   render/    the draw entry and the frame store; the march, the
+#              definition, the platform
+#   shell/     the window program's WinMain and WndProc; the draw entry and
+#              the platform
+#   tools/     the headless renderer and the other tools; all of the above
+#              but the shell
+#   web/       the web page's module; the march, the definition and the
+#              tools' text of a view
+# (tests/ and bench/ may take anything.) Each layer is a library that links
+# only the layers below it, so a call the wrong way fails to link. An
+# #include the wrong way would still compile (every header is reachable
+# from the source root), so configure refuses it here.
 function(orbelune_layer_includes folder)
   set(allowed ${ARGN})
   file(GLOB_RECURSE sources RELATIVE ${PROJECT_SOURCE_DIR}
@@ -22,6 +32,10 @@ function(orbelune_layer_includes folder)
   endforeach()
 endfunction()
 
-orbelune_layer_includes(scene scene platform)
+orbelune_layer_includes(platform platform)
+orbelune_layer_includes(scene scene)
 orbelune_layer_includes(march march scene platform)
 orbelune_layer_includes(render render march scene platform)
+orbelune_layer_includes(shell shell render scene platform)
+orbelune_layer_includes(tools tools render march scene platform)
+orbelune_layer_includes(web web tools march scene)

@@ -78,7 +78,8 @@ struct Events {
   // changes at its ends lie strictly between two samples, and need no look.
   void AddLook(double from, double to) {
     const int first = std::max(CeilInt(std::max(from, -1.0)), 0);
-    if (first <= std::min(FloorInt(std::min(to, 2001.0)), 2000)) Add(Look(from, to));
+    if (first <= std::min(FloorInt(std::min(to, (double)kSamplesPerRay)), kLastSample))
+      Add(Look(from, to));
   }
 };
 

@@ -133,7 +133,7 @@ static int ChangesAndLooks(Events& events, SampleRange* looks, int& lookCount) {
       continue;
     }
     const int first = std::max(CeilInt(std::max(x.from, -1.0)), 0);
-    const int last = std::min(FloorInt(std::min(x.to, 2001.0)), 2000);
+    const int last = std::min(FloorInt(std::min(x.to, (double)kSamplesPerRay)), kLastSample);
     if (first > last) continue;
     if (lookCount > 0 && first <= looks[lookCount - 1].last + 1)
       looks[lookCount - 1].last = std::max(looks[lookCount - 1].last, last);
@@ -158,7 +158,7 @@ static void MarchRay(const MarchContext& march, const GroupPlan& plan, const Ray
   }
   if (events.full) {
     // Beyond what the march keeps: every sample looked at.
-    for (int t = 0; t <= 2000; ++t) runs.Add(t, t, Evaluate(march, ray, t));
+    for (int t = 0; t <= kLastSample; ++t) runs.Add(t, t, Evaluate(march, ray, t));
     counts.examined += kSamplesPerRay;
     ++counts.wholeRays;
     runs.Flush();
@@ -170,8 +170,8 @@ static void MarchRay(const MarchContext& march, const GroupPlan& plan, const Ray
   const int changes = ChangesAndLooks(events, looks, lookCount);
   SampleState state = {-1, 0, {0, 0, 0}};
   int t = 0, c = 0;
-  for (int l = 0; t <= 2000;) {
-    const int lookFrom = l < lookCount ? looks[l].first : 2001;
+  for (int l = 0; t <= kLastSample;) {
+    const int lookFrom = l < lookCount ? looks[l].first : kSamplesPerRay;
     if (t == lookFrom) {
       for (; t <= looks[l].last; ++t) runs.Add(t, t, Evaluate(march, ray, t));
       counts.examined += looks[l].last - lookFrom + 1;

@@ -57,9 +57,6 @@
 #include "march/SkipMaps.h"
 #include "scene/Scene.h"
 
-constexpr int kColumnCount = 1025;  // columns 0 to 1024
-constexpr int kColumnHeight = 769;  // rows 0 to 768
-
 // What a fast march works with: the built scene, its maps, and the kernel
 // set that computes the runs.
 struct MarchContext {
@@ -79,6 +76,8 @@ struct MarchCounts {
 // Marches the rays of pixels (x, y) to (x, y + rays - 1), rays <=
 // kGroupRays (a group): fills the group's lists with what each of their
 // samples blends, in order. counts, if given, has an entry per ray.
+// For the tests, which hold a group's rays at every place in it; the march
+// itself collects groups inside MarchColumnFast.
 void CollectGroup(const MarchContext& march, float x, float y, int rays, ContributionLists& lists,
                   MarchCounts* counts = nullptr);
 
@@ -98,6 +97,7 @@ void MarchColumnFast(const MarchContext& march, int x, ContributionLists& lists,
 void MarchColumnRows(const MarchContext& march, int x, int first, int step,
                      ContributionLists& lists, Accumulator* column, MarchCounts* counts = nullptr);
 
-// The same for one pixel (allocating its own working storage).
+// The same for one pixel (allocating its own working storage). For the
+// tests: a program marches whole columns.
 Accumulator MarchPixelFast(const MarchContext& march, float x, float y,
                            MarchCounts* counts = nullptr);

@@ -8,7 +8,7 @@
 // The occupied voxel cells that neighbouring rays may meet, found over
 // stretches of this many samples.
 constexpr int kStretch = 100;
-constexpr int kStretches = 2000 / kStretch;
+constexpr int kStretches = kLastSample / kStretch;
 
 // The depths and perspective halves where the stretches meet, the same
 // for every ray.

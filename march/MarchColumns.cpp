@@ -61,20 +61,21 @@ int RenderThreadCount(int requested) {
 
 // Column x's colours, packed.
 static void MarchColumn(const MarchContext& march, int x, ContributionLists& lists,
-                        COLORREF* column) {
+                        PackedColour* column) {
   Accumulator accs[kColumnHeight];
   MarchColumnFast(march, x, lists, accs);
   for (int y = 0; y < kColumnHeight; ++y) column[y] = PackColour(accs[y]);
 }
 
 // One column after another on the calling thread, each drawn when done.
-static void MarchColumnsInOrder(const MarchContext& march, HDC hdc,
-                                void (*drawColumn)(HDC hdc, int x, const COLORREF* column)) {
+static void MarchColumnsInOrder(const MarchContext& march,
+                                void (*drawColumn)(void* context, int x, const PackedColour* column),
+                                void* context) {
   const auto lists = NewLists();
-  COLORREF column[kColumnHeight];
+  PackedColour column[kColumnHeight];
   for (int x = 0; x < kColumnCount; ++x) {
     MarchColumn(march, x, *lists, column);
-    drawColumn(hdc, x, column);
+    drawColumn(context, x, column);
   }
 }
 
@@ -124,20 +125,21 @@ void ShareColumns(int threads, const ColumnWork& work, const std::function<void(
   if (finish) finish();
 }
 
-void MarchColumns(const MarchContext& march, int threads, HDC hdc,
-                  void (*drawColumn)(HDC hdc, int x, const COLORREF* column)) {
+void MarchColumns(const MarchContext& march, int threads,
+                  void (*drawColumn)(void* context, int x, const PackedColour* column),
+                  void* context) {
   threads = std::min(threads, kColumnCount);
-  if (threads <= 1) return MarchColumnsInOrder(march, hdc, drawColumn);
+  if (threads <= 1) return MarchColumnsInOrder(march, drawColumn, context);
 
   // The columns wait here to be drawn: 3 MB written at once by a new
   // process, so on large pages where the system has them.
   struct Free {
     size_t bytes;
-    void operator()(COLORREF* memory) const { FreeLargePages(memory, bytes); }
+    void operator()(PackedColour* memory) const { FreeLargePages(memory, bytes); }
   };
-  const size_t bytes = (size_t)kColumnCount * kColumnHeight * sizeof(COLORREF);
-  const std::unique_ptr<COLORREF[], Free> colours(
-      static_cast<COLORREF*>(AllocateLargePages(bytes)), Free{bytes});
+  const size_t bytes = (size_t)kColumnCount * kColumnHeight * sizeof(PackedColour);
+  const std::unique_ptr<PackedColour[], Free> colours(
+      static_cast<PackedColour*>(AllocateLargePages(bytes)), Free{bytes});
   if (!colours) throw std::bad_alloc();
   std::unique_ptr<std::atomic<int>[]> done(new std::atomic<int>[kColumnCount]);
   for (int x = 0; x < kColumnCount; ++x) done[x].store(0);
@@ -152,12 +154,12 @@ void MarchColumns(const MarchContext& march, int threads, HDC hdc,
   int drawn = 0;
   const auto drawComplete = [&] {
     for (; drawn < kColumnCount && done[drawn].load(std::memory_order_acquire) != 0; ++drawn)
-      drawColumn(hdc, drawn, &colours[(size_t)drawn * kColumnHeight]);
+      drawColumn(context, drawn, &colours[(size_t)drawn * kColumnHeight]);
   };
   const auto drawRest = [&] {
     for (; drawn < kColumnCount; ++drawn) {
       done[drawn].wait(0, std::memory_order_acquire);
-      drawColumn(hdc, drawn, &colours[(size_t)drawn * kColumnHeight]);
+      drawColumn(context, drawn, &colours[(size_t)drawn * kColumnHeight]);
     }
   };
   ShareColumns(threads, marchColumn, drawComplete, drawRest);

@@ -15,8 +15,9 @@ int RenderThreadCount(int requested);
 // alone: each column's packed colours once it is complete, as soon as the
 // calling thread is between columns of its own. Where workers cannot be
 // started, the threads that did start share the work.
-void MarchColumns(const MarchContext& march, int threads, HDC hdc,
-                  void (*drawColumn)(HDC hdc, int x, const COLORREF* column));
+void MarchColumns(const MarchContext& march, int threads,
+                  void (*drawColumn)(void* context, int x, const PackedColour* column),
+                  void* context);
 
 // Computes column x with the working storage given.
 using ColumnWork = std::function<void(ContributionLists& lists, int x)>;

@@ -112,7 +112,8 @@ bool ReachOf(const SkipMaps& maps, const RayPath& path, int l, SlabRay& ray, Spa
   Spans spans;
   Band(ray.gz, (shape.szLow + shape.szHigh) / 2, (shape.szHigh - shape.szLow) / 2 + kDepthStray,
        spans);
-  if (spans.count == 0 || spans.list[0].to < -1 || spans.list[0].from > 2001) return false;
+  if (spans.count == 0 || spans.list[0].to < -1 || spans.list[0].from > kSamplesPerRay)
+    return false;
   depth = spans.list[0];  // sz is linear: one span
   ray.gx = SlabTrackX(path, shape), ray.gy = SlabTrackY(path, shape);
   ray.strayX = StrayOf(shape.scaleX), ray.strayY = StrayOf(shape.scaleY);
@@ -376,7 +377,8 @@ void SlabEvents(const SkipMaps& maps, const RayPath& path, int l, Events& events
     if (after == before) {
       // A cluster that holds no sample of the ray changes nothing.
       const int first = std::max(CeilInt(std::max(cluster.span.from, -1.0)), 0);
-      if (first > std::min(FloorInt(std::min(cluster.span.to, 2001.0)), 2000)) continue;
+      if (first > std::min(FloorInt(std::min(cluster.span.to, (double)kSamplesPerRay)), kLastSample))
+        continue;
       if (cluster.oneLine && !OneLineMatters(ray, cluster, before)) continue;
     }
     events.AddLook(cluster.span.from, cluster.span.to);

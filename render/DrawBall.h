@@ -6,31 +6,33 @@
 #include "platform/Win32.h"
 #include "scene/Scene.h"
 
-constexpr int kImageWidth = 1025;  // columns 0 to 1024
-constexpr int kImageHeight = 769;  // rows 0 to 768
-
 // Draws the whole image into hdc: 788,225 SetPixel calls, column by column,
 // each column top to bottom. Nothing to report; the sink's results are ignored.
+// The window's entry: its render pass runs with the default RenderOptions.
 void DrawBall(HDC hdc);
 
-// 0 until the render pass begins, then 1 for good. Written only by DrawBall.
+// 0 until the render pass begins, then 1 for good. Written only by the
+// render pass's entries.
 extern int bin;
 
 // The frame store: the packed COLORREF of pixel (x, y) held as a float
-// (exact, every colour is below 2^24), column-major. Written only by DrawBall;
-// others may read it once the first call has returned.
-extern float mmo[kImageWidth][kImageHeight];
+// (exact, every colour is below 2^24), column-major. Written only by the
+// render pass; others may read it once it has returned.
+extern float mmo[kColumnCount][kColumnHeight];
 
-// How the render pass runs; set before the first DrawBall. Either way the
-// image is the same, bit for bit.
-// Worker threads for the render pass; 0 means one per core.
-extern int nRenderThreads;
-// true: march every sample of every pixel on the calling thread, as the
-// image is defined; false (the default): the fast march, skipping samples
-// that cannot contribute.
-extern bool bReferenceMarch;
-// The fast march's kernel set by name ("scalar", "avx2"); null, or a set
-// this build or processor does not run, for the fastest it runs.
-extern const char* szRenderKernels;
-// The view the render pass computes; the window program keeps the image's.
-extern View renderView;
+// How a render pass runs. Either way the image is the same, bit for bit.
+struct RenderOptions {
+  int threads = 0;  // threads to compute with; 0 means one per core
+  // true: every sample of every pixel on the calling thread, as the image
+  // is defined; false: the fast march, skipping samples that cannot
+  // contribute.
+  bool reference = false;
+  // The fast march's kernel set by name ("scalar", "avx2"); null for the
+  // fastest this processor runs.
+  const char* kernels = nullptr;
+  View view = kImageView;  // the window program's is always the image's
+};
+
+// The headless renderer's entry: DrawBall's render pass with the options
+// given, if no render pass has begun (bin is 0); otherwise nothing.
+void RenderImage(HDC hdc, const RenderOptions& options);

@@ -34,11 +34,11 @@ SamplePoint ComputeSamplePoint(const ViewRotation& v, float x0, float y0, float 
   return ComputeSamplePointAt(v, x0, y0, z0, PerspectiveFactor(z0));
 }
 
-COLORREF PackColour(const Accumulator& acc) {
+PackedColour PackColour(const Accumulator& acc) {
   // Truncate to 16 bits, keep the low 8: within [0, 255] just the integer part.
-  const COLORREF red = (uint16_t)(int16_t)acc.R & 0xFF;
-  const COLORREF green = (uint16_t)(int16_t)acc.G & 0xFF;
-  const COLORREF blue = (uint16_t)(int16_t)acc.B & 0xFF;
+  const PackedColour red = (uint16_t)(int16_t)acc.R & 0xFF;
+  const PackedColour green = (uint16_t)(int16_t)acc.G & 0xFF;
+  const PackedColour blue = (uint16_t)(int16_t)acc.B & 0xFF;
   return red | green << 8 | blue << 16;
 }
 
@@ -55,6 +55,6 @@ Accumulator AccumulatePixel(const Scene& scene, float x, float y) {
   return acc;
 }
 
-COLORREF MarchPixel(const Scene& scene, float x, float y) {
+PackedColour MarchPixel(const Scene& scene, float x, float y) {
   return PackColour(AccumulatePixel(scene, x, y));
 }

@@ -11,9 +11,8 @@
 
 #include <cstdint>
 
-#include "platform/Win32.h"
+#include "scene/Image.h"
 
-constexpr int kSamplesPerRay = 2001;  // t = 0 to 2000
 constexpr int kGridSize = 50;
 constexpr int kGridCells = kGridSize * kGridSize * kGridSize;
 constexpr int kObjects = 201;
@@ -157,7 +156,7 @@ static inline SamplePoint ComputeSamplePointAt(const ViewRotation& v, float x0, 
 
 // Marches one pixel's 2001 samples through every layer and returns its
 // packed colour. The straightforward definition of the image.
-COLORREF MarchPixel(const Scene& scene, float x, float y);
+PackedColour MarchPixel(const Scene& scene, float x, float y);
 // The same march's colour accumulator before packing: what the fast march
 // must reproduce bit for bit, not merely to the byte.
 Accumulator AccumulatePixel(const Scene& scene, float x, float y);
@@ -177,7 +176,7 @@ static inline void Blend(Accumulator& acc, Contribution c) {
 }
 
 // red | green << 8 | blue << 16 from the integer parts of the channels.
-COLORREF PackColour(const Accumulator& acc);
+PackedColour PackColour(const Accumulator& acc);
 
 // The text slabs one by one, for tests and for the fast march, which must
 // know where each slab lies. ShadeBitmapSample is these three in order.

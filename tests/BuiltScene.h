@@ -1,5 +1,5 @@
-// The scene and the fast march's maps, built once for the tests of a
-// process and shared by them (read only); and what the march tests share.
+// The image's frame, built once for the tests of a process and shared by
+// them (read only); and what the march tests share.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,26 +9,20 @@
 #include <string>
 #include <vector>
 
-#include "march/FastMarch.h"
+#include "march/Frame.h"
 
-struct Built {
-  Scene scene;
-  SkipMaps maps;
-};
-
-inline const Built& TheScene() {
-  static const Built* built = [] {
-    Built* b = new Built;
-    BuildScene(b->scene);
-    BuildSkipMaps(b->scene, b->maps);
-    return b;
+inline const Frame& TheScene() {
+  static const Frame* built = [] {
+    Frame* frame = new Frame;
+    BuildFrame(*frame);
+    return frame;
   }();
   return *built;
 }
 
 // The built scene marched with the given kernels.
 inline MarchContext MarchWith(const MarchKernels& kernels) {
-  return {TheScene().scene, TheScene().maps, kernels};
+  return {TheScene().scene, *TheScene().maps, kernels};
 }
 
 // Every kernel set this build has and this processor runs.

@@ -41,7 +41,7 @@ bool NearLitEdge(const int32_t* map, int columns, int rows, int c, int r) {
 // The pixel alone, and as each ray of a group (the group's rays share the
 // occupied cells found near them, so each place in it is tried).
 void ExpectSameAsReference(int x, int y) {
-  const Built& b = TheScene();
+  const Frame& b = TheScene();
   const Accumulator reference = AccumulatePixel(b.scene, (float)x, (float)y);
   const uint64_t contributing = ContributingSamples(b.scene, x, y);
   const auto lists = std::make_unique<ContributionLists>();
@@ -67,15 +67,14 @@ void ExpectSameAsReference(int x, int y) {
 // A third angle other than 0 (a view of its own, with its own maps): the
 // fast march still gives the straightforward march's colours.
 TEST(FastMarch, AnotherThirdAngleStillMatchesTheReference) {
-  auto scene = std::make_unique<Scene>(TheScene().scene);
-  scene->rotation.sinC = (float)std::sin(0.3), scene->rotation.cosC = (float)std::cos(0.3);
-  auto maps = std::make_unique<SkipMaps>();
-  BuildSkipMaps(*scene, *maps);
+  const auto frame = std::make_unique<Frame>();
+  BuildFrame(*frame, {-0.5f, -0.5f, 0.3f});
   for (int x : {300, 512}) {
     for (int y = 0; y <= 768; y += 7) {
       for (const MarchKernels* kernels : AllKernels()) {
-        ASSERT_PRED2(SameBits, MarchPixelFast({*scene, *maps, *kernels}, (float)x, (float)y),
-                     AccumulatePixel(*scene, (float)x, (float)y))
+        ASSERT_PRED2(SameBits,
+                     MarchPixelFast({frame->scene, *frame->maps, *kernels}, (float)x, (float)y),
+                     AccumulatePixel(frame->scene, (float)x, (float)y))
             << "pixel " << x << ", " << y << ", " << kernels->name;
       }
     }
@@ -88,12 +87,14 @@ TEST(FastMarch, AnotherThirdAngleStillMatchesTheReference) {
 // ray is looked at sample by sample, the safety net, and still gives the
 // straightforward march's colours.
 TEST(FastMarch, RaysBeyondItsBoundsAreLookedAtWholeAndExact) {
-  auto scene = std::make_unique<Scene>(TheScene().scene);
+  const auto frame = std::make_unique<Frame>();
+  BuildFrame(*frame);
+  Scene* scene = &frame->scene;
   for (int cell = 0; cell < kGridCells; ++cell) {
     scene->field.radiusGrid[cell] = 0.2f + 0.1f * (float)(cell % 3);
     scene->field.kindGrid[cell] = (float)(1 + cell % 2);
   }
-  auto maps = std::make_unique<SkipMaps>();
+  SkipMaps* maps = frame->maps.get();
   BuildSkipMaps(*scene, *maps);
   const auto lists = std::make_unique<ContributionLists>();
   constexpr int kStep = 96;
@@ -116,10 +117,10 @@ TEST(FastMarch, RaysBeyondItsBoundsAreLookedAtWholeAndExact) {
 // three slabs, and rays that graze their faces; marched as the render pass
 // does, in groups of rays that skip empty space together.
 TEST(FastMarch, WholeColumnsMatchTheReferenceSampleForSample) {
-  const Built& b = TheScene();
+  const Frame& b = TheScene();
   const auto lists = std::make_unique<ContributionLists>();
   for (int x : {0, 137, 300, 512, 641, 777, 1024}) {
-    ExpectColumnMatchesReference(b.scene, b.maps, x, *lists, "");
+    ExpectColumnMatchesReference(b.scene, *b.maps, x, *lists, "");
     if (HasFatalFailure()) return;
   }
 }
@@ -127,7 +128,7 @@ TEST(FastMarch, WholeColumnsMatchTheReferenceSampleForSample) {
 // The pixels whose rays pass closest to a cell face or a slab face, where a
 // skip bound that is off by a little would first miss a sample.
 TEST(FastMarch, GrazingRaysMatchTheReference) {
-  const Built& b = TheScene();
+  const Frame& b = TheScene();
   struct Graze {
     double distance;
     int x, y;
@@ -167,26 +168,26 @@ TEST(FastMarch, GrazingRaysMatchTheReference) {
 // Every cell of the grid against its bit, the upper half of each word
 // included.
 TEST(SkipMaps, OccupiedBitsAreTheOccupiedCells) {
-  const Built& b = TheScene();
+  const Frame& b = TheScene();
   int occupied = 0;
   for (int c = 0; c < kGridCells; ++c) {
-    const bool bit = (b.maps.occupied[c / kGridSize] >> (c % kGridSize) & 1) != 0;
+    const bool bit = (b.maps->occupied[c / kGridSize] >> (c % kGridSize) & 1) != 0;
     ASSERT_EQ(bit, b.scene.field.radiusGrid[c] > 0) << "cell " << c;
     occupied += bit;
   }
   EXPECT_GT(occupied, 100);
   for (int column = 0; column < kGridSize * kGridSize; ++column)
-    ASSERT_EQ(b.maps.occupied[column] >> kGridSize, 0u) << "column " << column;
+    ASSERT_EQ(b.maps->occupied[column] >> kGridSize, 0u) << "column " << column;
 }
 
 // The bounding box of a bitmap's lit cells, against the bitmap.
 TEST(RayPath, LitBoxesHoldEveryLitCellAndTouchOne) {
-  const Built& b = TheScene();
+  const Frame& b = TheScene();
   const int32_t* bitmaps[3] = {b.scene.layers.wordMap, b.scene.layers.stripMap,
                                b.scene.layers.bannerMap};
   for (int l = 0; l < 3; ++l) {
     const SlabShape& shape = kSlabShapes[l];
-    const CellBox box = b.maps.litBox[l];
+    const CellBox box = b.maps->litBox[l];
     bool touches[4] = {};
     for (int c = 0; c < shape.columns; ++c) {
       for (int r = 0; r < shape.rows; ++r) {

@@ -38,7 +38,7 @@ class FrameEnvironment : public testing::Environment {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     std::printf("render pass: %.1f s\n", took.count());
     renderCalls = pixelCalls;
-    storeAfterRender.assign(&mmo[0][0], &mmo[0][0] + kImageWidth * kImageHeight);
+    storeAfterRender.assign(&mmo[0][0], &mmo[0][0] + kColumnCount * kColumnHeight);
   }
 };
 
@@ -55,7 +55,7 @@ void ExpectColumnOrder(const std::vector<PixelCall>& calls, HDC hdc) {
 }
 
 TEST(RenderPass, MatchesTheGoldenImage) {
-  EXPECT_EQ(StoreDigest(&mmo[0][0], (size_t)kImageWidth * kImageHeight), kGoldenFrameDigest);
+  EXPECT_EQ(StoreDigest(&mmo[0][0], (size_t)kColumnCount * kColumnHeight), kGoldenFrameDigest);
 }
 
 TEST(RenderPass, DrawsEveryPixelOnceInColumnOrder) {

@@ -62,14 +62,14 @@ TEST(Kernels, QuotientsWithoutDivisionAreTheDivisions) {
 
 // Every sample point of whole columns, in each of the four lanes.
 TEST(Kernels, VectorSamplePointsAreTheScalarOnes) {
-  const Built* b = &TheScene();
+  const Frame* b = &TheScene();
   FOR_EACH_VECTOR_SET(kernels) {
     for (int x : {0, 333, 512, 1024}) {
       for (int y = 0; y <= 768; ++y) {
         const float x0 = ColumnCoordinate((float)x), y0 = RowCoordinate((float)y);
         for (int t = 0; t <= 2000; ++t) {
           SamplePoint vector[4];
-          kernels->samplePoints(b->scene.rotation, b->maps, x0, y0, t - t % 4, vector);
+          kernels->samplePoints(b->scene.rotation, *b->maps, x0, y0, t - t % 4, vector);
           const SamplePoint scalar = ComputeSamplePoint(b->scene.rotation, x0, y0, (float)t);
           ASSERT_EQ(std::memcmp(&vector[t % 4], &scalar, sizeof scalar), 0)
               << "pixel " << x << ", " << y << ", sample " << t << ", " << kernels->name;
@@ -85,7 +85,7 @@ TEST(Kernels, VectorSamplePointsAreTheScalarOnes) {
 // stays at least 0.5 from 0, its cell offsets go unrounded, as the march
 // allows for cells away from the middle.
 TEST(Kernels, VectorAndScalarShadersAgreeOnWholeColumns) {
-  const Built* b = &TheScene();
+  const Frame* b = &TheScene();
   FOR_EACH_VECTOR_SET(kernels) {
     auto scalar = std::make_unique<ContributionLists>();
     auto vector = std::make_unique<ContributionLists>();
@@ -118,8 +118,8 @@ TEST(Kernels, VectorAndScalarShadersAgreeOnWholeColumns) {
         const int ray = y % kGroupRays;
         for (int first = 0; first < 4; ++first) {
           scalar->count[ray] = vector->count[ray] = 0;
-          kScalarKernels.shadeRun(b->scene, b->maps, run, first, 2000, *scalar, ray);
-          kernels->shadeRun(b->scene, b->maps, run, first, 2000, *vector, ray);
+          kScalarKernels.shadeRun(b->scene, *b->maps, run, first, 2000, *scalar, ray);
+          kernels->shadeRun(b->scene, *b->maps, run, first, 2000, *vector, ray);
           ASSERT_EQ(scalar->count[ray], (2001 - first) * (voxel ? 4 : 3));
           ASSERT_EQ(vector->count[ray], scalar->count[ray]);
           for (int i = 0; i < scalar->count[ray]; ++i) {
@@ -140,7 +140,7 @@ TEST(Kernels, VectorAndScalarShadersAgreeOnWholeColumns) {
 // Runs of every length end where they should: the lanes past the last
 // sample are computed but never appended.
 TEST(Kernels, RunsOfAnyLengthAppendExactlyTheirSamples) {
-  const Built* b = &TheScene();
+  const Frame* b = &TheScene();
   FOR_EACH_VECTOR_SET(kernels) {
     auto lists = std::make_unique<ContributionLists>();
     const SampleRun run = {ColumnCoordinate(700), RowCoordinate(300),  true,     0.3f, 1.0f,
@@ -148,7 +148,7 @@ TEST(Kernels, RunsOfAnyLengthAppendExactlyTheirSamples) {
     for (int first : {0, 1, 1990, 1997}) {
       for (int last = first; last <= 2000 && last <= first + 9; ++last) {
         lists->count[2] = 5;
-        kernels->shadeRun(b->scene, b->maps, run, first, last, *lists, 2);
+        kernels->shadeRun(b->scene, *b->maps, run, first, last, *lists, 2);
         ASSERT_EQ(lists->count[2], 5 + (last - first + 1) * 3)
             << first << " to " << last << ", " << kernels->name;
       }

@@ -27,9 +27,9 @@ TEST(CountMaps, TotalsAreTheMarchsOwnOnAnyThreadCount) {
                   {MapKind::kCrossings, 1978226},
                   {MapKind::kRuns, 994587}};
   for (const auto& [kind, sum] : expected) {
-    const std::vector<uint32_t> one = CountFrame(kind, ChooseKernels(), 1);
+    const std::vector<uint32_t> one = CountFrame(kind, TheScene(), 1);
     EXPECT_EQ(TotalsOf(one).sum, sum) << (int)kind;
-    EXPECT_EQ(CountFrame(kind, ChooseKernels(), 3), one) << (int)kind;
+    EXPECT_EQ(CountFrame(kind, TheScene(), 3), one) << (int)kind;
   }
 }
 
@@ -46,10 +46,10 @@ std::thread FirstOnly(std::function<void()> work) {
 // start after another has, the threads there are share the work (a worker
 // left running, unjoined, would end the process).
 TEST(CountMaps, FewerWorkersThanAskedForGiveTheSameCounts) {
-  const std::vector<uint32_t> one = CountFrame(MapKind::kRuns, ChooseKernels(), 1);
+  const std::vector<uint32_t> one = CountFrame(MapKind::kRuns, TheScene(), 1);
   const auto start = pfnStartWorker;
   pfnStartWorker = FirstOnly;
-  const std::vector<uint32_t> some = CountFrame(MapKind::kRuns, ChooseKernels(), 4);
+  const std::vector<uint32_t> some = CountFrame(MapKind::kRuns, TheScene(), 4);
   pfnStartWorker = start;
   EXPECT_EQ(started, 2);  // the first started, the second could not
   EXPECT_EQ(some, one);
@@ -58,9 +58,11 @@ TEST(CountMaps, FewerWorkersThanAskedForGiveTheSameCounts) {
 // On whole columns, the shaded map's count of every pixel is the number of
 // samples that blend into it in the straightforward march.
 TEST(CountMaps, ShadedCountsAreTheBlendingSamplesPixelForPixel) {
-  const Built& b = TheScene();
+  const Frame& b = TheScene();
   // With the scalar kernels: the counts are the march's, whichever set shades.
-  const std::vector<uint32_t> counts = CountFrame(MapKind::kShaded, kScalarKernels, 2);
+  const auto scalar = std::make_unique<Frame>();
+  BuildFrame(*scalar, kImageView, "scalar");
+  const std::vector<uint32_t> counts = CountFrame(MapKind::kShaded, *scalar, 2);
   for (int x : {137, 512, 777}) {
     for (int y = 0; y < kColumnHeight; ++y) {
       ASSERT_EQ(counts[(size_t)x * kColumnHeight + y], (uint32_t)ContributingSamples(b.scene, x, y))
@@ -72,14 +74,14 @@ TEST(CountMaps, ShadedCountsAreTheBlendingSamplesPixelForPixel) {
 // The maps work through any view: on whole columns of the staircase view,
 // the shaded map's count is that view's blending samples.
 TEST(CountMaps, ShadedCountsFollowTheViewGiven) {
-  const View staircase = {0.3f, -1.1f, 0.7f};
-  auto scene = std::make_unique<Scene>();
-  BuildScene(*scene, staircase);
-  const std::vector<uint32_t> counts = CountFrame(MapKind::kShaded, kScalarKernels, 2, staircase);
-  EXPECT_NE(counts, CountFrame(MapKind::kShaded, kScalarKernels, 2));
+  const auto staircase = std::make_unique<Frame>();
+  BuildFrame(*staircase, {0.3f, -1.1f, 0.7f}, "scalar");
+  const std::vector<uint32_t> counts = CountFrame(MapKind::kShaded, *staircase, 2);
+  EXPECT_NE(counts, CountFrame(MapKind::kShaded, TheScene(), 2));
   for (int x : {300, 512}) {
     for (int y = 0; y < kColumnHeight; ++y) {
-      ASSERT_EQ(counts[(size_t)x * kColumnHeight + y], (uint32_t)ContributingSamples(*scene, x, y))
+      ASSERT_EQ(counts[(size_t)x * kColumnHeight + y],
+                (uint32_t)ContributingSamples(staircase->scene, x, y))
           << "pixel " << x << ", " << y;
     }
   }

@@ -103,8 +103,7 @@ TEST(Blend, OneContributionIntoAFreshAccumulator) {
   EXPECT_EQ(acc.R, 15.0f);
   EXPECT_EQ(acc.G, 25.5f);
   EXPECT_EQ(acc.B, 20.0f);
-  EXPECT_EQ(PackColour(acc), 0x0014190Fu);
-  EXPECT_EQ(PackColour(acc), 1317135u);
+  EXPECT_EQ(PackColour(acc), 0x0014190Fu);  // 1,317,135
 }
 
 TEST(Blend, OrderMatters) {
@@ -136,7 +135,7 @@ TEST(Pack, ChannelsTruncateToWholeValues) {
   EXPECT_EQ(PackColour({0, 0, 0}), 0u);
   EXPECT_EQ(PackColour({255, 255, 255}), 0x00FFFFFFu);
   EXPECT_EQ(PackColour({254.99f, 0.99f, 128.5f}), 0x008000FEu);
-  EXPECT_EQ((COLORREF)(long long)(float)0x00FFFFFFu, 0x00FFFFFFu);
+  EXPECT_EQ((PackedColour)(long long)(float)0x00FFFFFFu, 0x00FFFFFFu);
 }
 
 TEST(March, EmptySceneIsBlack) {

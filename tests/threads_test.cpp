@@ -13,10 +13,10 @@
 
 namespace {
 
-std::vector<COLORREF> drawn;
+std::vector<PackedColour> drawn;
 std::vector<int> drawnColumns;
 
-void Collect(HDC, int x, const COLORREF* column) {
+void Collect(void*, int x, const PackedColour* column) {
   drawnColumns.push_back(x);
   drawn.insert(drawn.end(), column, column + kColumnHeight);
 }
@@ -26,7 +26,7 @@ void Collect(HDC, int x, const COLORREF* column) {
 void ExpectGoldenFrame(const MarchKernels& kernels, int threads) {
   drawn.clear();
   drawnColumns.clear();
-  MarchColumns(MarchWith(kernels), threads, nullptr, Collect);
+  MarchColumns(MarchWith(kernels), threads, Collect, nullptr);
   std::vector<int> order(kColumnCount);
   for (int x = 0; x < kColumnCount; ++x) order[x] = x;
   EXPECT_EQ(drawnColumns, order) << threads << " threads, " << kernels.name;

@@ -15,12 +15,11 @@
 
 namespace {
 
-const Built& ViewScene(int v) {
-  static std::unique_ptr<Built> built[kTestViewCount];
+const Frame& ViewScene(int v) {
+  static std::unique_ptr<Frame> built[kTestViewCount];
   if (!built[v]) {
-    built[v] = std::make_unique<Built>();
-    BuildScene(built[v]->scene, kTestViews[v].view);
-    BuildSkipMaps(built[v]->scene, built[v]->maps);
+    built[v] = std::make_unique<Frame>();
+    BuildFrame(*built[v], kTestViews[v].view);
   }
   return *built[v];
 }
@@ -121,12 +120,12 @@ TEST(Views, ComputedSamplesCrossFacesOnlyWithinTheirBands) {
 // The pixel alone, and as each ray of a group (the group's rays share the
 // occupied cells found near them, so each place in it is tried), with
 // every kernel set.
-void ExpectSameAsReference(const Built& b, int x, int y, const std::string& view) {
+void ExpectSameAsReference(const Frame& b, int x, int y, const std::string& view) {
   const Accumulator reference = AccumulatePixel(b.scene, (float)x, (float)y);
   const uint64_t contributing = ContributingSamples(b.scene, x, y);
   const auto lists = std::make_unique<ContributionLists>();
   for (const MarchKernels* kernels : AllKernels()) {
-    const MarchContext march = {b.scene, b.maps, *kernels};
+    const MarchContext march = {b.scene, *b.maps, *kernels};
     MarchCounts counts;
     const Accumulator alone = MarchPixelFast(march, (float)x, (float)y, &counts);
     ASSERT_PRED2(SameBits, alone, reference)
@@ -151,10 +150,10 @@ void ExpectSameAsReference(const Built& b, int x, int y, const std::string& view
 TEST(Views, WholeColumnsMatchTheReference) {
   const auto lists = std::make_unique<ContributionLists>();
   for (int v = 0; v < kTestViewCount; ++v) {
-    const Built& b = ViewScene(v);
+    const Frame& b = ViewScene(v);
     MarchCounts sum;
     for (int x : {0, 512, 1024, 203 + 37 * v}) {
-      ExpectColumnMatchesReference(b.scene, b.maps, x, *lists, Named(v) + ", ", &sum);
+      ExpectColumnMatchesReference(b.scene, *b.maps, x, *lists, Named(v) + ", ", &sum);
       if (HasFatalFailure()) return;
     }
     std::printf("%s: 4 columns, %llu samples looked at, %llu rays looked at whole\n",
@@ -199,7 +198,7 @@ double ToWhole(double u) {
 // where sx or sy turns (there the path may graze a face it never crosses).
 TEST(Views, GrazingRaysMatchTheReference) {
   for (int v = 0; v < kTestViewCount; ++v) {
-    const Built& b = ViewScene(v);
+    const Frame& b = ViewScene(v);
     struct Graze {
       double distance;
       int x, y;
@@ -281,9 +280,9 @@ TEST(Views, EveryStepthRowIsTheWholeColumns) {
   const auto lists = std::make_unique<ContributionLists>();
   const Accumulator untouched = {-1.0f, -2.0f, -3.0f};
   for (int v = 0; v < kTestViewCount; ++v) {
-    const Built& b = ViewScene(v);
+    const Frame& b = ViewScene(v);
     for (const MarchKernels* kernels : AllKernels()) {
-      const MarchContext march = {b.scene, b.maps, *kernels};
+      const MarchContext march = {b.scene, *b.maps, *kernels};
       for (int x : {0, 512, 1024, 203 + 37 * v}) {
         std::vector<Accumulator> whole(kColumnHeight);
         MarchColumnFast(march, x, *lists, whole.data());

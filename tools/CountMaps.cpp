@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "march/FastMarch.h"
+#include "march/Frame.h"
 #include "march/MarchColumns.h"
 #include "tools/Viridis.h"
 
@@ -31,13 +31,9 @@ static uint32_t CountOf(MapKind kind, const MarchCounts& counts) {
   }
 }
 
-std::vector<uint32_t> CountFrame(MapKind kind, const MarchKernels& kernels, int threads,
-                                 View view, uint64_t* wholeRays) {
-  auto scene = std::make_unique<Scene>();
-  BuildScene(*scene, view);
-  auto maps = std::make_unique<SkipMaps>();
-  BuildSkipMaps(*scene, *maps);
-  const MarchContext march = {*scene, *maps, kernels};
+std::vector<uint32_t> CountFrame(MapKind kind, const Frame& frame, int threads,
+                                 uint64_t* wholeRays) {
+  const MarchContext march = MarchOf(frame);
   std::vector<uint32_t> counts((size_t)kColumnCount * kColumnHeight);
   std::vector<uint32_t> whole(kColumnCount);  // per column: each written by one thread
   const auto countColumn = [&](ContributionLists& lists, int x) {
@@ -49,7 +45,7 @@ std::vector<uint32_t> CountFrame(MapKind kind, const MarchKernels& kernels, int 
       whole[x] += (uint32_t)pixels[y].wholeRays;
     }
   };
-  ShareColumns(threads, countColumn, nullptr, nullptr);
+  ShareColumns(RenderThreadCount(threads), countColumn, nullptr, nullptr);
   if (wholeRays != nullptr) {
     *wholeRays = 0;
     for (uint32_t n : whole) *wholeRays += n;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "march/Kernels.h"
+#include "march/Frame.h"
 #include "scene/Scene.h"
 
 enum class MapKind { kShaded, kLooked, kCrossings, kRuns };
@@ -17,11 +17,11 @@ enum class MapKind { kShaded, kLooked, kCrossings, kRuns };
 bool MapKindNamed(const std::string& name, MapKind& kind);
 
 // The count of every pixel, in frame-store order (column by column), from
-// the fast march itself through the view, with those kernels on `threads`
-// threads; and, if asked, how many rays were looked at whole (beyond the
+// the fast march itself over the built frame on `threads` threads (0: one
+// per core); and, if asked, how many rays were looked at whole (beyond the
 // march's bounds: every sample looked at).
-std::vector<uint32_t> CountFrame(MapKind kind, const MarchKernels& kernels, int threads,
-                                 View view = kImageView, uint64_t* wholeRays = nullptr);
+std::vector<uint32_t> CountFrame(MapKind kind, const Frame& frame, int threads,
+                                 uint64_t* wholeRays = nullptr);
 
 struct MapTotals {
   uint64_t sum;

@@ -12,12 +12,12 @@
 #include <memory>
 #include <vector>
 
-#include "march/MarchColumns.h"
+#include "march/Frame.h"
 #include "tools/ViewText.h"
 
 static std::vector<unsigned char> bytes((size_t)kColumnCount* kColumnHeight * 4);
 
-static void StoreColumn(HDC, int x, const COLORREF* column) {
+static void StoreColumn(void*, int x, const PackedColour* column) {
   unsigned char* out = &bytes[(size_t)x * kColumnHeight * 4];
   for (int y = 0; y < kColumnHeight; ++y, out += 4) {
     out[0] = (unsigned char)column[y], out[1] = (unsigned char)(column[y] >> 8);
@@ -37,18 +37,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "frame-colours: no view '%s': %s\n", argv[3], why.c_str());
     return 2;
   }
-  const MarchKernels* kernels =
-      std::strcmp(argv[1], "best") == 0 ? &ChooseKernels() : KernelsNamed(argv[1]);
-  if (kernels == nullptr) {
+  const auto frame = std::make_unique<Frame>();
+  if (!BuildFrame(*frame, view, std::strcmp(argv[1], "best") == 0 ? nullptr : argv[1])) {
     std::fprintf(stderr, "frame-colours: this build or processor has no kernel set '%s'\n",
                  argv[1]);
     return 2;
   }
-  auto scene = std::make_unique<Scene>();
-  BuildScene(*scene, view);
-  auto maps = std::make_unique<SkipMaps>();
-  BuildSkipMaps(*scene, *maps);
-  MarchColumns({*scene, *maps, *kernels}, RenderThreadCount(0), nullptr, StoreColumn);
+  MarchFrame(*frame, 0, StoreColumn, nullptr);
 
   // Plain stdio, as on every target it builds for; the first failing
   // step's errno says why.
@@ -62,7 +57,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "frame-colours: cannot write %s: %s\n", argv[2], std::strerror(error));
     return 1;
   }
-  std::fprintf(stderr, "frame-colours: %s kernels, view %s\n", kernels->name,
+  std::fprintf(stderr, "frame-colours: %s kernels, view %s\n", frame->kernels->name,
                ViewText(view).c_str());
   return 0;
 }

@@ -22,12 +22,12 @@ void StartProgress(bool show) {
 void ColumnDrawn(int column) {
   if (!showProgress) return;
   // A few updates a second are plenty; the terminal must not slow the pass.
-  if (SecondsSince(lastShown) < 0.2 && column != kImageWidth - 1) return;
+  if (SecondsSince(lastShown) < 0.2 && column != kColumnCount - 1) return;
   lastShown = std::chrono::steady_clock::now();
   const int done = column + 1;
   const double elapsed = SecondsSince(startTime);
-  const double left = elapsed / done * (kImageWidth - done);
-  std::fprintf(stderr, "\rrendering: %4d of %d columns, %5.1f s left ", done, kImageWidth, left);
+  const double left = elapsed / done * (kColumnCount - done);
+  std::fprintf(stderr, "\rrendering: %4d of %d columns, %5.1f s left ", done, kColumnCount, left);
   std::fflush(stderr);
 }
 

@@ -6,6 +6,6 @@
 
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
   const COLORREF result = PutPixel(hdc, x, y, color);
-  if (y == kImageHeight - 1) ColumnDrawn(x);
+  if (y == kColumnHeight - 1) ColumnDrawn(x);
   return result;
 }

@@ -11,12 +11,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "march/Kernels.h"
-#include "march/MarchColumns.h"
+#include "march/Frame.h"
 #include "platform/StackLimit.h"
 #include "platform/Win32.h"
 #include "render/DrawBall.h"
@@ -76,10 +77,8 @@ struct Options {
   std::string output = "orbelune.png";
   bool outputGiven = false;
   bool digest = false;
-  int threads = 0;
-  std::string kernels;
-  bool reference = false;
-  View view = kImageView;
+  // The render pass's options, handed on by call to the march.
+  RenderOptions render;
   bool viewGiven = false;
   std::string check;
   std::string map;
@@ -144,7 +143,7 @@ static int ParseArguments(int argc, char** argv, Options& options) {
         break;
       case kOptDigest: options.digest = true; break;
       case kOptThreads:
-        if (!ParseThreads(optarg, options.threads))
+        if (!ParseThreads(optarg, options.render.threads))
           return Refuse("--threads needs a number from 1 to 256, not ", Excerpt(optarg).c_str());
         break;
       case kOptKernels:
@@ -152,9 +151,9 @@ static int ParseArguments(int argc, char** argv, Options& options) {
           const std::string runs = " (this processor runs: " + RunnableKernelNames() + ")";
           return Refuse(("no kernel set '" + Excerpt(optarg) + "'" + runs).c_str());
         }
-        options.kernels = optarg;
+        options.render.kernels = KernelsNamed(optarg)->name;  // static, as the set is
         break;
-      case kOptReference: options.reference = true; break;
+      case kOptReference: options.render.reference = true; break;
       case kOptCheck:
         if (optarg[0] == '\0') return Refuse("--check needs a file name");
         options.check = optarg;
@@ -167,7 +166,7 @@ static int ParseArguments(int argc, char** argv, Options& options) {
         break;
       case kOptView: {
         std::string why;
-        if (!ParseView(optarg, options.view, why))
+        if (!ParseView(optarg, options.render.view, why))
           return Refuse(("--view needs three angles A,B,C in radians, not '" + Excerpt(optarg) +
                          "': " + why)
                             .c_str());
@@ -198,9 +197,10 @@ static int ParseArguments(int argc, char** argv, Options& options) {
   const int descriptor = options.outputGiven ? OutputDescriptor(options.output) : -1;
   const bool toStdout = descriptor == STDOUT_FILENO;
   if (!options.check.empty() &&
-      (options.outputGiven || options.digest || options.reference || options.viewGiven))
+      (options.outputGiven || options.digest || options.render.reference || options.viewGiven))
     return Refuse("--check takes no other option but --threads and --kernels: it checks the image");
-  if (!options.map.empty() && (options.digest || options.reference || !options.check.empty()))
+  if (!options.map.empty() &&
+      (options.digest || options.render.reference || !options.check.empty()))
     return Refuse("--map goes with no --digest, --reference or --check: a map is not the image");
   if (!options.map.empty() && !options.outputGiven)
     options.output = "orbelune-" + options.map + ".png";
@@ -227,22 +227,18 @@ static int ParseArguments(int argc, char** argv, Options& options) {
 }
 
 // The image's pixels, rendered into a memory context (top-down rows).
-static bool Render(const Options& options, MemoryContext& context) {
-  if (!CreateMemoryContext(kImageWidth, -kImageHeight, context)) return false;
-  nRenderThreads = options.threads;
-  bReferenceMarch = options.reference;
-  if (!options.kernels.empty()) szRenderKernels = options.kernels.c_str();
-  renderView = options.view;
+static bool Render(const RenderOptions& options, MemoryContext& context) {
+  if (!CreateMemoryContext(kColumnCount, -kColumnHeight, context)) return false;
   StartProgress(isatty(STDERR_FILENO) != 0);
-  DrawBall(context.hdc);
+  RenderImage(context.hdc, options);
   const double seconds = FinishProgress();
-  std::fprintf(stderr, "rendered %d x %d pixels in %.1f s\n", kImageWidth, kImageHeight, seconds);
+  std::fprintf(stderr, "rendered %d x %d pixels in %.1f s\n", kColumnCount, kColumnHeight, seconds);
   return true;
 }
 
 // The colour of pixel (x, y) of top-down 0x00RRGGBB rows, as a COLORREF.
 static uint32_t ColourAt(const uint32_t* rows, int x, int y) {
-  const uint32_t p = rows[(size_t)y * kImageWidth + x];
+  const uint32_t p = rows[(size_t)y * kColumnCount + x];
   return (p >> 16 & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16;
 }
 
@@ -258,7 +254,7 @@ static int Check(const Options& options) {
   };
   FILE* input = OpenInput(options.check, waiting, error);
   PngImage image;
-  const bool read = input != nullptr && ReadPng(input, kImageWidth, kImageHeight, image, error);
+  const bool read = input != nullptr && ReadPng(input, kColumnCount, kColumnHeight, image, error);
   if (input != nullptr) std::fclose(input);
   if (!read) {
     std::fprintf(stderr, "%s: cannot check %s: %s\n", kName, file, error.c_str());
@@ -266,27 +262,27 @@ static int Check(const Options& options) {
   }
   if (image.pixels.empty()) {
     std::printf("%s is not Orbelune's image: it is %u x %u pixels, the image %d x %d\n", file,
-                (unsigned)image.width, (unsigned)image.height, kImageWidth, kImageHeight);
+                (unsigned)image.width, (unsigned)image.height, kColumnCount, kColumnHeight);
     return 1;
   }
   const uint32_t* pixels = image.pixels.data();
   long seeThrough = 0;
   int firstX = 0, firstY = 0;
-  for (int y = 0; y < kImageHeight; ++y) {
-    for (int x = 0; x < kImageWidth; ++x) {
-      if (pixels[(size_t)y * kImageWidth + x] >> 24 == 0xFF) continue;
+  for (int y = 0; y < kColumnHeight; ++y) {
+    for (int x = 0; x < kColumnCount; ++x) {
+      if (pixels[(size_t)y * kColumnCount + x] >> 24 == 0xFF) continue;
       if (seeThrough++ == 0) firstX = x, firstY = y;
     }
   }
   if (seeThrough > 0) {
     std::printf("%s is not Orbelune's image: %ld of %d pixels are not fully opaque (the first at "
                 "(%d, %d)), and the image is opaque\n",
-                file, seeThrough, kImageWidth * kImageHeight, firstX, firstY);
+                file, seeThrough, kColumnCount * kColumnHeight, firstX, firstY);
     return 1;
   }
   std::vector<uint32_t> colours;
-  for (int x = 0; x < kImageWidth; ++x)
-    for (int y = 0; y < kImageHeight; ++y) colours.push_back(ColourAt(pixels, x, y));
+  for (int x = 0; x < kColumnCount; ++x)
+    for (int y = 0; y < kColumnHeight; ++y) colours.push_back(ColourAt(pixels, x, y));
   const std::string digest = ColoursDigest(colours.data(), colours.size());
   if (digest == kGoldenFrameDigest) {
     std::printf("%s is Orbelune's image (digest %s)\n", file, digest.c_str());
@@ -294,11 +290,11 @@ static int Check(const Options& options) {
   }
   // Where it differs: against the image itself, rendered now.
   MemoryContext context;
-  if (!Render(options, context)) throw std::bad_alloc();
+  if (!Render(options.render, context)) throw std::bad_alloc();
   long differing = 0;
   std::string where;
-  for (int x = 0; x < kImageWidth; ++x) {
-    for (int y = 0; y < kImageHeight; ++y) {
+  for (int x = 0; x < kColumnCount; ++x) {
+    for (int y = 0; y < kColumnHeight; ++y) {
       const uint32_t found = ColourAt(pixels, x, y), wanted = ColourAt(context.bits, x, y);
       if (found == wanted) continue;
       if (++differing <= 5) {
@@ -311,7 +307,7 @@ static int Check(const Options& options) {
   }
   DeleteMemoryContext(context);
   std::printf("%s is not Orbelune's image: %ld of %d pixels differ (COLORREFs, 0x00BBGGRR)%s\n%s",
-              file, differing, kImageWidth * kImageHeight, differing > 5 ? "; the first 5:" : ":",
+              file, differing, kColumnCount * kColumnHeight, differing > 5 ? "; the first 5:" : ":",
               where.c_str());
   return 1;
 }
@@ -339,7 +335,7 @@ static bool WriteOutput(const std::string& output, const uint32_t* pixels, int h
                         const PngText& text) {
   std::string error;
   const auto png = [&](FILE* file, std::string& error) {
-    return WritePng(file, pixels, kImageWidth, height, text, error);
+    return WritePng(file, pixels, kColumnCount, height, text, error);
   };
   const auto waiting = [&] {
     std::fprintf(stderr, "%s: waiting for something to read from %s\n", kName,
@@ -368,17 +364,17 @@ static std::string ViewNamed(View view) {
 // and the legend below the image's rows.
 static int Map(const Options& options) {
   if (!OutputWritable(options.output)) return 1;
-  const MarchKernels& kernels =
-      options.kernels.empty() ? ChooseKernels() : *KernelsNamed(options.kernels.c_str());
+  const auto frame = std::make_unique<Frame>();
+  BuildFrame(*frame, options.render.view, options.render.kernels);
   uint64_t wholeRays = 0;
-  const std::vector<uint32_t> counts = CountFrame(
-      options.mapKind, kernels, RenderThreadCount(options.threads), options.view, &wholeRays);
+  const std::vector<uint32_t> counts =
+      CountFrame(options.mapKind, *frame, options.render.threads, &wholeRays);
   const MapTotals totals = TotalsOf(counts);
   const std::string description =
-      DescribeMap(options.mapKind, totals, wholeRays) + ViewNamed(options.view);
+      DescribeMap(options.mapKind, totals, wholeRays) + ViewNamed(options.render.view);
   std::fprintf(stderr, "%s\n", description.c_str());
   const std::vector<uint32_t> pixels = MapWithLegend(counts, totals);
-  const int height = kImageHeight + kLegendHeight;
+  const int height = kColumnHeight + kLegendHeight;
   return WriteOutput(options.output, pixels.data(), height, {kVersion, description}) ? 0 : 1;
 }
 
@@ -394,8 +390,8 @@ static int Run(const Options& options) {
   // Find out now, not after the long render, when the file cannot be written.
   if (writePng && !OutputWritable(options.output)) return 1;
   MemoryContext context;
-  if (!Render(options, context)) throw std::bad_alloc();
-  const std::string digest = StoreDigest(&mmo[0][0], (size_t)kImageWidth * kImageHeight);
+  if (!Render(options.render, context)) throw std::bad_alloc();
+  const std::string digest = StoreDigest(&mmo[0][0], (size_t)kColumnCount * kColumnHeight);
 
   int status = 0;
   if (options.digest && (std::printf("%s\n", digest.c_str()) < 0 || std::fflush(stdout) != 0)) {
@@ -404,8 +400,8 @@ static int Run(const Options& options) {
     status = 1;
   }
   const PngText text = {kVersion, "SHA-256 of the frame's colours: " + digest +
-                                      ViewNamed(options.view)};
-  if (writePng && !WriteOutput(options.output, context.bits, kImageHeight, text)) status = 1;
+                                      ViewNamed(options.render.view)};
+  if (writePng && !WriteOutput(options.output, context.bits, kColumnHeight, text)) status = 1;
   DeleteMemoryContext(context);
   return status;
 }

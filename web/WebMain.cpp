@@ -1,5 +1,5 @@
 // The renderer in WebAssembly: what the page's workers call. Each worker
-// holds a scene and maps of its own and computes the columns it is handed;
+// holds a frame of its own and computes the columns it is handed;
 // the page draws them in order. The same fast march and definitions as
 // every other build, so the same bits.
 #include <emscripten/emscripten.h>
@@ -7,12 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "march/FastMarch.h"
+#include "march/Frame.h"
 #include "tools/ViewText.h"
 
-static Scene scene;
-static SkipMaps maps;
-static const MarchKernels* kernels = nullptr;
+static Frame frame;
 static ContributionLists lists;
 static Accumulator accs[kColumnHeight];
 static uint32_t column[kColumnHeight];
@@ -23,11 +21,8 @@ extern "C" {
 // Builds the scene and its maps, and picks the kernel set by name ("" for
 // the fastest this module has). Returns 0, or -1 for a set it has not.
 EMSCRIPTEN_KEEPALIVE int OrbeluneBegin(const char* name) {
-  kernels = name[0] == '\0' ? &ChooseKernels() : KernelsNamed(name);
-  if (kernels == nullptr) return -1;
+  if (!BuildFrame(frame, kImageView, name)) return -1;
   view = kImageView;
-  BuildScene(scene);
-  BuildSkipMaps(scene, maps);
   return 0;
 }
 
@@ -43,8 +38,7 @@ EMSCRIPTEN_KEEPALIVE int OrbeluneView(const char* text) {
   // column.
   if (std::memcmp(&asked, &view, sizeof view) == 0) return 0;
   view = asked;
-  BuildScene(scene, view);
-  BuildSkipMaps(scene, maps);
+  BuildFrame(frame, view, frame.kernels->name);
   return 0;
 }
 
@@ -100,13 +94,13 @@ EMSCRIPTEN_KEEPALIVE int OrbeluneIsImageView() {
 
 // The name of the kernel set in use.
 EMSCRIPTEN_KEEPALIVE const char* OrbeluneKernels() {
-  return kernels != nullptr ? kernels->name : "";
+  return frame.kernels != nullptr ? frame.kernels->name : "";
 }
 
 // Column x's 769 packed colours (COLORREF, top to bottom), valid until the
 // next call.
 EMSCRIPTEN_KEEPALIVE const uint32_t* OrbeluneColumn(int x) {
-  MarchColumnFast({scene, maps, *kernels}, x, lists, accs);
+  MarchColumnFast(MarchOf(frame), x, lists, accs);
   for (int y = 0; y < kColumnHeight; ++y) column[y] = PackColour(accs[y]);
   return column;
 }
@@ -116,7 +110,7 @@ EMSCRIPTEN_KEEPALIVE const uint32_t* OrbeluneColumn(int x) {
 // one above it, as blocks; a step-th of the work. Null for a step below 1.
 EMSCRIPTEN_KEEPALIVE const uint32_t* OrbelunePreviewColumn(int x, int step) {
   if (step < 1) return nullptr;
-  MarchColumnRows({scene, maps, *kernels}, x, 0, step, lists, accs);
+  MarchColumnRows(MarchOf(frame), x, 0, step, lists, accs);
   for (int y = 0; y < kColumnHeight; ++y) column[y] = PackColour(accs[y - y % step]);
   return column;
 }
@@ -126,7 +120,7 @@ EMSCRIPTEN_KEEPALIVE const uint32_t* OrbelunePreviewColumn(int x, int step) {
 // to fine. Null for a first row or step out of range.
 EMSCRIPTEN_KEEPALIVE const uint32_t* OrbeluneRows(int x, int first, int step) {
   if (step < 1 || first < 0 || first >= kColumnHeight) return nullptr;
-  MarchColumnRows({scene, maps, *kernels}, x, first, step, lists, accs);
+  MarchColumnRows(MarchOf(frame), x, first, step, lists, accs);
   for (int y = first; y < kColumnHeight; y += step) column[y] = PackColour(accs[y]);
   return column;
 }

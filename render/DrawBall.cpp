@@ -1,9 +1,6 @@
 // The draw entry and the frame store: the first call computes the image,
 // drawing each pixel as soon as it is known; every later call replays it.
-#include <memory>
-
-#include "march/MarchColumns.h"
-#include "march/SkipMaps.h"
+#include "march/Frame.h"
 #include "platform/LargePages.h"
 #include "render/DrawBall.h"
 #include "scene/Scene.h"
@@ -11,23 +8,19 @@
 int bin = 0;
 // On a large page's boundary, so that the render pass's first touch of it
 // can take large pages (see RenderPass).
-ORBELUNE_LARGE_PAGE_ALIGNED float mmo[kImageWidth][kImageHeight];
-
-int nRenderThreads = 0;
-bool bReferenceMarch = false;
-const char* szRenderKernels = nullptr;
-View renderView = kImageView;
+ORBELUNE_LARGE_PAGE_ALIGNED float mmo[kColumnCount][kColumnHeight];
 
 // Draws one pixel, then stores it: the draw comes first, and the store does
 // not depend on it.
-static void DrawAndStore(HDC hdc, int x, int y, COLORREF c) {
+static void DrawAndStore(HDC hdc, int x, int y, PackedColour c) {
   const float f = (float)c;  // exact: c < 2^24
   SetPixel(hdc, x, y, (COLORREF)(long long)f);
   mmo[x][y] = f;
 }
 
-static void DrawColumn(HDC hdc, int x, const COLORREF* column) {
-  for (int y = 0; y < kImageHeight; ++y) DrawAndStore(hdc, x, y, column[y]);
+// The fast march's sink: its context is the device context drawn into.
+static void DrawColumn(void* hdc, int x, const PackedColour* column) {
+  for (int y = 0; y < kColumnHeight; ++y) DrawAndStore((HDC)hdc, x, y, column[y]);
 }
 
 // Every sample of every pixel, one after another: the image's definition.
@@ -40,22 +33,20 @@ static void ReferencePass(HDC hdc, const Scene& scene) {
 }
 
 // Builds the scene, then computes every pixel column by column, drawing and
-// storing each column as it completes.
-static void RenderPass(HDC hdc) {
+// storing each column as it completes. The scene (about 1 MB) is on the
+// stack and gone when the pass ends; the fast march's maps go on the heap,
+// as the main thread has only 2 MB of stack.
+static void RenderPass(HDC hdc, const RenderOptions& options) {
   PreferLargePages(mmo, sizeof mmo);
-  Scene scene;  // about 1 MB, gone when the pass ends
-  BuildScene(scene, renderView);
-  if (bReferenceMarch) {
-    ReferencePass(hdc, scene);
+  Frame frame;
+  if (options.reference) {
+    BuildScene(frame.scene, options.view);
+    ReferencePass(hdc, frame.scene);
     return;
   }
-  // The fast march's own maps (about 800 KB) go on the heap: the stack
-  // already holds the scene, and the main thread has only 2 MB of it.
-  auto maps = std::make_unique<SkipMaps>();
-  BuildSkipMaps(scene, *maps);
-  const MarchKernels* named = szRenderKernels != nullptr ? KernelsNamed(szRenderKernels) : nullptr;
-  const MarchContext march = {scene, *maps, named != nullptr ? *named : ChooseKernels()};
-  MarchColumns(march, RenderThreadCount(nRenderThreads), hdc, DrawColumn);
+  // A kernel set no runnable set has the name of: the fastest.
+  if (!BuildFrame(frame, options.view, options.kernels)) BuildFrame(frame, options.view);
+  MarchFrame(frame, options.threads, DrawColumn, hdc);
 }
 
 // Writes the stored colours back, in the order they were computed.
@@ -67,10 +58,15 @@ static void ReplayPass(HDC hdc) {
   }
 }
 
+void RenderImage(HDC hdc, const RenderOptions& options) {
+  if (bin != 0) return;
+  bin = 1;  // set before the pass: the pass happens once, whatever follows
+  RenderPass(hdc, options);
+}
+
 void DrawBall(HDC hdc) {
   if (bin == 0) {
-    bin = 1;  // set before the pass: the pass happens once, whatever follows
-    RenderPass(hdc);
+    RenderImage(hdc, RenderOptions{});
   } else {
     ReplayPass(hdc);
   }
