@@ -26,7 +26,7 @@ target_link_options(orbelune-web-simd PRIVATE ${web_options})
 # files and the golden digest it compares with.
 set(site ${CMAKE_BINARY_DIR}/site)
 set_target_properties(orbelune-web orbelune-web-simd PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site})
-foreach(file index.html orders.js page.js worker.js)
+foreach(file index.html orders.js png_text.js page.js worker.js)
   configure_file(${PROJECT_SOURCE_DIR}/web/${file} ${site}/${file} COPYONLY)
 endforeach()
 set(golden_file ${PROJECT_SOURCE_DIR}/tools/GoldenDigest.h)

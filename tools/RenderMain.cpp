@@ -111,88 +111,95 @@ static int Refuse(const char* message, const char* what = "") {
   return 2;
 }
 
-// Reads the command line; returns -1 to go on, else the exit code.
-static int ParseArguments(int argc, char** argv, Options& options) {
-  enum {
-    kOptDigest = 256,
-    kOptThreads,
-    kOptKernels,
-    kOptReference,
-    kOptCheck,
-    kOptMap,
-    kOptView,
-    kOptVersion
-  };
-  static const option kOptions[] = {{"output", required_argument, nullptr, 'o'},
-                                    {"digest", no_argument, nullptr, kOptDigest},
-                                    {"threads", required_argument, nullptr, kOptThreads},
-                                    {"kernels", required_argument, nullptr, kOptKernels},
-                                    {"reference", no_argument, nullptr, kOptReference},
-                                    {"check", required_argument, nullptr, kOptCheck},
-                                    {"map", required_argument, nullptr, kOptMap},
-                                    {"view", required_argument, nullptr, kOptView},
-                                    {"help", no_argument, nullptr, 'h'},
-                                    {"version", no_argument, nullptr, kOptVersion},
-                                    {nullptr, 0, nullptr, 0}};
-  opterr = 0;  // our own messages
-  for (int c; (c = getopt_long(argc, argv, ":o:h", kOptions, nullptr)) != -1;) {
-    switch (c) {
-      case 'o':
-        if (optarg[0] == '\0') return Refuse("--output needs a file name");
-        options.output = optarg, options.outputGiven = true;
-        break;
-      case kOptDigest: options.digest = true; break;
-      case kOptThreads:
-        if (!ParseThreads(optarg, options.render.threads))
-          return Refuse("--threads needs a number from 1 to 256, not ", Excerpt(optarg).c_str());
-        break;
-      case kOptKernels:
-        if (KernelsNamed(optarg) == nullptr) {
-          const std::string runs = " (this processor runs: " + RunnableKernelNames() + ")";
-          return Refuse(("no kernel set '" + Excerpt(optarg) + "'" + runs).c_str());
-        }
-        options.render.kernels = KernelsNamed(optarg)->name;  // static, as the set is
-        break;
-      case kOptReference: options.render.reference = true; break;
-      case kOptCheck:
-        if (optarg[0] == '\0') return Refuse("--check needs a file name");
-        options.check = optarg;
-        break;
-      case kOptMap:
-        if (!MapKindNamed(optarg, options.mapKind))
-          return Refuse("--map takes shaded, looked, crossings or runs, not ",
-                        Excerpt(optarg).c_str());
-        options.map = optarg;
-        break;
-      case kOptView: {
-        std::string why;
-        if (!ParseView(optarg, options.render.view, why))
-          return Refuse(("--view needs three angles A,B,C in radians, not '" + Excerpt(optarg) +
-                         "': " + why)
-                            .c_str());
-        options.viewGiven = true;
-        break;
-      }
-      case 'h': std::fputs(kUsage, stdout); return 0;
-      case kOptVersion: std::printf("%s\n", kVersion); return 0;
-      case ':': return Refuse("this option needs a value: ", Excerpt(argv[optind - 1]).c_str());
-      default: {
-        // getopt takes any unique beginning of a long option; one that
-        // begins several is not unknown but ambiguous: name them.
-        const std::string given = argv[optind - 1];
-        std::string matches;
-        for (const option* o = kOptions; given.rfind("--", 0) == 0 && o->name != nullptr; ++o) {
-          const std::string name = given.substr(2, given.find('=') - 2);
-          if (!name.empty() && std::string(o->name).rfind(name, 0) == 0)
-            matches += (matches.empty() ? "--" : " or --") + std::string(o->name);
-        }
-        if (matches.find(" or ") != std::string::npos)
-          return Refuse(("ambiguous argument " + Excerpt(given) + ": " + matches).c_str());
-        return Refuse("unknown argument ", Excerpt(given).c_str());
-      }
-    }
+// The long options, and the codes of those without a short form.
+enum {
+  kOptDigest = 256,
+  kOptThreads,
+  kOptKernels,
+  kOptReference,
+  kOptCheck,
+  kOptMap,
+  kOptView,
+  kOptVersion
+};
+static const option kOptions[] = {{"output", required_argument, nullptr, 'o'},
+                                  {"digest", no_argument, nullptr, kOptDigest},
+                                  {"threads", required_argument, nullptr, kOptThreads},
+                                  {"kernels", required_argument, nullptr, kOptKernels},
+                                  {"reference", no_argument, nullptr, kOptReference},
+                                  {"check", required_argument, nullptr, kOptCheck},
+                                  {"map", required_argument, nullptr, kOptMap},
+                                  {"view", required_argument, nullptr, kOptView},
+                                  {"help", no_argument, nullptr, 'h'},
+                                  {"version", no_argument, nullptr, kOptVersion},
+                                  {nullptr, 0, nullptr, 0}};
+
+// Why an argument is not one of ours: an unknown one, or the beginning of
+// several long options (getopt takes any unique beginning of one), which
+// is not unknown but ambiguous: they are named.
+static int RefuseArgument(const std::string& given) {
+  std::string matches;
+  for (const option* o = kOptions; given.rfind("--", 0) == 0 && o->name != nullptr; ++o) {
+    const std::string name = given.substr(2, given.find('=') - 2);
+    if (!name.empty() && std::string(o->name).rfind(name, 0) == 0)
+      matches += (matches.empty() ? "--" : " or --") + std::string(o->name);
   }
-  if (optind < argc) return Refuse("unknown argument ", Excerpt(argv[optind]).c_str());
+  if (matches.find(" or ") != std::string::npos)
+    return Refuse(("ambiguous argument " + Excerpt(given) + ": " + matches).c_str());
+  return Refuse("unknown argument ", Excerpt(given).c_str());
+}
+
+// Takes option c with its value; returns -1 to go on, else the exit code.
+static int TakeOption(int c, const char* value, char** argv, Options& options) {
+  switch (c) {
+    case 'o':
+      if (value[0] == '\0') return Refuse("--output needs a file name");
+      options.output = value, options.outputGiven = true;
+      break;
+    case kOptDigest: options.digest = true; break;
+    case kOptThreads:
+      if (!ParseThreads(value, options.render.threads))
+        return Refuse("--threads needs a number from 1 to 256, not ", Excerpt(value).c_str());
+      break;
+    case kOptKernels:
+      if (KernelsNamed(value) == nullptr) {
+        const std::string runs = " (this processor runs: " + RunnableKernelNames() + ")";
+        return Refuse(("no kernel set '" + Excerpt(value) + "'" + runs).c_str());
+      }
+      options.render.kernels = KernelsNamed(value)->name;  // static, as the set is
+      break;
+    case kOptReference: options.render.reference = true; break;
+    case kOptCheck:
+      if (value[0] == '\0') return Refuse("--check needs a file name");
+      options.check = value;
+      break;
+    case kOptMap:
+      if (!MapKindNamed(value, options.mapKind))
+        return Refuse("--map takes shaded, looked, crossings or runs, not ",
+                      Excerpt(value).c_str());
+      options.map = value;
+      break;
+    case kOptView: {
+      std::string why;
+      if (!ParseView(value, options.render.view, why))
+        return Refuse(("--view needs three angles A,B,C in radians, not '" + Excerpt(value) +
+                       "': " + why)
+                          .c_str());
+      options.viewGiven = true;
+      break;
+    }
+    case 'h': std::fputs(kUsage, stdout); return 0;
+    case kOptVersion: std::printf("%s\n", kVersion); return 0;
+    case ':': return Refuse("this option needs a value: ", Excerpt(argv[optind - 1]).c_str());
+    default: return RefuseArgument(argv[optind - 1]);
+  }
+  return -1;
+}
+
+// What the options say together, once all are read: the combinations
+// refused, and the outputs that would damage a PNG or a terminal. Returns
+// -1 to go on, else the exit code.
+static int CheckCombination(Options& options) {
   // -o -, /dev/stdout, /dev/fd/N...: written in place, to that descriptor.
   const int descriptor = options.outputGiven ? OutputDescriptor(options.output) : -1;
   const bool toStdout = descriptor == STDOUT_FILENO;
@@ -226,6 +233,17 @@ static int ParseArguments(int argc, char** argv, Options& options) {
   return -1;
 }
 
+// Reads the command line; returns -1 to go on, else the exit code.
+static int ParseArguments(int argc, char** argv, Options& options) {
+  opterr = 0;  // our own messages
+  for (int c; (c = getopt_long(argc, argv, ":o:h", kOptions, nullptr)) != -1;) {
+    const int status = TakeOption(c, optarg, argv, options);
+    if (status >= 0) return status;
+  }
+  if (optind < argc) return Refuse("unknown argument ", Excerpt(argv[optind]).c_str());
+  return CheckCombination(options);
+}
+
 // The image's pixels, rendered into a memory context (top-down rows).
 static bool Render(const RenderOptions& options, MemoryContext& context) {
   if (!CreateMemoryContext(kColumnCount, -kColumnHeight, context)) return false;
@@ -240,6 +258,49 @@ static bool Render(const RenderOptions& options, MemoryContext& context) {
 static uint32_t ColourAt(const uint32_t* rows, int x, int y) {
   const uint32_t p = rows[(size_t)y * kColumnCount + x];
   return (p >> 16 & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16;
+}
+
+// Whether every pixel is fully opaque, as the image is; says the first
+// that is not where one is not.
+static bool Opaque(const char* file, const uint32_t* pixels) {
+  long seeThrough = 0;
+  int firstX = 0, firstY = 0;
+  for (int y = 0; y < kColumnHeight; ++y) {
+    for (int x = 0; x < kColumnCount; ++x) {
+      if (pixels[(size_t)y * kColumnCount + x] >> 24 == 0xFF) continue;
+      if (seeThrough++ == 0) firstX = x, firstY = y;
+    }
+  }
+  if (seeThrough == 0) return true;
+  std::printf("%s is not Orbelune's image: %ld of %d pixels are not fully opaque (the first at "
+              "(%d, %d)), and the image is opaque\n",
+              file, seeThrough, kColumnCount * kColumnHeight, firstX, firstY);
+  return false;
+}
+
+// Says where the pixels differ from the image itself, rendered now.
+static void SayDifferences(const char* file, const uint32_t* pixels,
+                           const RenderOptions& options) {
+  MemoryContext context;
+  if (!Render(options, context)) throw std::bad_alloc();
+  long differing = 0;
+  std::string where;
+  for (int x = 0; x < kColumnCount; ++x) {
+    for (int y = 0; y < kColumnHeight; ++y) {
+      const uint32_t found = ColourAt(pixels, x, y), wanted = ColourAt(context.bits, x, y);
+      if (found == wanted) continue;
+      if (++differing <= 5) {
+        char line[96];
+        std::snprintf(line, sizeof line, "  (%d, %d): 0x%06X, the image has 0x%06X\n", x, y,
+                      (unsigned)found, (unsigned)wanted);
+        where += line;
+      }
+    }
+  }
+  DeleteMemoryContext(context);
+  std::printf("%s is not Orbelune's image: %ld of %d pixels differ (COLORREFs, 0x00BBGGRR)%s\n%s",
+              file, differing, kColumnCount * kColumnHeight, differing > 5 ? "; the first 5:" : ":",
+              where.c_str());
 }
 
 // --check: whether the PNG holds the image, and where it does not. The image
@@ -266,20 +327,7 @@ static int Check(const Options& options) {
     return 1;
   }
   const uint32_t* pixels = image.pixels.data();
-  long seeThrough = 0;
-  int firstX = 0, firstY = 0;
-  for (int y = 0; y < kColumnHeight; ++y) {
-    for (int x = 0; x < kColumnCount; ++x) {
-      if (pixels[(size_t)y * kColumnCount + x] >> 24 == 0xFF) continue;
-      if (seeThrough++ == 0) firstX = x, firstY = y;
-    }
-  }
-  if (seeThrough > 0) {
-    std::printf("%s is not Orbelune's image: %ld of %d pixels are not fully opaque (the first at "
-                "(%d, %d)), and the image is opaque\n",
-                file, seeThrough, kColumnCount * kColumnHeight, firstX, firstY);
-    return 1;
-  }
+  if (!Opaque(file, pixels)) return 1;
   std::vector<uint32_t> colours;
   for (int x = 0; x < kColumnCount; ++x)
     for (int y = 0; y < kColumnHeight; ++y) colours.push_back(ColourAt(pixels, x, y));
@@ -288,27 +336,7 @@ static int Check(const Options& options) {
     std::printf("%s is Orbelune's image (digest %s)\n", file, digest.c_str());
     return 0;
   }
-  // Where it differs: against the image itself, rendered now.
-  MemoryContext context;
-  if (!Render(options.render, context)) throw std::bad_alloc();
-  long differing = 0;
-  std::string where;
-  for (int x = 0; x < kColumnCount; ++x) {
-    for (int y = 0; y < kColumnHeight; ++y) {
-      const uint32_t found = ColourAt(pixels, x, y), wanted = ColourAt(context.bits, x, y);
-      if (found == wanted) continue;
-      if (++differing <= 5) {
-        char line[96];
-        std::snprintf(line, sizeof line, "  (%d, %d): 0x%06X, the image has 0x%06X\n", x, y,
-                      (unsigned)found, (unsigned)wanted);
-        where += line;
-      }
-    }
-  }
-  DeleteMemoryContext(context);
-  std::printf("%s is not Orbelune's image: %ld of %d pixels differ (COLORREFs, 0x00BBGGRR)%s\n%s",
-              file, differing, kColumnCount * kColumnHeight, differing > 5 ? "; the first 5:" : ":",
-              where.c_str());
+  SayDifferences(file, pixels, options.render);
   return 1;
 }
 

@@ -212,32 +212,6 @@ function AngleText(angle) {
   return text === '-0' ? '0' : text;
 }
 
-// CRC-32 of PNG chunks (ISO 3309), bytes from a table of the 256 values.
-const kCrcTable = Array.from({length: 256}, (_, n) => {
-  let c = n;
-  for (let k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320 ^ (c >>> 1) : c >>> 1;
-  return c >>> 0;
-});
-
-// A PNG with tEXt chunks (keyword, Latin-1 text) put right after its
-// header, where the browser's encoder leaves none.
-function WithText(png, entries) {
-  const chunks = entries.map(([keyword, text]) => {
-    const data = Uint8Array.from(keyword + '\0' + text, (ch) => ch.charCodeAt(0) & 0xFF);
-    const chunk = new Uint8Array(12 + data.length);
-    const view = new DataView(chunk.buffer);
-    view.setUint32(0, data.length);
-    chunk.set([116, 69, 88, 116], 4);  // "tEXt"
-    chunk.set(data, 8);
-    let crc = 0xFFFFFFFF;
-    for (let i = 4; i < 8 + data.length; ++i) crc = kCrcTable[(crc ^ chunk[i]) & 0xFF] ^ (crc >>> 8);
-    view.setUint32(8 + data.length, (crc ^ 0xFFFFFFFF) >>> 0);
-    return chunk;
-  });
-  const header = 8 + 25;  // the signature, then IHDR: length, type, 13 bytes, CRC
-  return new Blob([png.subarray(0, header), ...chunks, png.subarray(header)], {type: 'image/png'});
-}
-
 // "Save as PNG": the canvas with its tEXt chunks, as a download. Another
 // view's file is named by the shortest text of each of its floats, never
 // by the view's text as given, which may be longer than a file's name may
@@ -416,19 +390,13 @@ function Failed(job, error) {
 async function Exact(view, {clear}) {
   const job = {view, mode: 'exact'};
   Switch(job);
-  const {canvas, progress, status, digest: digestShown, verdict, save} = Elements();
+  const {canvas} = Elements();
   const context = canvas.getContext('2d');
   const overPreview = !clear && previewFrame && previewFrame.view === view;
   if (!overPreview) context.clearRect(0, 0, kWidth, kHeight);
   Object.assign(state, {drawnOrder: [], done: false, digest: '', canvasDigest: '', failed: '',
                         view, imageView: false, previewed: '', whole: false});
-  status.className = '';
-  status.textContent = 'Starting…';
-  progress.value = 0;
-  digestShown.textContent = '(once the image is complete)';
-  verdict.textContent = '';
-  verdict.className = '';
-  save.disabled = true;
+  Pending('Starting…');
   const start = performance.now();
 
   const frame = new Uint32Array(kWidth * kHeight);
@@ -436,8 +404,65 @@ async function Exact(view, {clear}) {
                     ? Sweep(context, frame, state.drawnOrder)
                     : Sharpening(context, frame, overPreview ? previewFrame.colours : null);
   window.orbeluneShown = order.shown;
-  let drawing = 0;  // milliseconds spent drawing
-  let finished = false;  // drawn whole: a draw still asked for has nothing left
+  const drawer = Drawer(job, order);
+  let first = true;
+  try {
+    await Workers(job, order.pieces, (piece, colours) => {
+      order.take(piece, colours);
+      if (first) state.times.firstColumn = Math.round(performance.now());
+      first = false;
+      drawer.ask();
+    });
+  } catch (error) {
+    return Failed(job, error);
+  }
+  if (job !== current) return;
+  const seconds = (performance.now() - start) / 1000;
+  state.times.computed = Math.round(performance.now());
+  drawer.finish();
+  // Milliseconds the workers spent in the module, all together, and the
+  // page's thread in drawing.
+  state.times.busy = Math.round(job.busy);
+  state.times.drawing = Math.round(drawer.milliseconds());
+
+  const digest = Hex(await crypto.subtle.digest('SHA-256', frame.buffer));
+  if (job !== current) return;
+  state.digest = digest;
+  state.imageView = job.imageView;
+  const {threads} = setup;
+  const {status, digest: digestShown} = Elements();
+  status.textContent = `Computed in ${seconds.toFixed(2)} s on ${threads} ` +
+                       `thread${threads > 1 ? 's' : ''} with the ${state.kernels} kernels.`;
+  digestShown.textContent = digest;
+  state.times.shown = Math.round(performance.now());
+  const canvasDigest = await CanvasDigest(context);
+  if (job !== current) return;
+  state.canvasDigest = canvasDigest;
+  Verdict(job, digest, canvasDigest);
+  state.times.checked = Math.round(performance.now());
+  state.done = true;
+}
+
+// The page's parts that wait for the image: its status, progress, digest,
+// verdict and button.
+function Pending(text) {
+  const {progress, status, digest, verdict, save} = Elements();
+  status.className = '';
+  status.textContent = text;
+  progress.value = 0;
+  digest.textContent = '(once the image is complete)';
+  verdict.textContent = '';
+  verdict.className = '';
+  save.disabled = true;
+}
+
+// Draws what the order has new, ten times a second while the image builds
+// up (ask), and once more when it is complete (finish): each draw costs
+// the workers' cores a repaint of the canvas, and drawing every frame
+// slowed the computing by a quarter.
+function Drawer(job, order) {
+  const {progress, status} = Elements();
+  let drawing = 0, asked = false, finished = false;
   const draw = () => {
     if (job !== current || finished) return;
     const began = performance.now();
@@ -452,48 +477,26 @@ async function Exact(view, {clear}) {
                              : `Sharpening: ${Math.floor(order.progress() * 100)}% exact`;
     drawing += performance.now() - began;
   };
-  // Ten times a second: each draw costs the workers' cores a repaint of
-  // the canvas, and drawing every frame slowed the computing by a quarter.
-  let drawAsked = false;
-  const askDraw = () => {
-    if (drawAsked) return;
-    drawAsked = true;
-    setTimeout(() => {
-      drawAsked = false;
+  return {
+    ask() {
+      if (asked) return;
+      asked = true;
+      setTimeout(() => {
+        asked = false;
+        draw();
+      }, kDrawEvery);
+    },
+    // Drawn whole: a draw still asked for has nothing left.
+    finish() {
       draw();
-    }, kDrawEvery);
+      finished = true;
+    },
+    milliseconds: () => drawing,
   };
-  let first = true;
-  try {
-    await Workers(job, order.pieces, (piece, colours) => {
-      order.take(piece, colours);
-      if (first) state.times.firstColumn = Math.round(performance.now());
-      first = false;
-      askDraw();
-    });
-  } catch (error) {
-    return Failed(job, error);
-  }
-  if (job !== current) return;
-  const seconds = (performance.now() - start) / 1000;
-  state.times.computed = Math.round(performance.now());
-  draw();
-  finished = true;
-  // Milliseconds the workers spent in the module, all together, and the
-  // page's thread in drawing.
-  state.times.busy = Math.round(job.busy);
-  state.times.drawing = Math.round(drawing);
+}
 
-  const digest = Hex(await crypto.subtle.digest('SHA-256', frame.buffer));
-  if (job !== current) return;
-  state.digest = digest;
-  state.imageView = job.imageView;
-  const {threads} = setup;
-  status.textContent = `Computed in ${seconds.toFixed(2)} s on ${threads} ` +
-                       `thread${threads > 1 ? 's' : ''} with the ${state.kernels} kernels.`;
-  digestShown.textContent = digest;
-  state.times.shown = Math.round(performance.now());
-  // The canvas read back, in the same layout: what a person sees.
+// The canvas read back in the frame's layout, hashed: what a person sees.
+async function CanvasDigest(context) {
   const shown = context.getImageData(0, 0, kWidth, kHeight).data;
   const fromCanvas = new Uint32Array(kWidth * kHeight);
   for (let x = 0; x < kWidth; ++x) {
@@ -502,10 +505,13 @@ async function Exact(view, {clear}) {
       fromCanvas[x * kHeight + y] = shown[at] | shown[at + 1] << 8 | shown[at + 2] << 16;
     }
   }
-  const canvasDigest = Hex(await crypto.subtle.digest('SHA-256', fromCanvas.buffer));
-  if (job !== current) return;
-  state.canvasDigest = canvasDigest;
-  // The golden digest is the image's: another view has none to be held to.
+  return Hex(await crypto.subtle.digest('SHA-256', fromCanvas.buffer));
+}
+
+// The verdict on a complete image, and its button. The golden digest is
+// the image's: another view has none to be held to.
+function Verdict(job, digest, canvasDigest) {
+  const {canvas, verdict, save} = Elements();
   if (job.imageView) {
     const good = digest === kGoldenDigest && canvasDigest === kGoldenDigest;
     verdict.textContent = good ? '= the golden digest: the same image as every other build.'
@@ -521,8 +527,6 @@ async function Exact(view, {clear}) {
   const comment = `SHA-256 of the frame's colours: ${digest}` +
                   (state.imageView ? '' : `; view ${state.view}`);
   save.onclick = () => Save(canvas, comment);
-  state.times.checked = Math.round(performance.now());
-  state.done = true;
 }
 
 // The coarse image of the view while the pointer turns it: each column
