@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "platform/Surface.h"
-#include "platform/sdl/EventSource.h"
-#include "platform/sdl/Queue.h"
-#include "platform/sdl/WindowHost.h"
+#include "platform/user/EventSource.h"
+#include "platform/user/Queue.h"
+#include "platform/user/WindowHost.h"
 
 struct NativeWindow {
   HDC__ dc;

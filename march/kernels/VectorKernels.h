@@ -87,7 +87,7 @@ F4 RotatedZ2(const RayTerms& v, D4 z1) {
 // 1/2 <= |s| < 1 they are multiples of 2^-24 below 1/2 in size. There
 // float arithmetic, on four lanes at half the cost, gives the same
 // offset: `exact` says the run's samples all lie there.
-[[gnu::always_inline]] inline D4 CellOffset(F4 s, bool exact) {
+[[gnu::always_inline]] inline D4 CellOffsets(F4 s, bool exact) {
   if (exact) return Widen(s - Floor(s) - 0.5f);
   const D4 w = Widen(s);
   return ToFloat(w - Floor(w) - 0.5);
@@ -100,8 +100,8 @@ F4 RotatedZ2(const RayTerms& v, D4 z1) {
 // `size` is r for a sphere (kind 1), r / 300 for a cube.
 [[gnu::always_inline]] inline F4 GlowDistance(double size, float kind, const bool (&exact)[3],
                                               const Points& s) {
-  const D4 dx = CellOffset(s.sx, exact[0]), dy = CellOffset(s.sy, exact[1]),
-           dz = CellOffset(s.sz, exact[2]);
+  const D4 dx = CellOffsets(s.sx, exact[0]), dy = CellOffsets(s.sy, exact[1]),
+           dz = CellOffsets(s.sz, exact[2]);
   // Squares of floats are exact in double: the fused forms round each sum
   // once, as written.
   if (kind == 1.0f) return Narrow(Sqrt(MulAddExact(dz, dz, MulAddExact(dy, dy, dx * dx))) - size);

@@ -11,8 +11,8 @@
 
 #include "platform/StackLimit.h"
 #include "platform/User.h"
-#include "platform/sdl/EventSource.h"
-#include "platform/sdl/Queue.h"
+#include "platform/user/EventSource.h"
+#include "platform/user/Queue.h"
 #include "platform/sdl/SdlWindow.h"
 #include "platform/sdl/Stages.h"
 #include "platform/sdl/Video.h"

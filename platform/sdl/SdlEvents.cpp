@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/sdl/Queue.h"
+#include "platform/user/Queue.h"
 #include "platform/sdl/SdlEvents.h"
 #include "platform/sdl/SdlWindow.h"
 #include "platform/sdl/X11Windows.h"

@@ -1,6 +1,6 @@
 // The message queue's event source over SDL.
 #pragma once
 
-#include "platform/sdl/EventSource.h"
+#include "platform/user/EventSource.h"
 
 extern const EventSource kSdlEvents;

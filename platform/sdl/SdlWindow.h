@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/sdl/WindowHost.h"
+#include "platform/user/WindowHost.h"
 
 extern const WindowHost kSdlWindows;
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/Surface.h"
-#include "platform/sdl/EventSource.h"
-#include "platform/sdl/Queue.h"
+#include "platform/user/EventSource.h"
+#include "platform/user/Queue.h"
 #include "platform/sdl/SdlEvents.h"
 #include "platform/sdl/SdlWindow.h"
 #include "platform/sdl/Stages.h"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/Surface.h"
-#include "platform/sdl/Queue.h"
-#include "platform/sdl/WindowHost.h"
+#include "platform/user/Queue.h"
+#include "platform/user/WindowHost.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <deque>
 #include <vector>
 
-#include "platform/sdl/EventSource.h"
-#include "platform/sdl/Queue.h"
+#include "platform/user/EventSource.h"
+#include "platform/user/Queue.h"
 
 namespace {
 
