@@ -74,7 +74,7 @@ double TimeFrame(int threads, const MarchKernels& kernels, double* builtSeconds)
   const auto built = BuiltFrame();
   built->kernels = &kernels;  // a part's kernels, which no name gives
   if (builtSeconds != nullptr) *builtSeconds = Since(start);
-  MarchFrame(*built, threads, StoreColumn, nullptr);
+  MarchFrame(*built, {threads}, StoreColumn, nullptr);
   return Since(start);
 }
 

@@ -37,7 +37,7 @@ double FastFrame(View view) {
   const auto start = std::chrono::steady_clock::now();
   const auto built = std::make_unique<Frame>();
   BuildFrame(*built, view);
-  MarchFrame(*built, 1, StoreColumn, nullptr);
+  MarchFrame(*built, {1}, StoreColumn, nullptr);
   return Since(start);
 }
 

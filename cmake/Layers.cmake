@@ -2,8 +2,8 @@
 #   platform/  the Win32 calls and memory the programs use; nothing of ours
 #   scene/     the image's definition, its numbers and packed colour;
 #              nothing of ours, not even the platform's types
-#   march/     the fast march and the frame entry; the definition, and the
-#              platform's large pages
+#   march/     the fast march and the frame entry; the definition, and of
+#              the platform its large pages (no Windows type: a check below)
 #   render/    the draw entry and the frame store; the march, the
 #              definition, the platform
 #   shell/     the window program's WinMain and WndProc; the draw entry and
@@ -11,7 +11,7 @@
 #   tools/     the headless renderer and the other tools; all of the above
 #              but the shell
 #   web/       the web page's module; the march, the definition and the
-#              tools' text of a view
+#              tools' text of a view (tools/ViewText.h)
 # (tests/ and bench/ may take anything.) Each layer is a library that links
 # only the layers below it, so a call the wrong way fails to link. An
 # #include the wrong way would still compile (every header is reachable
@@ -32,10 +32,22 @@ function(orbelune_layer_includes folder)
   endforeach()
 endfunction()
 
+# Of the platform, the march takes its large pages alone: the Win32 names
+# stay above it.
+file(GLOB_RECURSE march_sources ${PROJECT_SOURCE_DIR}/march/*.h ${PROJECT_SOURCE_DIR}/march/*.cpp)
+foreach(source ${march_sources})
+  file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"platform/")
+  foreach(line ${includes})
+    if(NOT line MATCHES "platform/LargePages.h")
+      message(FATAL_ERROR "${source}: ${line}: the march takes nothing of the platform but its "
+                          "large pages (platform/LargePages.h)")
+    endif()
+  endforeach()
+endforeach()
 orbelune_layer_includes(platform platform)
 orbelune_layer_includes(scene scene)
 orbelune_layer_includes(march march scene platform)
 orbelune_layer_includes(render render march scene platform)
-orbelune_layer_includes(shell shell render scene platform)
+orbelune_layer_includes(shell shell render platform)
 orbelune_layer_includes(tools tools render march scene platform)
 orbelune_layer_includes(web web tools march scene)

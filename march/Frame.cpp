@@ -1,6 +1,5 @@
 #include "march/Frame.h"
 
-#include "march/MarchColumns.h"
 
 bool BuildFrame(Frame& frame, View view, const char* kernels) {
   const MarchKernels* set =
@@ -13,6 +12,17 @@ bool BuildFrame(Frame& frame, View view, const char* kernels) {
   return true;
 }
 
-void MarchFrame(const Frame& frame, int threads, ColumnSink sink, void* context) {
-  MarchColumns(MarchOf(frame), RenderThreadCount(threads), sink, context);
+// Every sample of every pixel, one after another: the image's definition,
+// its loops counting in floats as the definition's do.
+static void ReferenceColumns(const Scene& scene, ColumnSink sink, void* context) {
+  PackedColour column[kColumnHeight];
+  for (float x = 0.0f; x <= 1024.0f; x = x + 1.0f) {
+    for (float y = 0.0f; y <= 768.0f; y = y + 1.0f) column[(int)y] = MarchPixel(scene, x, y);
+    sink(context, (int)x, column);
+  }
+}
+
+void MarchFrame(const Frame& frame, const MarchOptions& options, ColumnSink sink, void* context) {
+  if (options.reference) return ReferenceColumns(frame.scene, sink, context);
+  MarchColumns(MarchOf(frame), RenderThreadCount(options.threads), sink, context);
 }

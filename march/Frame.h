@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "march/FastMarch.h"
+#include "march/MarchColumns.h"
 
 struct Frame {
   Scene scene;                      // about 1 MB
@@ -25,10 +26,16 @@ inline MarchContext MarchOf(const Frame& frame) {
   return {frame.scene, *frame.maps, *frame.kernels};
 }
 
-// Receives column x's 769 packed colours, top to bottom.
-using ColumnSink = void (*)(void* context, int x, const PackedColour* column);
+// How a frame's columns are computed. Either way the image is the same,
+// bit for bit.
+struct MarchOptions {
+  int threads = 0;  // threads to compute with; 0 means one per core
+  // true: every sample of every pixel on the calling thread, as the image
+  // is defined (MarchPixel); false: the fast march.
+  bool reference = false;
+};
 
-// Computes every column of the built frame on `threads` threads (0: one
-// per core) and hands each to sink on the calling thread, x = 0 to 1024 in
-// order, each as soon as it and those before it are complete.
-void MarchFrame(const Frame& frame, int threads, ColumnSink sink, void* context);
+// Computes every column of the built frame and hands each to sink on the
+// calling thread, x = 0 to 1024 in order, each as soon as it and those
+// before it are complete.
+void MarchFrame(const Frame& frame, const MarchOptions& options, ColumnSink sink, void* context);

@@ -68,8 +68,7 @@ static void MarchColumn(const MarchContext& march, int x, ContributionLists& lis
 }
 
 // One column after another on the calling thread, each drawn when done.
-static void MarchColumnsInOrder(const MarchContext& march,
-                                void (*drawColumn)(void* context, int x, const PackedColour* column),
+static void MarchColumnsInOrder(const MarchContext& march, ColumnSink drawColumn,
                                 void* context) {
   const auto lists = NewLists();
   PackedColour column[kColumnHeight];
@@ -125,9 +124,7 @@ void ShareColumns(int threads, const ColumnWork& work, const std::function<void(
   if (finish) finish();
 }
 
-void MarchColumns(const MarchContext& march, int threads,
-                  void (*drawColumn)(void* context, int x, const PackedColour* column),
-                  void* context) {
+void MarchColumns(const MarchContext& march, int threads, ColumnSink drawColumn, void* context) {
   threads = std::min(threads, kColumnCount);
   if (threads <= 1) return MarchColumnsInOrder(march, drawColumn, context);
 

@@ -6,6 +6,9 @@
 
 #include "march/FastMarch.h"
 
+// Receives column x's 769 packed colours, top to bottom.
+using ColumnSink = void (*)(void* context, int x, const PackedColour* column);
+
 // The number of threads to compute with: requested, or all cores for 0.
 int RenderThreadCount(int requested);
 
@@ -15,9 +18,7 @@ int RenderThreadCount(int requested);
 // alone: each column's packed colours once it is complete, as soon as the
 // calling thread is between columns of its own. Where workers cannot be
 // started, the threads that did start share the work.
-void MarchColumns(const MarchContext& march, int threads,
-                  void (*drawColumn)(void* context, int x, const PackedColour* column),
-                  void* context);
+void MarchColumns(const MarchContext& march, int threads, ColumnSink drawColumn, void* context);
 
 // Computes column x with the working storage given.
 using ColumnWork = std::function<void(ContributionLists& lists, int x)>;

@@ -1,6 +1,5 @@
 // The draw entry and the frame store: the first call computes the image,
 // drawing each pixel as soon as it is known; every later call replays it.
-#include "march/Frame.h"
 #include "platform/LargePages.h"
 #include "render/DrawBall.h"
 #include "scene/Scene.h"
@@ -23,36 +22,23 @@ static void DrawColumn(void* hdc, int x, const PackedColour* column) {
   for (int y = 0; y < kColumnHeight; ++y) DrawAndStore((HDC)hdc, x, y, column[y]);
 }
 
-// Every sample of every pixel, one after another: the image's definition.
-static void ReferencePass(HDC hdc, const Scene& scene) {
-  for (float x = 0.0f; x <= 1024.0f; x = x + 1.0f) {
-    for (float y = 0.0f; y <= 768.0f; y = y + 1.0f) {
-      DrawAndStore(hdc, (int)x, (int)y, MarchPixel(scene, x, y));
-    }
-  }
-}
-
 // Builds the scene, then computes every pixel column by column, drawing and
-// storing each column as it completes. The scene (about 1 MB) is on the
-// stack and gone when the pass ends; the fast march's maps go on the heap,
-// as the main thread has only 2 MB of stack.
+// storing each column as it completes (with the straightforward march too,
+// where asked). The scene (about 1 MB) is on the stack and gone when the
+// pass ends; the fast march's maps go on the heap, as the main thread has
+// only 2 MB of stack.
 static void RenderPass(HDC hdc, const RenderOptions& options) {
   PreferLargePages(mmo, sizeof mmo);
   Frame frame;
-  if (options.reference) {
-    BuildScene(frame.scene, options.view);
-    ReferencePass(hdc, frame.scene);
-    return;
-  }
   // A kernel set no runnable set has the name of: the fastest.
   if (!BuildFrame(frame, options.view, options.kernels)) BuildFrame(frame, options.view);
-  MarchFrame(frame, options.threads, DrawColumn, hdc);
+  MarchFrame(frame, options.march, DrawColumn, hdc);
 }
 
 // Writes the stored colours back, in the order they were computed.
 static void ReplayPass(HDC hdc) {
-  for (int x = 0; x <= 1024; ++x) {
-    for (int y = 0; y <= 768; ++y) {
+  for (int x = 0; x < kColumnCount; ++x) {
+    for (int y = 0; y < kColumnHeight; ++y) {
       SetPixel(hdc, x, y, (COLORREF)(long long)mmo[x][y]);
     }
   }

@@ -3,6 +3,7 @@
 // the frame store; every later call replays the frame store.
 #pragma once
 
+#include "march/Frame.h"
 #include "platform/Win32.h"
 #include "scene/Scene.h"
 
@@ -20,17 +21,14 @@ extern int bin;
 // render pass; others may read it once it has returned.
 extern float mmo[kColumnCount][kColumnHeight];
 
-// How a render pass runs. Either way the image is the same, bit for bit.
+// How a render pass runs: the frame it builds (the view; the fast march's
+// kernel set by name, "scalar" or "avx2", null for the fastest this
+// processor runs) and how its columns are computed. Either way the image
+// is the same, bit for bit.
 struct RenderOptions {
-  int threads = 0;  // threads to compute with; 0 means one per core
-  // true: every sample of every pixel on the calling thread, as the image
-  // is defined; false: the fast march, skipping samples that cannot
-  // contribute.
-  bool reference = false;
-  // The fast march's kernel set by name ("scalar", "avx2"); null for the
-  // fastest this processor runs.
-  const char* kernels = nullptr;
   View view = kImageView;  // the window program's is always the image's
+  const char* kernels = nullptr;
+  MarchOptions march;
 };
 
 // The headless renderer's entry: DrawBall's render pass with the options

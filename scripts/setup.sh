@@ -9,8 +9,8 @@
 # architecture's libraries at other versions than the installed ones. The
 # set-up then goes on where it can: a failed index is named and the install
 # goes ahead with the rest. The foreign-architecture parts come after
-# everything else, each on its own: the 32-bit Wine is installed; the arm64
-# and s390x libraries that the static cross-built renderers link are only
+# everything else, each on its own: the 32-bit Wine is installed; the arm64,
+# s390x and armhf libraries that the static cross-built renderers link are only
 # downloaded and unpacked under build/sysroot/, which needs no matching
 # host versions. A part that cannot be had leaves its reason in
 # build/unavailable/ARCH for the tests that need it to report themselves
@@ -58,11 +58,12 @@ if [ "$what" = test ]; then
   # own is installed.
   command -v npm > /dev/null || packages+=(npm)
   foreign[i386]="wine32:i386"
-  # Unpacked into build/sysroot/ARCH, not installed: the static arm64 and
-  # s390x renderers link them, and installing them would need the host's at
+  # Unpacked into build/sysroot/ARCH, not installed: the static arm64,
+  # s390x and armhf renderers link them, and installing them would need the host's at
   # the very same versions.
   unpacked[arm64]="libpng-dev libpng16-16 zlib1g-dev zlib1g libssl-dev libssl3"
   unpacked[s390x]=${unpacked[arm64]}
+  unpacked[armhf]=${unpacked[arm64]}
 fi
 
 installed() {
@@ -113,7 +114,7 @@ trap 'rm -f "$log"' EXIT
 echo "Installing: ${missing_here[*]} ${missing_foreign[*]} ${missing_unpacked[*]}" >&2
 # An index that fails is named; apt goes on with the others it read.
 if ! "${sudo[@]}" apt-get update -q 2>&1 | tee "$log" >&2; then
-  failed=$(sed -n -E 's/^E: Failed to fetch ([^ ]+) +(.*)$/\1 (\2)/p' "$log" | paste -sd ';')
+  failed=$(sed -n -E 's/^E: Failed to fetch ([^ ]+) +(.*)$/\1 (\2)/p' "$log" | sed 's/ ()$//' | paste -sd ';')
   echo "setup: apt-get update could not read ${failed:-every index}; going on with what it read" >&2
 fi
 

@@ -23,12 +23,13 @@ build() {
   cmake --preset "$1" > /dev/null && cmake --build --preset "$1"
 }
 
-for preset in windows windows-x64 aarch64 s390x-render i686 s390x riscv64 armhf web; do
+for preset in windows windows-x64 aarch64 s390x-render armhf-render i686 s390x riscv64 armhf web; do
   # The renderers that link another processor's libraries, where the set-up
   # could not have them.
   case $preset in
     aarch64) reason=build/unavailable/arm64 ;;
     s390x-render) reason=build/unavailable/s390x ;;
+    armhf-render) reason=build/unavailable/armhf ;;
     *) reason= ;;
   esac
   if [ -n "$reason" ] && [ -s "$reason" ]; then

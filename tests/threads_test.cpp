@@ -1,8 +1,9 @@
-// Whole frames from the fast march: every kernel set and every thread
+// Whole frames from the frame entry: every kernel set and every thread
 // count gives the golden image, drawn in column order, even where no
 // worker thread can start.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -21,12 +22,15 @@ void Collect(void*, int x, const PackedColour* column) {
   drawn.insert(drawn.end(), column, column + kColumnHeight);
 }
 
-// Marches the frame; fails the test unless it is the golden image, drawn
-// column by column from the left.
+// Builds the frame with those kernels and marches it, as every program
+// does; fails the test unless it is the golden image, drawn column by
+// column from the left.
 void ExpectGoldenFrame(const MarchKernels& kernels, int threads) {
   drawn.clear();
   drawnColumns.clear();
-  MarchColumns(MarchWith(kernels), threads, Collect, nullptr);
+  static const auto frame = std::make_unique<Frame>();
+  ASSERT_TRUE(BuildFrame(*frame, kImageView, kernels.name));
+  MarchFrame(*frame, {threads}, Collect, nullptr);
   std::vector<int> order(kColumnCount);
   for (int x = 0; x < kColumnCount; ++x) order[x] = x;
   EXPECT_EQ(drawnColumns, order) << threads << " threads, " << kernels.name;
@@ -65,6 +69,17 @@ TEST(MarchColumns, FewerWorkersThanAskedForStillGiveTheGoldenImage) {
   ExpectGoldenFrame(ChooseKernels(), 4);
   EXPECT_EQ(started, 2);  // the first started, the second could not
   pfnStartWorker = start;
+}
+
+// A name no runnable kernel set has builds nothing: the frame stays as it
+// was, and the program says so rather than computing with another set.
+TEST(Frame, AnUnknownKernelSetBuildsNothing) {
+  const auto frame = std::make_unique<Frame>();
+  EXPECT_FALSE(BuildFrame(*frame, kImageView, "avx9"));
+  EXPECT_EQ(frame->kernels, nullptr);
+  EXPECT_EQ(frame->maps, nullptr);
+  ASSERT_TRUE(BuildFrame(*frame, kImageView, ""));
+  EXPECT_EQ(frame->kernels, &ChooseKernels());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // frame-colours: computes the frame with the fast march, a chosen kernel
-// set and a view (the image's unless given), and writes its 788,225 colours raw, each a little-endian 32-bit
-// COLORREF in frame-store order: the bytes whose SHA-256 is the image's
+// set and a view (the image's unless given), and writes its 788,225
+// colours raw, each a little-endian 32-bit COLORREF in frame-store order:
+// the bytes whose SHA-256 is the image's
 // digest. It needs nothing but the renderer, so it runs on any target the
 // renderer builds for (orbelune.exe's, under Wine, among them).
 //
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
                  argv[1]);
     return 2;
   }
-  MarchFrame(*frame, 0, StoreColumn, nullptr);
+  MarchFrame(*frame, {}, StoreColumn, nullptr);
 
   // Plain stdio, as on every target it builds for; the first failing
   // step's errno says why.

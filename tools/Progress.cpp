@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "render/DrawBall.h"
+#include "scene/Image.h"
 
 static bool showProgress = false;
 static std::chrono::steady_clock::time_point startTime;

@@ -1,5 +1,5 @@
 // orbelune-render: computes the image headless and writes it to a PNG file.
-// It draws through DrawBall into a memory device context, exactly as the
+// It draws through RenderImage into a memory device context, exactly as the
 // window program draws into its window.
 #include <getopt.h>
 #include <stdio_ext.h>
@@ -158,7 +158,7 @@ static int TakeOption(int c, const char* value, char** argv, Options& options) {
       break;
     case kOptDigest: options.digest = true; break;
     case kOptThreads:
-      if (!ParseThreads(value, options.render.threads))
+      if (!ParseThreads(value, options.render.march.threads))
         return Refuse("--threads needs a number from 1 to 256, not ", Excerpt(value).c_str());
       break;
     case kOptKernels:
@@ -168,7 +168,7 @@ static int TakeOption(int c, const char* value, char** argv, Options& options) {
       }
       options.render.kernels = KernelsNamed(value)->name;  // static, as the set is
       break;
-    case kOptReference: options.render.reference = true; break;
+    case kOptReference: options.render.march.reference = true; break;
     case kOptCheck:
       if (value[0] == '\0') return Refuse("--check needs a file name");
       options.check = value;
@@ -204,10 +204,10 @@ static int CheckCombination(Options& options) {
   const int descriptor = options.outputGiven ? OutputDescriptor(options.output) : -1;
   const bool toStdout = descriptor == STDOUT_FILENO;
   if (!options.check.empty() &&
-      (options.outputGiven || options.digest || options.render.reference || options.viewGiven))
+      (options.outputGiven || options.digest || options.render.march.reference || options.viewGiven))
     return Refuse("--check takes no other option but --threads and --kernels: it checks the image");
   if (!options.map.empty() &&
-      (options.digest || options.render.reference || !options.check.empty()))
+      (options.digest || options.render.march.reference || !options.check.empty()))
     return Refuse("--map goes with no --digest, --reference or --check: a map is not the image");
   if (!options.map.empty() && !options.outputGiven)
     options.output = "orbelune-" + options.map + ".png";
@@ -396,7 +396,7 @@ static int Map(const Options& options) {
   BuildFrame(*frame, options.render.view, options.render.kernels);
   uint64_t wholeRays = 0;
   const std::vector<uint32_t> counts =
-      CountFrame(options.mapKind, *frame, options.render.threads, &wholeRays);
+      CountFrame(options.mapKind, *frame, options.render.march.threads, &wholeRays);
   const MapTotals totals = TotalsOf(counts);
   const std::string description =
       DescribeMap(options.mapKind, totals, wholeRays) + ViewNamed(options.render.view);
