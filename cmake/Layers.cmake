@@ -8,10 +8,13 @@
 #              definition, the platform
 #   shell/     the window program's WinMain and WndProc; the draw entry and
 #              the platform
+#   text/      the text of a view, and user text shown safely in a message:
+#              what the tools and the web module both read and write; the
+#              definition
 #   tools/     the headless renderer and the other tools; all of the above
 #              but the shell
 #   web/       the web page's module; the march, the definition and the
-#              tools' text of a view (tools/ViewText.h)
+#              text of a view
 # (tests/ and bench/ may take anything.) Each layer is a library that links
 # only the layers below it, so a call the wrong way fails to link. An
 # #include the wrong way would still compile (every header is reachable
@@ -49,5 +52,6 @@ orbelune_layer_includes(scene scene)
 orbelune_layer_includes(march march scene platform)
 orbelune_layer_includes(render render march scene platform)
 orbelune_layer_includes(shell shell render platform)
-orbelune_layer_includes(tools tools render march scene platform)
-orbelune_layer_includes(web web tools march scene)
+orbelune_layer_includes(text text scene)
+orbelune_layer_includes(tools tools text render march scene platform)
+orbelune_layer_includes(web web text march scene)

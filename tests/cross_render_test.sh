@@ -20,8 +20,8 @@ if [ ! -e "$program" ] && [ -s "$unavailable" ]; then
   exit 77
 fi
 golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
-staircase=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$(dirname "$0")/../tools/StaircaseDigest.h")
-staircase_digest=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/StaircaseDigest.h")
+staircase=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$(dirname "$0")/StaircaseDigest.h")
+staircase_digest=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/StaircaseDigest.h")
 [ ${#golden} -eq 64 ] && [ ${#staircase_digest} -eq 64 ] && [ -n "$staircase" ] ||
   { echo "FAILED: no digests found in GoldenDigest.h and StaircaseDigest.h"; exit 1; }
 runner=qemu-$processor

@@ -17,8 +17,8 @@ case $runner in
 esac
 golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
 [ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in GoldenDigest.h"; exit 1; }
-staircase=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$(dirname "$0")/../tools/StaircaseDigest.h")
-staircase_digest=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/StaircaseDigest.h")
+staircase=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$(dirname "$0")/StaircaseDigest.h")
+staircase_digest=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/StaircaseDigest.h")
 [ ${#staircase_digest} -eq 64 ] && [ -n "$staircase" ] ||
   { echo "FAILED: no view and digest found in StaircaseDigest.h"; exit 1; }
 work=$(mktemp -d)

@@ -4,7 +4,7 @@
 # every pixel through that view, on one thread. A few minutes.
 #   reference_view_test.sh ORBELUNE-RENDER
 set -u
-header=$(dirname "$0")/../tools/StaircaseDigest.h
+header=$(dirname "$0")/StaircaseDigest.h
 view=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$header")
 wanted=$(grep -o -E '[0-9a-f]{64}' "$header")
 [ ${#wanted} -eq 64 ] && [ -n "$view" ] || { echo "FAILED: no view and digest found in $header"; exit 1; }

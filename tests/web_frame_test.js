@@ -1,7 +1,7 @@
 // The WebAssembly renderer under node: each module, with each kernel set it
 // has, computes the whole frame column by column as the page's workers do,
 // and the frame's digest must be the golden one, and through the second
-// view (StaircaseDigest.h, beside the golden digest) that view's digest;
+// view (tests/StaircaseDigest.h) that view's digest;
 // the preview's columns are the exact image's pixels, as blocks; and the
 // SIMD kernels' float accumulators must be the scalar ones, bit for
 // bit, in every pixel, and in columns across every view of the tests'
@@ -15,7 +15,7 @@ const path = require('path');
 const [buildDir, goldenFile] = process.argv.slice(2);
 const golden = fs.readFileSync(goldenFile, 'utf8').match(/[0-9a-f]{64}/)[0];
 const staircaseHeader =
-    fs.readFileSync(path.join(path.dirname(goldenFile), 'StaircaseDigest.h'), 'utf8');
+    fs.readFileSync(path.join(__dirname, 'StaircaseDigest.h'), 'utf8');
 const staircase = staircaseHeader.match(/kStaircaseView\[\] = "([^"]*)"/)[1];
 const staircaseDigest = staircaseHeader.match(/[0-9a-f]{64}/)[0];
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "march/Frame.h"
-#include "tools/ViewText.h"
+#include "text/ViewText.h"
 
 static std::vector<unsigned char> bytes((size_t)kColumnCount* kColumnHeight * 4);
 

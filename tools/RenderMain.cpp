@@ -31,8 +31,8 @@
 #include "tools/PngCodec.h"
 #include "tools/Progress.h"
 #include "tools/SafeOutput.h"
-#include "tools/ShownText.h"
-#include "tools/ViewText.h"
+#include "text/ShownText.h"
+#include "text/ViewText.h"
 
 static const char kName[] = "orbelune-render";
 // The digest could not be printed, and that was said.

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "march/Frame.h"
-#include "tools/ViewText.h"
+#include "text/ViewText.h"
 
 static Frame frame;
 static ContributionLists lists;

@@ -126,7 +126,7 @@ function Excerpt(text) {
   return text.length > 40 ? text.slice(0, 40) + '…' : text;
 }
 
-// The module's reader of view texts (tools/ViewText.h, what
+// The module's reader of view texts (text/ViewText.h, what
 // orbelune-render --view reads with), in an instance of the module on this
 // page's thread: the page takes and refuses exactly the texts the command
 // does, as the same floats, with the command's reasons. Set by Reading().

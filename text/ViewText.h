@@ -13,7 +13,7 @@
 #include <string>
 
 #include "scene/Scene.h"
-#include "tools/ShownText.h"
+#include "text/ShownText.h"
 
 // Reads "A,B,C" into view. False, with why in plain words, for anything
 // but three finite numbers separated by commas: no spaces, nothing after.
