@@ -1,5 +1,6 @@
 // The draw entry and the frame store: the first call computes the image,
 // drawing each pixel as soon as it is known; every later call replays it.
+#include "platform/ImageSize.h"
 #include "platform/LargePages.h"
 #include "render/DrawBall.h"
 #include "scene/Scene.h"
@@ -47,6 +48,7 @@ static void ReplayPass(HDC hdc) {
 void RenderImage(HDC hdc, const RenderOptions& options) {
   if (bin != 0) return;
   bin = 1;  // set before the pass: the pass happens once, whatever follows
+  TellImageSize(kColumnCount, kColumnHeight);
   RenderPass(hdc, options);
 }
 

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/ImageSize.h"
+
 static const bool reporting = std::getenv("ORBELUNE_REPORT_STAGES") != nullptr;
 static long columnsDrawn = 0;
 static bool imageShown = false;
@@ -18,13 +20,13 @@ void ReportStage(const char* stage) {
 
 void CountColumnDrawn() {
   ++columnsDrawn;
-  // 1025 columns make the image; every later column is a replay's.
+  // The image's columns make the image; every later column is a replay's.
   if (columnsDrawn == 1) ReportStage("first-column-drawn");
-  if (columnsDrawn == 1025) ReportStage("last-column-drawn");
+  if (columnsDrawn == ImageColumns()) ReportStage("last-column-drawn");
 }
 
 void CountPresent() {
-  if (imageShown || columnsDrawn < 1025) return;
+  if (imageShown || columnsDrawn < ImageColumns()) return;
   imageShown = true;
   ReportStage("image-shown");
 }
