@@ -4,12 +4,7 @@
 # from the cross toolchain's own C library alone (the s390x preset);
 # orbelune-render also from Debian's s390x libraries (the s390x-render
 # preset, TargetLibraries.cmake).
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR s390x)
-set(CMAKE_C_COMPILER s390x-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER s390x-linux-gnu-g++)
-set(CMAKE_LIBRARY_ARCHITECTURE s390x-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-s390x)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-include(${CMAKE_CURRENT_LIST_DIR}/TargetLibraries.cmake)
+set(CROSS_TRIPLE s390x-linux-gnu)
+set(CROSS_PROCESSOR s390x)
+set(CROSS_EMULATOR qemu-s390x)
+include(${CMAKE_CURRENT_LIST_DIR}/CrossLinux.cmake)

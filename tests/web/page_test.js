@@ -36,6 +36,16 @@ function Check(what, ok, detail = '') {
   ok ? ++passed : ++failed;
 }
 
+// Sets the address to a view, as a person editing it would, and waits for
+// the page to hear of it.
+async function TurnTo(page, view) {
+  await page.evaluate(async (view) => {
+    const heard = new Promise((resolve) => addEventListener('hashchange', resolve, {once: true}));
+    location.hash = '#view=' + view;
+    await heard;
+  }, view);
+}
+
 // Which columns of the canvas are drawn, from the alpha of its middle row:
 // undrawn pixels are transparent.
 function DrawnColumns() {
@@ -614,11 +624,7 @@ async function ViewTextCase(browser, url) {
         differ.map(([text, why]) => `${text.slice(0, 40)} (page: ${why || 'a view'})`).join('; '));
   // The view's text is far longer than a file's name may be.
   const long = '0.' + '0'.repeat(300) + '1,0,0';
-  await page.evaluate(async (view) => {
-    const heard = new Promise((resolve) => addEventListener('hashchange', resolve, {once: true}));
-    location.hash = '#view=' + view;
-    await heard;
-  }, long);
+  await TurnTo(page, long);
   const shown = await WaitDone(page);
   let saved;
   if (browserName === 'chromium') {
@@ -662,11 +668,7 @@ async function SwitchCase(browser, url) {
     if (state.done || (before >= 100 && state.view === first)) break;
     await Sleep(10);
   }
-  await page.evaluate(async (view) => {
-    const heard = new Promise((resolve) => addEventListener('hashchange', resolve, {once: true}));
-    location.hash = '#view=' + view;
-    await heard;
-  }, second);
+  await TurnTo(page, second);
   let samples = 0, gaps = 0;
   const state = await WaitDone(page, async () => {
     const drawn = await page.evaluate(DrawnColumns);
@@ -683,11 +685,7 @@ async function SwitchCase(browser, url) {
         `${state.view}: page ${state.digest}, canvas ${state.canvasDigest}, command ${native}`);
   // Once a view's columns are all in, the next view keeps its workers.
   const started = state.workersStarted;
-  await page.evaluate(async (view) => {
-    const heard = new Promise((resolve) => addEventListener('hashchange', resolve, {once: true}));
-    location.hash = '#view=' + view;
-    await heard;
-  }, first);
+  await TurnTo(page, first);
   const again = await WaitDone(page);
   Check(`${name}: back to ${first} once ${second} was complete: the same ` +
         `${again.workersStarted} workers, the same image as before`,
