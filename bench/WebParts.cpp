@@ -21,9 +21,6 @@ void AllRuns(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int
   chosen->shadeRun(scene, maps, run, first, last, lists, ray);
 }
 
-const MarchKernels kDeciding = {"none", NoRun, NoBlend, nullptr, nullptr};
-const MarchKernels kShading = {"runs", AllRuns, NoBlend, nullptr, nullptr};
-
 Frame frame;
 ContributionLists lists;
 Accumulator column[kColumnHeight];
@@ -46,7 +43,10 @@ EMSCRIPTEN_KEEPALIVE double OrbelunePart(int part) {
   const double start = emscripten_get_now();
   BuildFrame(frame);
   if (part > 0) {
-    const MarchKernels& kernels = part == 1 ? kDeciding : part == 2 ? kShading : *chosen;
+    // In groups of the chosen set's size, as its pass has them.
+    const MarchKernels deciding = {"none", chosen->groupRays, NoRun, NoBlend, nullptr, nullptr, 0};
+    const MarchKernels shading = {"runs", chosen->groupRays, AllRuns, NoBlend, nullptr, nullptr, 0};
+    const MarchKernels& kernels = part == 1 ? deciding : part == 2 ? shading : *chosen;
     for (int x = 0; x < kColumnCount; ++x) {
       MarchColumnFast({frame.scene, *frame.maps, kernels}, x, lists, column);
       for (int y = 0; y < kColumnHeight; ++y) packed[y] = PackColour(column[y]);

@@ -6,17 +6,21 @@
 // timed on 9 columns spread across the image and scaled to 1025 columns;
 // the fast march is timed on the whole frame, scene build to last stored
 // pixel, with one thread and with all, and split into deciding what to
-// shade and shading it. A summary with the ratio, the counts of samples
-// shaded and skipped, and the digests follows the table.
+// shade, shading it and blending, with each kernel set the processor runs.
+// A summary with the ratio, the split of the chosen set and of each set,
+// the counts of samples shaded and skipped, and the digests follows the
+// table.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/PassParts.h"
 #include "march/Frame.h"
 #include "march/MarchColumns.h"
 #include "platform/Surface.h"
@@ -78,35 +82,42 @@ double TimeFrame(int threads, const MarchKernels& kernels, double* builtSeconds)
   return Since(start);
 }
 
-void FastFrame(benchmark::State& state) {
-  const int threads = state.range(0) == 0 ? RenderThreadCount(0) : (int)state.range(0);
-  double best = 1e9;
+// Every kernel set the processor runs, the chosen one among them, and its
+// figures: each part of the pass on one thread (kParts below), and the
+// whole pass on one thread and on all.
+struct SetFigures {
+  const MarchKernels* set;
+  double part[5];
+  double pass[2];  // one thread, all threads
+};
+std::vector<SetFigures> kernelSets;
+const MarchKernels& chosen = ChooseKernels();
+
+void FastFrame(benchmark::State& state, SetFigures* figures, bool allThreads) {
+  const int threads = allThreads ? RenderThreadCount(0) : 1;
+  double best = 1e9, built = 0;
   for (auto _ : state) {
-    double built;
-    const double seconds = TimeFrame(threads, ChooseKernels(), &built);
+    double seconds = TimeFrame(threads, *figures->set, &built);
     state.SetIterationTime(seconds);
-    if (seconds < best) best = seconds, buildSeconds = built;
+    if (seconds < best) {
+      best = seconds;
+      if (figures->set == &chosen) buildSeconds = built;
+    }
   }
-  fastSeconds[state.range(0) == 0 ? 1 : 0] = best;
+  figures->pass[allThreads] = best;
+  if (figures->set == &chosen) fastSeconds[allThreads] = best;
   state.counters["threads"] = threads;
 }
 
-// Kernels that shade and blend nothing: what deciding the runs and skips
-// costs on its own. And kernels that do part of the work with the fastest
-// set, to see how the rest splits: sample points only; the voxel glow only,
-// or the slabs only (each with its runs' sample points); all of it but the
-// blending.
-const MarchKernels& fastest = ChooseKernels();
-
-void NoRun(const Scene&, const SkipMaps&, const SampleRun&, int, int, ContributionLists&, int) {}
-void NoBlend(ContributionLists&, int rays, Accumulator* accs) {
-  for (int k = 0; k < rays; ++k) accs[k] = {0, 0, 0};
-}
+// Besides deciding alone and all contributions (bench/PassParts.h), kernels
+// that do part of the shading with the set being measured, to see how it
+// splits: sample points only; the voxel glow only, or the slabs only (each
+// with its runs' sample points).
 void PointsOnly(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first, int last,
                 ContributionLists&, int) {
-  for (int t = first; t <= last; t += 4) {
-    SamplePoint points[4];
-    fastest.samplePoints(scene.rotation, maps, run.x0, run.y0, t, points);
+  for (int t = first; t <= last; t += partsOf->lanes) {
+    SamplePoint points[kVectorLanes];
+    partsOf->samplePoints(scene.rotation, maps, run.x0, run.y0, t, points);
     benchmark::DoNotOptimize(points);
   }
 }
@@ -114,45 +125,63 @@ void VoxelOnly(const Scene& scene, const SkipMaps& maps, const SampleRun& run, i
                ContributionLists& lists, int ray) {
   SampleRun voxel = run;
   voxel.lit[0] = voxel.lit[1] = voxel.lit[2] = false;
-  if (voxel.voxel) fastest.shadeRun(scene, maps, voxel, first, last, lists, ray);
+  if (voxel.voxel) partsOf->shadeRun(scene, maps, voxel, first, last, lists, ray);
 }
 void SlabsOnly(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first, int last,
                ContributionLists& lists, int ray) {
   SampleRun slabs = run;
   slabs.voxel = false;
   if (slabs.lit[0] || slabs.lit[1] || slabs.lit[2])
-    fastest.shadeRun(scene, maps, slabs, first, last, lists, ray);
+    partsOf->shadeRun(scene, maps, slabs, first, last, lists, ray);
 }
-
 struct Part {
   const char* name;
-  MarchKernels kernels;
-  double seconds;
+  decltype(MarchKernels::shadeRun) shadeRun;
 };
-void AllRuns(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first, int last,
-             ContributionLists& lists, int ray) {
-  fastest.shadeRun(scene, maps, run, first, last, lists, ray);
-}
+const Part kParts[] = {{"deciding", NoRun},
+                       {"points", PointsOnly},
+                       {"glow", VoxelOnly},
+                       {"slabs", SlabsOnly},
+                       {"runs", AllRuns}};
+constexpr int kPartCount = sizeof kParts / sizeof kParts[0];
 
-Part parts[] = {{"deciding runs and skips", {"none", NoRun, NoBlend, nullptr, nullptr}, 0},
-                {"+ sample points", {"points", PointsOnly, NoBlend, nullptr, nullptr}, 0},
-                {"+ voxel glow", {"glow", VoxelOnly, NoBlend, nullptr, nullptr}, 0},
-                {"+ slab colours", {"slabs", SlabsOnly, NoBlend, nullptr, nullptr}, 0},
-                {"+ all contributions", {"runs", AllRuns, NoBlend, nullptr, nullptr}, 0},
-                {"scalar kernels, blending too", kScalarKernels, 0}};
-constexpr int kParts = sizeof parts / sizeof parts[0];
-
-// One thread, part of the work.
-void PartFrame(benchmark::State& state) {
-  Part& part = parts[state.range(0)];
+// One thread, part of the work, with the set's groups.
+void PartFrame(benchmark::State& state, SetFigures* figures, int part) {
+  partsOf = figures->set;
+  const MarchKernels kernels = CutShort(*figures->set, kParts[part].name, kParts[part].shadeRun);
   double best = 1e9;
   for (auto _ : state) {
-    const double seconds = TimeFrame(1, part.kernels, nullptr);
+    const double seconds = TimeFrame(1, kernels, nullptr);
     state.SetIterationTime(seconds);
     best = std::min(best, seconds);
   }
-  part.seconds = best;
-  state.SetLabel(part.name);
+  figures->part[part] = best;
+}
+
+// The parts and passes of each kernel set, in the order RunnableKernels
+// gives them.
+void RegisterKernelSets() {
+  const KernelSets sets = RunnableKernels();
+  kernelSets.resize(sets.count);
+  for (int i = 0; i < sets.count; ++i) {
+    SetFigures* figures = &kernelSets[i];
+    figures->set = sets.set[i];
+    const std::string name = figures->set->name;
+    for (int p = 0; p < kPartCount; ++p) {
+      benchmark::RegisterBenchmark(("PartFrame/" + name + "/" + kParts[p].name).c_str(), PartFrame,
+                                   figures, p)
+          ->UseManualTime()
+          ->Unit(benchmark::kMillisecond)
+          ->Iterations(2);
+    }
+    for (bool all : {false, true}) {
+      benchmark::RegisterBenchmark(("FastFrame/" + name + (all ? "/all" : "/1")).c_str(), FastFrame,
+                                   figures, all)
+          ->UseManualTime()
+          ->Unit(benchmark::kMillisecond)
+          ->MinTime(2.0);
+    }
+  }
 }
 
 }  // namespace
@@ -208,12 +237,6 @@ BENCHMARK(CountedColumns)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 BENCHMARK(ReferenceColumns)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
-BENCHMARK(PartFrame)
-    ->DenseRange(0, kParts - 1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(2);
-BENCHMARK(FastFrame)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void PrintSummary() {
   const auto built = BuiltFrame();
@@ -262,16 +285,44 @@ void PrintSummary() {
       "fast march, 1 thread, split (each part timed as a whole pass with kernels\n"
       "that do only that much; the glow and the slabs each include their runs'\n"
       "sample points):\n");
-  const double decide = parts[0].seconds - buildSeconds;
-  std::printf("  deciding runs and skips          %8.3f s\n", decide);
-  std::printf("  full sample points of every run  %8.3f s  (four at a time, each four a call)\n",
-              parts[1].seconds - parts[0].seconds);
-  std::printf("  voxel glow                       %8.3f s\n", parts[2].seconds - parts[0].seconds);
-  std::printf("  slab colours                     %8.3f s\n", parts[3].seconds - parts[0].seconds);
-  std::printf("  all contributions together       %8.3f s\n", parts[4].seconds - parts[0].seconds);
-  std::printf("  blending                         %8.3f s\n", fastSeconds[0] - parts[4].seconds);
+  const SetFigures* figures = nullptr;
+  for (const SetFigures& set : kernelSets) {
+    if (set.set == &chosen) figures = &set;
+  }
+  const double* part = figures->part;
+  std::printf("  deciding runs and skips          %8.3f s\n", part[0] - buildSeconds);
+  std::printf("  full sample points of every run  %8.3f s  (a vector at a time, each a call)\n",
+              part[1] - part[0]);
+  std::printf("  voxel glow                       %8.3f s\n", part[2] - part[0]);
+  std::printf("  slab colours                     %8.3f s\n", part[3] - part[0]);
+  std::printf("  all contributions together       %8.3f s\n", part[4] - part[0]);
+  std::printf("  blending                         %8.3f s\n", fastSeconds[0] - part[4]);
   std::printf("the same with scalar kernels       %8.3f s  (the parts above: %s kernels)\n",
-              parts[5].seconds, fastest.name);
+              kernelSets.front().pass[0], chosen.name);
+  // The same split for every set side by side, the chosen one marked.
+  std::printf("the split for each kernel set (1 thread but the last line; chosen: %s):\n",
+              chosen.name);
+  std::printf("  %-32s", "seconds");
+  for (const SetFigures& set : kernelSets) std::printf(" %9s", set.set->name);
+  std::printf("\n");
+  const auto row = [](const char* name, auto value) {
+    std::printf("  %-32s", name);
+    for (const SetFigures& set : kernelSets) std::printf(" %9.3f", value(set));
+    std::printf("\n");
+  };
+  row("deciding runs and skips", [](const SetFigures& f) { return f.part[0] - buildSeconds; });
+  row("all contributions together", [](const SetFigures& f) { return f.part[4] - f.part[0]; });
+  row("  of which sample points", [](const SetFigures& f) { return f.part[1] - f.part[0]; });
+  row("  of which voxel glow", [](const SetFigures& f) { return f.part[2] - f.part[0]; });
+  row("  of which slab colours", [](const SetFigures& f) { return f.part[3] - f.part[0]; });
+  row("blending", [](const SetFigures& f) { return f.pass[0] - f.part[4]; });
+  std::printf("  %-32s", "rays blended together");
+  for (const SetFigures& set : kernelSets) std::printf(" %9d", set.set->groupRays);
+  std::printf("\n");
+  row("whole pass, 1 thread", [](const SetFigures& f) { return f.pass[0]; });
+  char all[64];
+  std::snprintf(all, sizeof all, "whole pass, %d threads", RenderThreadCount(0));
+  row(all, [](const SetFigures& f) { return f.pass[1]; });
   // A sample looked at may be shaded too: the two counts bound from above
   // how many samples were computed at all.
   const double computed = (double)counts.evaluated + (double)counts.examined;
@@ -292,12 +343,16 @@ void PrintSummary() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  RegisterKernelSets();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   bool complete = !referenceColours.empty() && fastSeconds[0] > 0 && fastSeconds[1] > 0;
-  for (const Part& part : parts) complete = complete && part.seconds > 0;
+  for (const SetFigures& set : kernelSets) {
+    for (double seconds : set.part) complete = complete && seconds > 0;
+    complete = complete && set.pass[0] > 0 && set.pass[1] > 0;
+  }
   if (complete) PrintSummary();
   return 0;
 }

@@ -7,8 +7,11 @@
 // frame (or N), scaled to 1025 columns, and the fast pass on the whole
 // frame (scene build, maps and march; the best of three), the ratio, the
 // samples looked at one by one and the rays looked at whole (beyond the
-// bounds); then the slowest ratio. Ratios measured in the same run hold on
-// a loaded machine where seconds do not.
+// bounds); below it, for each kernel set the processor runs, the pass split
+// into deciding the runs and skips, shading the contributions and blending
+// them (each timed as a whole pass with kernels that do only that much,
+// best of two); then the slowest ratio. Ratios measured in the same run
+// hold on a loaded machine where seconds do not.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/PassParts.h"
 #include "march/Frame.h"
 #include "tests/TestViews.h"
 
@@ -26,19 +30,40 @@ double Since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::vector<PackedColour> frame((size_t)kColumnCount * kColumnHeight);
+std::vector<PackedColour> frame((size_t)kColumnCount* kColumnHeight);
 
 void StoreColumn(void*, int x, const PackedColour* column) {
   std::copy(column, column + kColumnHeight, frame.begin() + (size_t)x * kColumnHeight);
 }
 
-// The whole render pass on one thread, as the draw entry runs it.
-double FastFrame(View view) {
+// The whole render pass on one thread, as the draw entry runs it, with
+// the given kernels (the fastest where none).
+double FastFrame(View view, const MarchKernels* kernels = nullptr) {
   const auto start = std::chrono::steady_clock::now();
   const auto built = std::make_unique<Frame>();
   BuildFrame(*built, view);
+  if (kernels != nullptr) built->kernels = kernels;
   MarchFrame(*built, {1}, StoreColumn, nullptr);
   return Since(start);
+}
+
+// The best of two passes.
+double BestFrame(View view, const MarchKernels& kernels) {
+  return std::min(FastFrame(view, &kernels), FastFrame(view, &kernels));
+}
+
+// Each kernel set's pass on the view, split.
+void PrintSplit(View view) {
+  const KernelSets sets = RunnableKernels();
+  for (int i = 0; i < sets.count; ++i) {
+    const MarchKernels& set = *sets.set[i];
+    partsOf = &set;
+    const double deciding = BestFrame(view, CutShort(set, "deciding", NoRun));
+    const double shading = BestFrame(view, CutShort(set, "runs", AllRuns));
+    const double pass = BestFrame(view, set);
+    std::printf("  %-12s deciding %6.3fs, contributions %6.3fs, blending %6.3fs, pass %6.3fs\n",
+                set.name, deciding, shading - deciding, pass - shading, pass);
+  }
 }
 
 }  // namespace
@@ -84,7 +109,8 @@ int main(int argc, char** argv) {
     for (int x = 0; x < kColumnCount; ++x) {
       std::fill(counts.begin(), counts.end(), MarchCounts{});
       MarchColumnFast(MarchOf(*built), x, *lists, column.data(), counts.data());
-      for (const MarchCounts& c : counts) total.examined += c.examined, total.wholeRays += c.wholeRays;
+      for (const MarchCounts& c : counts)
+        total.examined += c.examined, total.wholeRays += c.wholeRays;
     }
     char angles[64];
     std::snprintf(angles, sizeof angles, "(%.9g, %.9g, %.9g)", test.view.A, test.view.B,
@@ -93,6 +119,7 @@ int main(int argc, char** argv) {
     std::printf("%-14s %-30s %8.2fs %8.3fs %6.0fx %10llu %6llu %s\n", test.name, angles, straight,
                 fast, ratio, (unsigned long long)total.examined,
                 (unsigned long long)total.wholeRays, same ? "identical" : "DIFFER");
+    PrintSplit(test.view);
     std::fflush(stdout);
     if (ratio < slowest) slowest = ratio, slowestName = test.name;
   }

@@ -11,7 +11,7 @@
 
 // Rows of a column that share one search for occupied cells: a few groups.
 constexpr int kPlanRows = 32;
-static_assert(kPlanRows % kGroupRays == 0);
+static_assert(kPlanRows % kMaxGroupRays == 0);
 
 struct Ray {
   float x0, y0;
@@ -182,7 +182,8 @@ static void MarchRay(const MarchContext& march, const GroupPlan& plan, const Ray
     // on a look's end, so none lies on a sample taken here.
     for (; c < changes && events.list[c].from < t; ++c) Apply(events.list[c], state);
     int to = lookFrom - 1;
-    if (c < changes && events.list[c].from <= to) to = std::max(CeilInt(events.list[c].from) - 1, t - 1);
+    if (c < changes && events.list[c].from <= to)
+      to = std::max(CeilInt(events.list[c].from) - 1, t - 1);
     if (to < t) {
       Apply(events.list[c++], state);
       continue;
@@ -224,11 +225,16 @@ void CollectGroup(const MarchContext& march, float x, float y, int rays, Contrib
 void MarchColumnFast(const MarchContext& march, int x, ContributionLists& lists,
                      Accumulator* column, MarchCounts* counts) {
   GroupPlan plan;
-  for (int y = 0; y < kColumnHeight; y += kGroupRays) {
-    if (y % kPlanRows == 0)
+  const int groupRays = march.kernels.groupRays;
+  for (int y = 0, planned = 0; y < kColumnHeight; y += groupRays) {
+    const int rays = std::min(groupRays, kColumnHeight - y);
+    // A new plan where the group passes the last one's rows: at every
+    // kPlanRows-th row for a group that divides it.
+    if (y + rays > planned) {
       PlanRows(march.scene, march.maps, (float)x, (float)y, std::min(kPlanRows, kColumnHeight - y),
                plan);
-    const int rays = std::min(kGroupRays, kColumnHeight - y);
+      planned = y + std::min(kPlanRows, kColumnHeight - y);
+    }
     MarchGroup(march, plan, (float)x, (float)y, rays, lists,
                counts != nullptr ? &counts[y] : nullptr);
     march.kernels.blendGroup(lists, rays, &column[y]);
@@ -241,15 +247,16 @@ void MarchColumnRows(const MarchContext& march, int x, int first, int step,
   // marches another row, and the wider steps would overflow the stride.
   step = std::min(step, kColumnHeight);
   GroupPlan plan;
-  for (int y = first; y < kColumnHeight; y += kGroupRays * step) {
-    const int rays = std::min(kGroupRays, (kColumnHeight - 1 - y) / step + 1);
+  const int groupRays = march.kernels.groupRays;
+  for (int y = first; y < kColumnHeight; y += groupRays * step) {
+    const int rays = std::min(groupRays, (kColumnHeight - 1 - y) / step + 1);
     // One plan for the group's rows and those between: a plan for rows
     // covers every ray among them.
     PlanRows(march.scene, march.maps, (float)x, (float)y, (rays - 1) * step + 1, plan);
-    MarchCounts group[kGroupRays];
+    MarchCounts group[kMaxGroupRays];
     MarchGroup(march, plan, (float)x, (float)y, rays, lists, counts != nullptr ? group : nullptr,
                step);
-    Accumulator accs[kGroupRays];
+    Accumulator accs[kMaxGroupRays];
     march.kernels.blendGroup(lists, rays, accs);
     for (int k = 0; k < rays; ++k) {
       column[y + k * step] = accs[k];

@@ -74,7 +74,7 @@ struct MarchCounts {
 };
 
 // Marches the rays of pixels (x, y) to (x, y + rays - 1), rays <=
-// kGroupRays (a group): fills the group's lists with what each of their
+// the kernels' groupRays (a group): fills the group's lists with what each of their
 // samples blends, in order. counts, if given, has an entry per ray.
 // For the tests, which hold a group's rays at every place in it; the march
 // itself collects groups inside MarchColumnFast.

@@ -38,42 +38,49 @@ struct SampleRun {
   uint8_t pattern[3];
 };
 
-// Rays marched and blended together: neighbouring rows of a column. A
-// multiple of 4, the vector blenders' width.
-constexpr int kGroupRays = 8;
+// Rays marched and blended together, neighbouring rows of a column: at
+// most this many, as many as a kernel set's blender keeps in flight
+// (MarchKernels::groupRays, a divisor of this).
+constexpr int kMaxGroupRays = 8;
 // At most every layer at every sample, and room for a vector shader's
-// last lanes (three samples) and a vector blender's padding beyond.
-constexpr int kMaxContributions = (kSamplesPerRay + 3) * 4 + 4;
+// last lanes (up to kVectorLanes - 1 samples) and a vector blender's
+// padding beyond.
+constexpr int kMaxContributions = (kSamplesPerRay + kVectorLanes - 1) * 4 + kVectorLanes;
 
-// The contributions of up to kGroupRays rays, each ray's in blend order,
+// The contributions of up to kMaxGroupRays rays, each ray's in blend order,
 // one array per field and ray. About 1 MB, of which a ray typically uses a
 // few hundred bytes.
 struct ContributionLists {
-  float a[kGroupRays][kMaxContributions];
-  float red[kGroupRays][kMaxContributions];
-  float green[kGroupRays][kMaxContributions];
-  float blue[kGroupRays][kMaxContributions];
-  int count[kGroupRays];
+  float a[kMaxGroupRays][kMaxContributions];
+  float red[kMaxGroupRays][kMaxContributions];
+  float green[kMaxGroupRays][kMaxContributions];
+  float blue[kMaxGroupRays][kMaxContributions];
+  int count[kMaxGroupRays];
 };
 
 // One set of kernels, all computing the same values in their own way.
 struct MarchKernels {
-  const char* name;  // "scalar", "avx2": as --kernels names them
+  const char* name;  // "scalar", "avx2", "avx512": as --kernels names them
+  // How many rays the march hands blendGroup at most: enough independent
+  // chains of blends to hide their latency.
+  int groupRays;
   // Appends the contributions of samples first to last
   // (0 <= first <= last <= 2000) of the run to ray `ray`'s list, each
   // sample's voxel glow before its slabs.
   void (*shadeRun)(const Scene& scene, const SkipMaps& maps, const SampleRun& run, int first,
                    int last, ContributionLists& lists, int ray);
-  // Blends the list of each of rays 0 to rays - 1 into a fresh
-  // accumulator. Lists may be padded with contributions that change
+  // Blends the list of each of rays 0 to rays - 1 (rays <= groupRays)
+  // into a fresh accumulator. Lists may be padded with contributions that change
   // nothing (a = 0).
   void (*blendGroup)(ContributionLists& lists, int rays, Accumulator* accs);
   // The parts that tests hold against the definitions and the benchmark
-  // times alone: the sample points of samples t to t + 3 (t <= 2000) of a
-  // ray, and four quotients by 3 or 15, as the set computes them.
+  // times alone: the sample points of samples t to t + lanes - 1
+  // (t <= 2000) of a ray, and `lanes` quotients by 3 or 15, as the set
+  // computes them.
   void (*samplePoints)(const ViewRotation& rotation, const SkipMaps& maps, float x0, float y0,
                        int t, SamplePoint* points);
   void (*divideByOdd)(const double* w, int d, double* quotients);
+  int lanes;  // at most kVectorLanes
 };
 
 extern const MarchKernels kScalarKernels;

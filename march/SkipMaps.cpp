@@ -42,7 +42,7 @@ void BuildSkipMaps(const Scene& scene, SkipMaps& maps) {
       }
     }
   }
-  for (int t = 0; t < kSamplesPerRay + 3; ++t) {
+  for (int t = 0; t < kSamplesPerRay + kVectorLanes - 1; ++t) {
     maps.depth[t] = SampleDepth((float)std::min(t, kSamplesPerRay - 1));
     maps.perspective[t] = PerspectiveFactor(maps.depth[t]);
     maps.depthWide[t] = maps.depth[t];

@@ -9,6 +9,9 @@
 #include "march/RayPath.h"
 #include "scene/Scene.h"
 
+// The most samples a vector kernel computes side by side.
+constexpr int kVectorLanes = 8;
+
 // Enough levels of ranges of columns for the widest bitmap.
 constexpr int kColumnLevels = 8;
 static_assert(kBannerColumns < 1 << kColumnLevels);
@@ -31,15 +34,15 @@ struct SkipMaps {
   // on its lower line passes the range test).
   uint16_t columnLines[3][kBannerColumns];
   // The depth z0 and perspective factor p of each sample index, the same on
-  // every ray; three more past the last, repeating it, so that vector code
-  // may read four at a time.
-  float depth[kSamplesPerRay + 3];
-  float perspective[kSamplesPerRay + 3];
+  // every ray; more past the last, repeating it, so that vector code may
+  // read a whole vector from any sample.
+  float depth[kSamplesPerRay + kVectorLanes - 1];
+  float perspective[kSamplesPerRay + kVectorLanes - 1];
   // The same depths widened, and half of each perspective factor (exact:
   // p is above 1), for vector code that would otherwise convert them on
   // every ray.
-  double depthWide[kSamplesPerRay + 3];
-  float halfPerspective[kSamplesPerRay + 3];
+  double depthWide[kSamplesPerRay + kVectorLanes - 1];
+  float halfPerspective[kSamplesPerRay + kVectorLanes - 1];
 };
 
 // Slab l's lit rows of column c that count as lit cells: of the last
@@ -47,8 +50,7 @@ struct SkipMaps {
 // do.
 inline unsigned CountedLitRows(const SkipMaps& maps, int l, int c) {
   const SlabShape& shape = kSlabShapes[l];
-  return c >= 0 && c < shape.columns - 1 ? maps.litRows[l][c] & ((1u << (shape.rows - 1)) - 1)
-                                         : 0u;
+  return c >= 0 && c < shape.columns - 1 ? maps.litRows[l][c] & ((1u << (shape.rows - 1)) - 1) : 0u;
 }
 
 // Bit r: the cells below and above row r's lower line differ in column c,

@@ -51,12 +51,13 @@ void ExpectSameAsReference(int x, int y) {
     const Accumulator alone = MarchPixelFast(march, (float)x, (float)y, &counts);
     ASSERT_PRED2(SameBits, alone, reference) << "pixel " << x << ", " << y << ", " << kernels->name;
     ASSERT_EQ(counts.evaluated, contributing) << "pixel " << x << ", " << y;
-    for (int k = 0; k < kGroupRays; ++k) {
-      if (y - k < 0 || y - k + kGroupRays > kColumnHeight) continue;
-      MarchCounts group[kGroupRays];
-      CollectGroup(march, (float)x, (float)(y - k), kGroupRays, *lists, group);
-      Accumulator accs[kGroupRays];
-      kernels->blendGroup(*lists, kGroupRays, accs);
+    const int rays = kernels->groupRays;
+    for (int k = 0; k < rays; ++k) {
+      if (y - k < 0 || y - k + rays > kColumnHeight) continue;
+      MarchCounts group[kMaxGroupRays];
+      CollectGroup(march, (float)x, (float)(y - k), rays, *lists, group);
+      Accumulator accs[kMaxGroupRays];
+      kernels->blendGroup(*lists, rays, accs);
       ASSERT_PRED2(SameBits, accs[k], reference)
           << "pixel " << x << ", " << y << " as ray " << k << ", " << kernels->name;
       ASSERT_EQ(group[k].evaluated, contributing) << "pixel " << x << ", " << y << " as ray " << k;

@@ -40,5 +40,7 @@ void DivideByOdd(const double* w, int d, double* quotients) {
 
 }  // namespace
 
-extern const MarchKernels kScalarKernels = {"scalar", ShadeRun, BlendGroup, SamplePoints,
-                                            DivideByOdd};
+// Groups of eight rays, as the march had before any set chose; four
+// points and quotients, the width of the tests' calls.
+extern const MarchKernels kScalarKernels = {"scalar",     8,           ShadeRun, BlendGroup,
+                                            SamplePoints, DivideByOdd, 4};
