@@ -24,3 +24,21 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i.86|x86)$" AND NOT EMSC
   set_property(SOURCE march/kernels/Dispatch.cpp APPEND PROPERTY COMPILE_DEFINITIONS
                ORBELUNE_KERNELS_AVX2)
 endif()
+
+# AVX-512 (F and VL, with FMA): 64-bit targets other than Windows only,
+# where the compiler has it. (Windows and the 32-bit builds keep AVX2: the
+# tests that hold their kernel sets under Wine and qemu cannot run it.)
+include(CheckCXXCompilerFlag)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$" AND CMAKE_SIZEOF_VOID_P EQUAL 8
+   AND NOT WIN32 AND NOT EMSCRIPTEN)
+  check_cxx_compiler_flag("-mavx512f -mavx512vl -mfma" ORBELUNE_HAVE_AVX512)
+  if(ORBELUNE_HAVE_AVX512)
+    add_library(orbelune_kernels_avx512 OBJECT march/kernels/Avx512.cpp)
+    target_compile_options(orbelune_kernels_avx512 PRIVATE -mavx512f -mavx512vl -mavx2 -mfma)
+    target_link_libraries(orbelune_kernels_avx512 PRIVATE orbelune_scene)
+    set_property(TARGET orbelune_kernels_avx512 PROPERTY INTERPROCEDURAL_OPTIMIZATION OFF)
+    target_sources(orbelune_march PRIVATE $<TARGET_OBJECTS:orbelune_kernels_avx512>)
+    set_property(SOURCE march/kernels/Dispatch.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+                 ORBELUNE_KERNELS_AVX512)
+  endif()
+endif()

@@ -22,7 +22,7 @@ extern int bin;
 extern float mmo[kColumnCount][kColumnHeight];
 
 // How a render pass runs: the frame it builds (the view; the fast march's
-// kernel set by name, "scalar" or "avx2", null for the fastest this
+// kernel set by name, "scalar", "avx2" or "avx512", null for the fastest this
 // processor runs) and how its columns are computed. Either way the image
 // is the same, bit for bit.
 struct RenderOptions {

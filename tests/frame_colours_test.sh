@@ -39,7 +39,7 @@ run() {
   grep '^note:' "$work/out"
   return $status
 }
-for kernels in scalar avx2; do
+for kernels in scalar avx2 avx512; do
   # The image's view (no view given), then the second view.
   for view in "" "$staircase"; do
     [ -n "$view" ] && [ "$views" = image ] && continue

@@ -103,7 +103,7 @@ check "no temporary file remains" test "$(left w)" = frame.png
 [ -n "$keep" ] && cp "$dir/w/frame.png" "$keep"
 frame=$dir/w/frame.png
 
-for kernels in scalar avx2; do
+for kernels in scalar avx2 avx512; do
   if ! "$tool" --help > /dev/null || ! "$tool" --kernels "$kernels" --threads 1 --digest \
     > "$dir/digest" 2> "$dir/err"; then
     grep -q "no kernel set" "$dir/err" && { skip "--kernels $kernels: not on this processor"; continue; }
@@ -125,7 +125,7 @@ check "its PNG names the view and the digest" \
 check "the image's PNG names no view" sh -c "! grep -q -a 'view ' '$frame'"
 "$tool" --check "$dir/w/staircase.png" > "$dir/out" 2>&1
 check "--check: another view is not the image (exit $?)" grep -q "is not Orbelune's image" "$dir/out"
-for kernels in scalar avx2; do
+for kernels in scalar avx2 avx512; do
   if ! "$tool" --view "$staircase" --kernels "$kernels" --threads 1 --digest \
     > "$dir/digest" 2> "$dir/err"; then
     grep -q "no kernel set" "$dir/err" && { skip "--view with --kernels $kernels: not on this processor"; continue; }

@@ -5,7 +5,7 @@
 // digest. It needs nothing but the renderer, so it runs on any target the
 // renderer builds for (orbelune.exe's, under Wine, among them).
 //
-//   frame-colours KERNELS FILE [A,B,C]   (KERNELS: scalar, avx2, or best;
+//   frame-colours KERNELS FILE [A,B,C]   (KERNELS: scalar, avx2, avx512, or best;
 //                                         A,B,C: the view, as --view reads it)
 #include <cerrno>
 #include <cstdio>
@@ -29,7 +29,8 @@ static void StoreColumn(void*, int x, const PackedColour* column) {
 int main(int argc, char** argv) {
   if (argc != 3 && argc != 4) {
     std::fprintf(stderr,
-                 "usage: frame-colours KERNELS FILE [A,B,C] (KERNELS: scalar, avx2, or best)\n");
+                 "usage: frame-colours KERNELS FILE [A,B,C] (KERNELS: scalar, avx2, avx512, or "
+                 "best)\n");
     return 2;
   }
   View view = kImageView;

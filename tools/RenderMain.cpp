@@ -58,8 +58,8 @@ static const char kUsage[] =
     "                      float (default: the image's, -0.5,-0.5,0)\n"
     "      --threads N     compute with N threads, 1 to 256 (default: one per core)\n"
     "      --kernels NAME  compute the fast march's runs with the named kernel set,\n"
-    "                      scalar or avx2 (default: the fastest this processor runs;\n"
-    "                      every set gives the same image)\n"
+    "                      scalar, avx2 or avx512 (default: the fastest this\n"
+    "                      processor runs; every set gives the same image)\n"
     "      --reference     march every sample of every pixel on one thread, the\n"
     "                      slow way the image is defined (same image, minutes)\n"
     "      --check FILE    say whether the PNG FILE holds Orbelune's image, and\n"
@@ -85,7 +85,8 @@ struct Options {
   MapKind mapKind = MapKind::kShaded;
 };
 
-// The kernel sets this build and processor run, by name: "scalar, avx2".
+// The kernel sets this build and processor run, by name: "scalar, avx2,
+// avx512".
 static std::string RunnableKernelNames() {
   const KernelSets sets = RunnableKernels();
   std::string names;

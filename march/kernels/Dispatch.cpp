@@ -16,6 +16,18 @@ static bool Avx2Runs() {
 }
 #endif
 
+#ifdef ORBELUNE_KERNELS_AVX512
+extern const MarchKernels kAvx512Kernels;
+
+static bool Avx512Runs() {
+  // As for AVX2, GCC's check includes the OS's support for the AVX-512
+  // registers.
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+         __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+#endif
+
 #ifdef ORBELUNE_KERNELS_WASM_SIMD
 // Built into the SIMD module only, which the page loads once the browser
 // has validated SIMD: wherever it runs, it may be taken.
@@ -24,6 +36,11 @@ extern const MarchKernels kWasmSimdKernels;
 
 KernelSets RunnableKernels() {
   KernelSets sets = {{&kScalarKernels}, 1};
+  // AVX-512 before AVX2, which stays the default until AVX-512 is
+  // measured faster.
+#ifdef ORBELUNE_KERNELS_AVX512
+  if (Avx512Runs()) sets.set[sets.count++] = &kAvx512Kernels;
+#endif
 #ifdef ORBELUNE_KERNELS_AVX2
   if (Avx2Runs()) sets.set[sets.count++] = &kAvx2Kernels;
 #endif
