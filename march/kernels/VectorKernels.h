@@ -352,7 +352,8 @@ void BlendGroupVector(ContributionLists& lists, int rays, Accumulator* accs) {
   // lists have room.
   const BlendFloats zero = {};
   for (int k = 0; k < kGroupRaysVector; ++k) {
-    for (int i = k < rays ? lists.count[k] : 0; i < kBlendLanes * blocks[k / kBlendLanes]; i += kBlendLanes) {
+    for (int i = k < rays ? lists.count[k] : 0; i < kBlendLanes * blocks[k / kBlendLanes];
+         i += kBlendLanes) {
       Store(&lists.a[k][i], zero), Store(&lists.red[k][i], zero);
       Store(&lists.green[k][i], zero), Store(&lists.blue[k][i], zero);
     }
