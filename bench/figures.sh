@@ -62,8 +62,8 @@ if [ -n "$pass2" ] && [ -n "$pass1" ]; then
   row "  command / pass, default threads (aim at most 1.15)" "$(ratio "$command2" "$pass2")"
   row "  command / pass, 1 thread (aim at most 1.15)" "$(ratio "$command1" "$pass1")"
   row "  pass, default threads (stretch: 0.1 s on 2 cores)" "$pass2 s"
-  echo "  the pass split, as render_bench prints it:"
-  echo "$bench" | sed -n '/^fast march, 1 thread, split/,/^the same with scalar/p' | sed 's/^/    /'
+  echo "  the pass split, as render_bench prints it, and for each kernel set:"
+  echo "$bench" | sed -n '/^fast march, 1 thread, split/,/^  whole pass, [0-9]* threads/p' | sed 's/^/    /'
 else
   row "render_bench" "not built ($release/bench/render_bench)"
 fi
