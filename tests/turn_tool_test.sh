@@ -16,7 +16,7 @@ cd "$dir/w" || exit 1
 # Bad arguments: exit 2, a message, no output, no file.
 for bad in "--turn 1" "--turn 3601" "--turn 4x" "--turn -4" "--turn=" "--turn 04000" \
   "--turn 4 --fps 0" "--turn 4 --fps 0.05" "--turn 4 --fps 1001" "--turn 4 --fps 1e2" \
-  "--turn 4 --fps nan" "--turn 4 --fps 2.5.1" "--turn 4 --fps ." "--fps 10" "--half" \
+  "--turn 4 --fps nan" "--turn 4 --fps 2.5.1" "--turn 4 --fps ." "--fps 10" "--half" "--quarter" "--turn 4 --half --quarter" \
   "--turn 4 --check x.webp" "--check x.webp --turn 4" "--turn 4 --map shaded" \
   "--turn 4 --reference" "--turn 4 --view 0,1e9,0"; do
   # shellcheck disable=SC2086  # each case is words
@@ -91,7 +91,7 @@ check "--check of a truncated turn says so (exit $?)" \
 printf 'RIFF\x16\x00\x00\x00WEBPVP8X\x0a\x00\x00\x00\x02\x00\x00\x00\xff\x3f\x00\xff\x3f\x00' > huge-canvas.webp
 (ulimit -v 300000 && exec "$tool" --check huge-canvas.webp) > "$dir/out" 2>&1
 check "--check of an oversized canvas refuses it from the header (exit $?)" \
-  sh -c "test $? -eq 1 && grep -q 'a WebP animation of 16384 x 16384 pixels; a turn.s frames are 1025 x 769 or 513 x 385' '$dir/out'"
+  sh -c "test $? -eq 1 && grep -q 'a WebP animation of 16384 x 16384 pixels; a turn.s frames are 1025 x 769, 513 x 385 or 257 x 193' '$dir/out'"
 # A RIFF size of 4 GB, beyond any turn: refused before anything is read.
 printf 'RIFF\xf0\xff\xff\xffWEBPVP8X\x0a\x00\x00\x00\x02\x00\x00\x00\x00\x04\x00\x00\x03\x00' > huge-riff.webp
 (ulimit -v 300000 && exec "$tool" --check huge-riff.webp) > "$dir/out" 2>&1
@@ -103,13 +103,20 @@ printf 'RIFF\x1a\x00\x00\x00WEBPVP8L\x0d\x00\x00\x00\x2f\x00\x00\x00\x10\x07\x10
 check "--check of a still WebP says it is no turn (exit $?)" \
   sh -c "test $? -eq 1 && grep -q 'a still WebP image, not a turn' '$dir/out'"
 
-# Half size: the image's even columns and rows, checked exactly.
+# Half and quarter size: every second or fourth column and row of the
+# image's pixels, checked exactly.
 "$tool" --turn 3 --half --fps 10 -o half.webp 2> "$dir/err"
 header=$(head -c 30 half.webp | od -An -tx1 | tr -d ' \n')
 check "--turn 3 --half writes a 513 x 385 animation (exit $?)" test "${header:48:12}" = 000200800100
 "$tool" --check half.webp > "$dir/out" 2>&1
 check "--check of the half-size turn says every frame is exact (exit $?)" \
   sh -c "test $? -eq 0 && grep -q '3 frames of 513 x 385 pixels' '$dir/out'"
+
+"$tool" --turn 2 --quarter -o quarter.webp 2> "$dir/err"
+header=$(head -c 30 quarter.webp | od -An -tx1 | tr -d ' \n')
+"$tool" --check quarter.webp > "$dir/out" 2>&1
+check "--turn 2 --quarter writes a 257 x 193 animation, every frame exact (exit $?)" \
+  sh -c "test $? -eq 0 -a '${header:48:12}' = 000100c00000 && grep -q '2 frames of 257 x 193 pixels' '$dir/out'"
 
 # The rules of -o.
 if command -v script > /dev/null; then

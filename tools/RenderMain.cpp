@@ -46,7 +46,8 @@ static const char kVersion[] = "orbelune-render " ORBELUNE_VERSION;
 static const char kUsage[] =
     "usage: orbelune-render [-o FILE] [--digest] [--view A,B,C] [--threads N] [--kernels NAME]\n"
     "                       [--reference]\n"
-    "       orbelune-render --turn N [--fps F] [--half] [-o FILE] [--digest] [--view A,B,C]\n"
+    "       orbelune-render --turn N [--fps F] [--half | --quarter] [-o FILE] [--digest]\n"
+    "                       [--view A,B,C]\n"
     "       orbelune-render --check FILE\n"
     "       orbelune-render --map KIND [--view A,B,C] [-o FILE]\n"
     "\n"
@@ -74,6 +75,8 @@ static const char kUsage[] =
     "      --fps F         the turn's frames a second, 0.1 to 1000 (default: 25)\n"
     "      --half          the turn's frames at half size, 513 x 385: the image's\n"
     "                      pixels of even column and even row\n"
+    "      --quarter       the turn's frames at quarter size, 257 x 193: every\n"
+    "                      fourth column and row of the image's pixels\n"
     "      --check FILE    say whether the PNG FILE holds Orbelune's image, and\n"
     "                      where it differs (exit 0 if it does, 1 if not); of a\n"
     "                      turn's WebP, whether every frame is its view's and its\n"
@@ -99,7 +102,7 @@ struct Options {
   int turn = 0;  // frames of a turn; 0 for none
   double fps = 25;
   bool fpsGiven = false;
-  bool half = false;
+  int step = 1;  // a turn's frames: every step-th column and row
 };
 
 // The kernel sets this build and processor run, by name: "scalar, avx2".
@@ -162,6 +165,7 @@ enum {
   kOptTurn,
   kOptFps,
   kOptHalf,
+  kOptQuarter,
   kOptVersion
 };
 static const option kOptions[] = {{"output", required_argument, nullptr, 'o'},
@@ -175,6 +179,7 @@ static const option kOptions[] = {{"output", required_argument, nullptr, 'o'},
                                   {"turn", required_argument, nullptr, kOptTurn},
                                   {"fps", required_argument, nullptr, kOptFps},
                                   {"half", no_argument, nullptr, kOptHalf},
+                                  {"quarter", no_argument, nullptr, kOptQuarter},
                                   {"help", no_argument, nullptr, 'h'},
                                   {"version", no_argument, nullptr, kOptVersion},
                                   {nullptr, 0, nullptr, 0}};
@@ -243,7 +248,11 @@ static int TakeOption(int c, const char* value, char** argv, Options& options) {
         return Refuse("--fps needs frames a second from 0.1 to 1000, not ", Excerpt(value).c_str());
       options.fpsGiven = true;
       break;
-    case kOptHalf: options.half = true; break;
+    case kOptHalf:
+    case kOptQuarter:
+      if (options.step != 1) return Refuse("--half and --quarter: a turn has one frame size");
+      options.step = c == kOptHalf ? 2 : 4;
+      break;
     case 'h': std::fputs(kUsage, stdout); return 0;
     case kOptVersion: std::printf("%s\n", kVersion); return 0;
     case ':': return Refuse("this option needs a value: ", Excerpt(argv[optind - 1]).c_str());
@@ -268,8 +277,8 @@ static int CheckCombination(Options& options) {
   if (!options.map.empty() &&
       (options.digest || options.render.march.reference || !options.check.empty()))
     return Refuse("--map goes with no --digest, --reference or --check: a map is not the image");
-  if (options.turn == 0 && (options.fpsGiven || options.half))
-    return Refuse("--fps and --half are a turn's: they go with --turn");
+  if (options.turn == 0 && (options.fpsGiven || options.step != 1))
+    return Refuse("--fps, --half and --quarter are a turn's: they go with --turn");
   // A B so large that a step vanishes in its rounding gives two frames one
   // view, and a file could not tell them apart.
   for (int k = 0; k + 1 < options.turn; ++k) {
@@ -469,7 +478,7 @@ static int Run(const Options& options) {
     TurnRequest turn;
     turn.frames = options.turn;
     turn.fps = options.fps;
-    turn.half = options.half;
+    turn.step = options.step;
     turn.start = options.render.view;
     turn.kernels = options.render.kernels;
     turn.march = options.render.march;

@@ -58,7 +58,8 @@ int MakeTurn(const TurnRequest& request, bool& digestLost) {
   spec.start = request.start;
   spec.frames = request.frames;
   spec.fps = request.fps;
-  if (request.half) spec.width = (kColumnCount + 1) / 2, spec.height = (kColumnHeight + 1) / 2;
+  spec.width = (kColumnCount - 1) / request.step + 1;
+  spec.height = (kColumnHeight - 1) / request.step + 1;
   std::string why;
   const Writer writer(BeginTurn(spec, why), FreeTurn);
   if (!writer) {

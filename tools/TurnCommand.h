@@ -11,7 +11,7 @@
 struct TurnRequest {
   int frames = 0;  // 0: no turn asked for
   double fps = 25;
-  bool half = false;  // frames of the even columns and rows alone
+  int step = 1;  // every step-th column and row alone: 1, 2 (half) or 4 (quarter)
   View start = kImageView;
   const char* kernels = nullptr;
   MarchOptions march;

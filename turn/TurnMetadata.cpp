@@ -38,13 +38,11 @@ bool Attribute(const std::string& text, const char* name, std::string& value) {
 }  // namespace
 
 bool TurnFrameSize(int width, int height, int& step) {
-  if (width == kColumnCount && height == kColumnHeight) {
-    step = 1;
-    return true;
-  }
-  if (width == (kColumnCount + 1) / 2 && height == (kColumnHeight + 1) / 2) {
-    step = 2;
-    return true;
+  for (int s : {1, 2, 4}) {
+    if (width == (kColumnCount - 1) / s + 1 && height == (kColumnHeight - 1) / s + 1) {
+      step = s;
+      return true;
+    }
   }
   return false;
 }

@@ -16,9 +16,10 @@ struct TurnMetadata {
   std::vector<std::string> digests;  // lower-case hex SHA-256, one a frame
 };
 
-// The two frame sizes a turn has: the image's (every pixel), and half
-// (513 x 385: the pixels of even column and even row). Step is the
-// distance in image pixels between neighbouring frame pixels, 1 or 2.
+// The frame sizes a turn has: the image's (every pixel), half (513 x 385:
+// the pixels of even column and even row) and quarter (257 x 193: every
+// fourth column and row). Step is the distance in image pixels between
+// neighbouring frame pixels, 1, 2 or 4.
 bool TurnFrameSize(int width, int height, int& step);
 
 // Whether text is a digest as the metadata lists it: 64 lower-case hex.

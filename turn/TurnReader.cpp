@@ -56,7 +56,7 @@ bool JudgeHeader(const uint8_t* header, size_t got, std::string& why) {
   if (width > (uint32_t)kColumnCount || height > (uint32_t)kColumnHeight ||
       !TurnFrameSize((int)width, (int)height, step)) {
     why = "a WebP animation of " + std::to_string(width) + " x " + std::to_string(height) +
-          " pixels; a turn's frames are 1025 x 769 or 513 x 385";
+          " pixels; a turn's frames are 1025 x 769, 513 x 385 or 257 x 193";
     return false;
   }
   return true;

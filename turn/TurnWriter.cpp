@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "turn/TurnEncoding.h"
 #include "turn/TurnMetadata.h"
 #include "turn/TurnViews.h"
 
@@ -33,7 +34,7 @@ bool ValidSpec(const TurnSpec& spec, std::string& why) {
   else if (!(spec.fps >= kMinTurnFps && spec.fps <= kMaxTurnFps))
     why = "a turn's frame rate is 0.1 to 1000 frames a second";
   else if (!TurnFrameSize(spec.width, spec.height, step))
-    why = "a turn's frames are 1025 x 769 or 513 x 385 pixels, not " +
+    why = "a turn's frames are 1025 x 769, 513 x 385 or 257 x 193 pixels, not " +
           std::to_string(spec.width) + " x " + std::to_string(spec.height);
   else if (!std::isfinite(spec.start.A) || !std::isfinite(spec.start.B) ||
            !std::isfinite(spec.start.C))
@@ -46,6 +47,11 @@ bool ValidSpec(const TurnSpec& spec, std::string& why) {
 }  // namespace
 
 TurnWriter* BeginTurn(const TurnSpec& spec, std::string& why) {
+  return BeginTurnEncoded(spec, TurnEncoding{}, why);
+}
+
+TurnWriter* BeginTurnEncoded(const TurnSpec& spec, const TurnEncoding& encoding,
+                             std::string& why) {
   if (!ValidSpec(spec, why)) return nullptr;
   TurnWriter* writer = new TurnWriter;
   writer->spec = spec;
@@ -58,12 +64,14 @@ TurnWriter* BeginTurn(const TurnSpec& spec, std::string& why) {
   }
   options.anim_params.loop_count = 0;  // for ever
   options.allow_mixed = 0;             // lossless only: every pixel the march's
-  // Lossless, every colour kept as it is. Method 0 to 6 trades time for size;
-  // the command's figures in the README say what each costs.
+  options.kmin = encoding.kmin;
+  options.kmax = encoding.kmax;
+  // Lossless, every colour kept as it is, even under a sub-frame's
+  // transparent pixels.
   writer->config.lossless = 1;
   writer->config.exact = 1;
-  writer->config.quality = 75;
-  writer->config.method = 4;
+  writer->config.quality = encoding.quality;
+  writer->config.method = encoding.method;
   writer->encoder = WebPAnimEncoderNew(spec.width, spec.height, &options);
   writer->picture.use_argb = 1;
   writer->picture.width = spec.width;
