@@ -4,6 +4,7 @@
 // is in the packet, and the reader takes nothing else.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ struct TurnMetadata {
 // fourth column and row). Step is the distance in image pixels between
 // neighbouring frame pixels, 1, 2 or 4.
 bool TurnFrameSize(int width, int height, int& step);
+
+// The largest file a turn may be, in bytes: what the writer makes at most
+// and the reader reads at most. A full-size frame of the scene takes about
+// 260 KB, so 3600 of them (about 1 GB) fit with room to spare.
+constexpr uint64_t kMaxTurnFileBytes = 2000000000;
 
 // Whether text is a digest as the metadata lists it: 64 lower-case hex.
 bool IsDigestText(const std::string& text);

@@ -11,10 +11,6 @@
 #include "scene/Image.h"
 #include "turn/TurnMetadata.h"
 
-// The largest file a turn may be, in bytes: the limit on what is read.
-// (A full-size frame of the scene takes about ... KB; 3600 of them fit.)
-constexpr uint64_t kMaxTurnFileBytes = (uint64_t)1 << 30;
-
 struct TurnReader;  // opaque
 
 // Reads the whole file from the stream and opens it as a turn: a WebP

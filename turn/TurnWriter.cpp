@@ -26,6 +26,19 @@ int TurnTimestamp(const TurnSpec& spec, int frame) {
   return (int)std::llround((double)frame * 1000 / spec.fps);
 }
 
+// The ANMF chunks among the file's top-level chunks: its frames.
+int FramesIn(const WebPData& file) {
+  int frames = 0;
+  for (size_t at = 12; at + 8 <= file.size;) {
+    const uint8_t* chunk = file.bytes + at;
+    const uint64_t size = (uint64_t)chunk[4] | (uint64_t)chunk[5] << 8 |
+                          (uint64_t)chunk[6] << 16 | (uint64_t)chunk[7] << 24;
+    frames += std::memcmp(chunk, "ANMF", 4) == 0;
+    at += 8 + size + (size & 1);
+  }
+  return frames;
+}
+
 bool ValidSpec(const TurnSpec& spec, std::string& why) {
   int step = 0;
   if (spec.frames < kMinTurnFrames || spec.frames > kMaxTurnFrames)
@@ -143,31 +156,43 @@ bool FinishTurn(TurnWriter* writer, std::vector<uint8_t>& file, std::string& why
     WebPDataClear(&animation);
     return false;
   }
-  // The encoder is done; give its memory back before the file is copied.
+  // The encoder is done; its memory goes back before the file is made.
   WebPAnimEncoderDelete(writer->encoder);
   writer->encoder = nullptr;
   WebPPictureFree(&writer->picture);
 
+  // The metadata's chunk goes last, as the container wants it, written
+  // here rather than by the muxer, whose copy of the file would be a third
+  // one: the animation, then its chunk, the XMP flag and the RIFF size.
   TurnMetadata metadata{spec.start, spec.frames, spec.width, spec.height, writer->digests};
   const std::string xmp = TurnMetadataText(metadata);
-  WebPData xmpData = {(const uint8_t*)xmp.data(), xmp.size()};
-  WebPMux* mux = WebPMuxCreate(&animation, 0);
-  WebPData assembled;
-  WebPDataInit(&assembled);
-  int frames = 0;
-  bool ok = mux != nullptr && WebPMuxSetChunk(mux, "XMP ", &xmpData, 0) == WEBP_MUX_OK &&
-            WebPMuxNumChunks(mux, WEBP_CHUNK_ANMF, &frames) == WEBP_MUX_OK &&
-            frames == spec.frames && WebPMuxAssemble(mux, &assembled) == WEBP_MUX_OK;
-  if (ok) {
-    file.assign(assembled.bytes, assembled.bytes + assembled.size);
+  const size_t chunk = 8 + xmp.size() + (xmp.size() & 1);
+  const uint64_t total = (uint64_t)animation.size + chunk;
+  bool ok = false;
+  const int frames = FramesIn(animation);
+  if (animation.size < 30 || std::memcmp(animation.bytes + 12, "VP8X", 4) != 0) {
+    why = "the encoder made no animation";
+  } else if (frames != spec.frames) {
+    why = "the encoder made " + std::to_string(frames) + " frames of " +
+          std::to_string(spec.frames);
+  } else if (total > kMaxTurnFileBytes) {
+    why = "the turn would be " + std::to_string(total) + " bytes, more than a turn's " +
+          std::to_string(kMaxTurnFileBytes);
   } else {
-    why = mux == nullptr || frames == spec.frames
-              ? "out of memory for the turn's file"
-              : "the encoder made " + std::to_string(frames) + " frames of " +
-                    std::to_string(spec.frames);
+    file.assign(animation.bytes, animation.bytes + animation.size);
+    WebPDataClear(&animation);
+    const auto put32 = [&](size_t at, uint32_t value) {
+      for (int i = 0; i < 4; ++i) file[at + i] = (uint8_t)(value >> (8 * i));
+    };
+    const size_t at = file.size();
+    file.resize(at + chunk, 0);
+    std::memcpy(&file[at], "XMP ", 4);
+    put32(at + 4, (uint32_t)xmp.size());
+    std::memcpy(&file[at + 8], xmp.data(), xmp.size());
+    file[20] |= XMP_FLAG;
+    put32(4, (uint32_t)(file.size() - 8));
+    ok = true;
   }
-  WebPMuxDelete(mux);
-  WebPDataClear(&assembled);
   WebPDataClear(&animation);
   return ok;
 }
