@@ -87,14 +87,19 @@ head -c $((size - 1000)) turn.webp > truncated.webp
 "$tool" --check truncated.webp > "$dir/out" 2>&1
 check "--check of a truncated turn says so (exit $?)" \
   sh -c "test $? -eq 1 && grep -q 'cannot check truncated.webp: a truncated WebP file: $((size - 1000)) of the $size bytes' '$dir/out'"
+# limited COMMAND...: the command in 300 MB of address space, which
+# AddressSanitizer's reservations would exceed: there, the command alone.
+limited() {
+  if [ -n "${ORBELUNE_SANITIZED:-}" ]; then "$@"; else (ulimit -v 300000 && exec "$@"); fi
+}
 # A canvas of 16384 x 16384, in a file of 30 bytes: said from the header.
 printf 'RIFF\x16\x00\x00\x00WEBPVP8X\x0a\x00\x00\x00\x02\x00\x00\x00\xff\x3f\x00\xff\x3f\x00' > huge-canvas.webp
-(ulimit -v 300000 && exec "$tool" --check huge-canvas.webp) > "$dir/out" 2>&1
+limited "$tool" --check huge-canvas.webp > "$dir/out" 2>&1
 check "--check of an oversized canvas refuses it from the header (exit $?)" \
   sh -c "test $? -eq 1 && grep -q 'a WebP animation of 16384 x 16384 pixels; a turn.s frames are 1025 x 769, 513 x 385 or 257 x 193' '$dir/out'"
 # A RIFF size of 4 GB, beyond any turn: refused before anything is read.
 printf 'RIFF\xf0\xff\xff\xffWEBPVP8X\x0a\x00\x00\x00\x02\x00\x00\x00\x00\x04\x00\x00\x03\x00' > huge-riff.webp
-(ulimit -v 300000 && exec "$tool" --check huge-riff.webp) > "$dir/out" 2>&1
+limited "$tool" --check huge-riff.webp > "$dir/out" 2>&1
 check "--check of a 4 GB RIFF size refuses it from the header (exit $?)" \
   sh -c "test $? -eq 1 && grep -q 'a WebP file of 4294967288 bytes by its header, more than a turn' '$dir/out'"
 # A still image of one pixel.
