@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,7 +107,7 @@ TEST(Turn, TheWriterRefusesWhatNoTurnIs) {
   for (const TurnSpec spec : {TurnSpec{kImageView, 1}, TurnSpec{kImageView, 3601},
                               TurnSpec{kImageView, 4, 0.05}, TurnSpec{kImageView, 4, 1001},
                               TurnSpec{kImageView, 4, 25, 1024, 769},
-                              TurnSpec{{0.0f, 1.0f / 0.0f, 0.0f}, 4}}) {
+                              TurnSpec{{0.0f, std::numeric_limits<float>::infinity(), 0.0f}, 4}}) {
     why.clear();
     EXPECT_EQ(BeginTurn(spec, why), nullptr) << spec.frames << " frames, " << spec.fps << " fps";
     EXPECT_FALSE(why.empty());
