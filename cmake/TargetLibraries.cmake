@@ -1,5 +1,5 @@
 # For the cross toolchains that link orbelune-render statically against
-# Debian's libpng, zlib and OpenSSL of the target processor, unpacked by
+# Debian's libpng, zlib, OpenSSL and libwebp of the target processor, unpacked by
 # the set-up into ORBELUNE_TARGET_LIBRARIES (build/sysroot/ARCH) rather
 # than installed: installing another architecture's libraries needs the
 # host's at the very same versions, which a mirror mid-sync may not have.
@@ -18,6 +18,9 @@ if(ORBELUNE_TARGET_LIBRARIES)
   # OpenSSL's configuration header sits in the multiarch folder.
   set(CMAKE_CXX_FLAGS_INIT
       "-isystem ${ORBELUNE_TARGET_LIBRARIES}/usr/include/${CMAKE_LIBRARY_ARCHITECTURE}")
+  # pkg-config (libwebp's) reads the target's .pc files, their paths
+  # taken inside the unpacked tree, not the host's /usr.
   set(ENV{PKG_CONFIG_LIBDIR} ${libraries}/pkgconfig)
   set(ENV{PKG_CONFIG_PATH} "")
+  set(ENV{PKG_CONFIG_SYSROOT_DIR} ${ORBELUNE_TARGET_LIBRARIES})
 endif()

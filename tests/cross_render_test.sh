@@ -5,7 +5,8 @@
 # wrote, the PNG both ways instead of the second view (which frame-colours
 # holds there, at a frame's less under qemu): the one written there is the
 # image to the host's --check, and the host's is the image to its own
-# --check (a big-endian processor reads and writes the same bytes).
+# --check (a big-endian processor reads and writes the same bytes); and a
+# two-frame turn the same way.
 #   cross_render_test.sh PROCESSOR PROGRAM UNAVAILABLE [HOST-RENDER HOST-PNG]
 # PROCESSOR names qemu's runner (qemu-PROCESSOR). UNAVAILABLE is the
 # set-up's reason file: where it holds why the target's libraries could not
@@ -43,6 +44,15 @@ if [ -n "$host" ]; then
   check "the host's --check calls that PNG the image: $said" test $? -eq 0
   said=$("$runner" "$program" --check "$host_png")
   check "$name's --check calls the host's PNG the image: $said" test $? -eq 0
+  # A short turn, both ways: libwebp's bytes are the same on any processor.
+  "$runner" "$program" --turn 2 --half -o "$work/there.webp" 2> "$work/err"
+  check "$name writes a turn (exit $?)" test -s "$work/there.webp"
+  "$host" --turn 2 --half -o "$work/here.webp" 2> /dev/null
+  check "the turn is the host's, byte for byte" cmp -s "$work/there.webp" "$work/here.webp"
+  said=$("$host" --check "$work/there.webp")
+  check "the host's --check calls that turn exact: $said" test $? -eq 0
+  said=$("$runner" "$program" --check "$work/here.webp")
+  check "$name's --check calls the host's turn exact: $said" test $? -eq 0
 else
   out=$(digest)
   check "$name prints the golden digest ($out)" test "$out" = "$golden"

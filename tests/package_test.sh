@@ -36,7 +36,8 @@ check "a .deb and a .tar.gz" test -n "$deb" -a -n "$tgz"
 [ -n "$deb" ] || { sed 's/^/  /' "$work/cpack.log"; summary; exit 1; }
 depends=$(dpkg-deb -f "$deb" Depends)
 check "the .deb declares its libraries ($depends)" \
-  sh -c "echo '$depends' | grep -q libsdl2 && echo '$depends' | grep -q libpng && echo '$depends' | grep -q libssl"
+  sh -c "echo '$depends' | grep -q libsdl2 && echo '$depends' | grep -q libpng && echo '$depends' | grep -q libssl &&
+    echo '$depends' | grep -q libwebpmux && echo '$depends' | grep -q libwebpdemux"
 dpkg -x "$deb" "$work/root"
 digest=$("$work/root/usr/bin/orbelune-render" --digest 2> /dev/null)
 check "the unpacked .deb's orbelune-render prints the golden digest" test "$digest" = "$golden"
