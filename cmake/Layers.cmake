@@ -11,10 +11,12 @@
 #   text/      the text of a view, and user text shown safely in a message:
 #              what the tools and the web module both read and write; the
 #              definition
+#   turn/      a turn's views, and its file (a lossless animated WebP)
+#              written and read back; the definition and the text of a view
 #   tools/     the headless renderer and the other tools; all of the above
 #              but the shell
-#   web/       the web page's module; the march, the definition and the
-#              text of a view
+#   web/       the web page's module; the march, the definition, the text
+#              of a view and a turn
 # (tests/ and bench/ may take anything.) Each layer is a library that links
 # only the layers below it, so a call the wrong way fails to link. An
 # #include the wrong way would still compile (every header is reachable
@@ -53,5 +55,6 @@ orbelune_layer_includes(march march scene platform)
 orbelune_layer_includes(render render march scene platform)
 orbelune_layer_includes(shell shell render platform)
 orbelune_layer_includes(text text scene)
-orbelune_layer_includes(tools tools text render march scene platform)
-orbelune_layer_includes(web web text march scene)
+orbelune_layer_includes(turn turn text scene)
+orbelune_layer_includes(tools tools turn text render march scene platform)
+orbelune_layer_includes(web web turn text march scene)

@@ -11,6 +11,10 @@
 #include "scene/Camera.h"
 #include "scene/Image.h"
 
+// The frame rates a turn may have, in frames a second: its frames last
+// whole milliseconds, at least one each.
+constexpr double kMinTurnFps = 0.1, kMaxTurnFps = 1000;
+
 struct TurnSpec {
   View start = kImageView;  // frame 0's view
   int frames = 36;          // kMinTurnFrames to kMaxTurnFrames
