@@ -14,3 +14,11 @@ add_library(orbelune_turn STATIC
   turn/TurnViews.cpp
   turn/TurnWriter.cpp)
 target_link_libraries(orbelune_turn PUBLIC orbelune_scene ${turn_webp})
+
+# Reading a turn back (libwebpdemux's animation decoder): the command's
+# --check, and its fuzz target.
+if(NOT EMSCRIPTEN)
+  pkg_check_modules(WEBP_DEMUX REQUIRED IMPORTED_TARGET libwebpdemux)
+  add_library(orbelune_turn_reader STATIC turn/TurnReader.cpp)
+  target_link_libraries(orbelune_turn_reader PUBLIC orbelune_turn PkgConfig::WEBP_DEMUX)
+endif()

@@ -1,5 +1,6 @@
 #include "march/Frame.h"
 
+#include <vector>
 
 bool BuildFrame(Frame& frame, View view, const char* kernels) {
   const MarchKernels* set =
@@ -25,4 +26,30 @@ static void ReferenceColumns(const Scene& scene, ColumnSink sink, void* context)
 void MarchFrame(const Frame& frame, const MarchOptions& options, ColumnSink sink, void* context) {
   if (options.reference) return ReferenceColumns(frame.scene, sink, context);
   MarchColumns(MarchOf(frame), RenderThreadCount(options.threads), sink, context);
+}
+
+void MarchFrameEvery(const Frame& frame, const MarchOptions& options, int step, ColumnSink sink,
+                     void* context) {
+  if (step == 1) return MarchFrame(frame, options, sink, context);
+  const int columns = (kColumnCount - 1) / step + 1, rows = (kColumnHeight - 1) / step + 1;
+  std::vector<PackedColour> colours((size_t)columns * rows);
+  if (options.reference) {
+    for (float x = 0.0f; x <= 1024.0f; x = x + (float)step) {
+      PackedColour* column = &colours[(size_t)((int)x / step) * rows];
+      for (float y = 0.0f; y <= 768.0f; y = y + (float)step)
+        column[(int)y / step] = MarchPixel(frame.scene, x, y);
+    }
+  } else {
+    const MarchContext march = MarchOf(frame);
+    // Sent on once all are done: a turn takes its frames whole anyway.
+    const auto marchColumn = [&](ContributionLists& lists, int x) {
+      if (x % step != 0) return;
+      Accumulator accs[kColumnHeight];
+      MarchColumnRows(march, x, 0, step, lists, accs);
+      PackedColour* column = &colours[(size_t)(x / step) * rows];
+      for (int y = 0; y < rows; ++y) column[y] = PackColour(accs[y * step]);
+    };
+    ShareColumns(RenderThreadCount(options.threads), marchColumn, nullptr, nullptr);
+  }
+  for (int i = 0; i < columns; ++i) sink(context, i * step, &colours[(size_t)i * rows]);
 }

@@ -39,3 +39,11 @@ struct MarchOptions {
 // calling thread, x = 0 to 1024 in order, each as soon as it and those
 // before it are complete.
 void MarchFrame(const Frame& frame, const MarchOptions& options, ColumnSink sink, void* context);
+
+// The same for every step-th column and row alone (step 1 to 1024): sink
+// gets x = 0, step, 2 step, ... up to 1024, in order, each with the
+// colours of rows 0, step, 2 step, ... up to 768, top to bottom: exactly
+// those pixels of MarchFrame's columns. A turn's half-size frames (step 2)
+// are these.
+void MarchFrameEvery(const Frame& frame, const MarchOptions& options, int step, ColumnSink sink,
+                     void* context);

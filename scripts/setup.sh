@@ -37,6 +37,7 @@ if [ "$what" != web ]; then
   packages+=(
     g++ pkg-config
     libpng-dev libssl-dev libsdl2-dev
+    libwebp-dev  # a turn's animated WebP: libwebpmux writes it, libwebpdemux reads it
     x11-utils  # xdpyinfo: whether a display can be reached
   )
 fi
@@ -69,7 +70,7 @@ if [ "$what" = test ]; then
   # Unpacked into build/sysroot/ARCH, not installed: the static arm64,
   # s390x and armhf renderers link them, and installing them would need the host's at
   # the very same versions.
-  unpacked[arm64]="libpng-dev libpng16-16 zlib1g-dev zlib1g libssl-dev libssl3"
+  unpacked[arm64]="libpng-dev libpng16-16 zlib1g-dev zlib1g libssl-dev libssl3 libwebp-dev"
   unpacked[s390x]=${unpacked[arm64]}
   unpacked[armhf]=${unpacked[arm64]}
 fi

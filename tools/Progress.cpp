@@ -31,6 +31,15 @@ void ColumnDrawn(int column) {
   std::fflush(stderr);
 }
 
+void FrameDone(const char* doing, int done, int frames) {
+  if (!showProgress) return;
+  if (SecondsSince(lastShown) < 0.2 && done != frames) return;
+  lastShown = std::chrono::steady_clock::now();
+  const double left = SecondsSince(startTime) / done * (frames - done);
+  std::fprintf(stderr, "\r%s: %4d of %d frames, %6.1f s left ", doing, done, frames, left);
+  std::fflush(stderr);
+}
+
 double FinishProgress() {
   if (showProgress) std::fprintf(stderr, "\r%60s\r", "");
   return SecondsSince(startTime);

@@ -1,4 +1,5 @@
-// Progress of the render pass on a terminal: columns done and time left.
+// Progress on a terminal: of the render pass, columns done and time left;
+// of a turn, frames done and time left.
 #pragma once
 
 // Starts the clock; shows progress on stderr only when show is true.
@@ -6,6 +7,10 @@ void StartProgress(bool show);
 
 // Called as each column is drawn (column 0 to 1024).
 void ColumnDrawn(int column);
+
+// Called as frame `done` (1 to frames) of a turn is complete; `doing`
+// says what, "turning" or "checking".
+void FrameDone(const char* doing, int done, int frames);
 
 // Clears the progress line; returns the seconds since StartProgress.
 double FinishProgress();

@@ -28,11 +28,15 @@
 #include "tools/InputFile.h"
 #include "tools/MapLegend.h"
 #include "tools/MemoryContext.h"
+#include "tools/OutputReport.h"
 #include "tools/PngCodec.h"
 #include "tools/Progress.h"
 #include "tools/SafeOutput.h"
+#include "tools/TurnCommand.h"
 #include "text/ShownText.h"
 #include "text/ViewText.h"
+#include "turn/TurnViews.h"
+#include "turn/TurnWriter.h"
 
 static const char kName[] = "orbelune-render";
 // The digest could not be printed, and that was said.
@@ -42,6 +46,7 @@ static const char kVersion[] = "orbelune-render " ORBELUNE_VERSION;
 static const char kUsage[] =
     "usage: orbelune-render [-o FILE] [--digest] [--view A,B,C] [--threads N] [--kernels NAME]\n"
     "                       [--reference]\n"
+    "       orbelune-render --turn N [--fps F] [--half] [-o FILE] [--digest] [--view A,B,C]\n"
     "       orbelune-render --check FILE\n"
     "       orbelune-render --map KIND [--view A,B,C] [-o FILE]\n"
     "\n"
@@ -62,9 +67,17 @@ static const char kUsage[] =
     "                      every set gives the same image)\n"
     "      --reference     march every sample of every pixel on one thread, the\n"
     "                      slow way the image is defined (same image, minutes)\n"
+    "      --turn N        instead of the image, N frames (2 to 3600) of a full turn\n"
+    "                      about y from the view, in N equal steps, as a lossless\n"
+    "                      animated WebP (default: orbelune-turn.webp); with\n"
+    "                      --digest, each frame's fingerprint, one a line\n"
+    "      --fps F         the turn's frames a second, 0.1 to 1000 (default: 25)\n"
+    "      --half          the turn's frames at half size, 513 x 385: the image's\n"
+    "                      pixels of even column and even row\n"
     "      --check FILE    say whether the PNG FILE holds Orbelune's image, and\n"
-    "                      where it differs (exit 0 if it does, 1 if not); - for\n"
-    "                      standard input\n"
+    "                      where it differs (exit 0 if it does, 1 if not); of a\n"
+    "                      turn's WebP, whether every frame is its view's and its\n"
+    "                      digest's, and which are not; - for standard input\n"
     "      --map KIND      instead of the image, a map of where the fast march's work\n"
     "                      goes, per pixel: shaded (samples shaded), looked (samples\n"
     "                      looked at one by one), crossings or runs, with a colour\n"
@@ -83,6 +96,10 @@ struct Options {
   std::string check;
   std::string map;
   MapKind mapKind = MapKind::kShaded;
+  int turn = 0;  // frames of a turn; 0 for none
+  double fps = 25;
+  bool fpsGiven = false;
+  bool half = false;
 };
 
 // The kernel sets this build and processor run, by name: "scalar, avx2".
@@ -106,6 +123,28 @@ static bool ParseThreads(const char* text, int& threads) {
   return true;
 }
 
+// A turn's frame count: digits alone, 2 to 3600.
+static bool ParseTurnFrames(const char* text, int& frames) {
+  if (!std::isdigit((unsigned char)text[0]) || std::strlen(text) > 4) return false;
+  char* end = nullptr;
+  const long n = std::strtol(text, &end, 10);
+  if (*end != '\0' || n < kMinTurnFrames || n > kMaxTurnFrames) return false;
+  frames = (int)n;
+  return true;
+}
+
+// A frame rate: digits with at most one point among them, 0.1 to 1000.
+static bool ParseFps(const char* text, double& fps) {
+  const size_t length = std::strlen(text);
+  if (length == 0 || length > 16 || std::strspn(text, "0123456789.") != length ||
+      std::strchr(text, '.') != std::strrchr(text, '.') || std::strcmp(text, ".") == 0)
+    return false;
+  const double f = std::strtod(text, nullptr);
+  if (!(f >= kMinTurnFps && f <= kMaxTurnFps)) return false;
+  fps = f;
+  return true;
+}
+
 static int Refuse(const char* message, const char* what = "") {
   std::fprintf(stderr, "%s: %s%s\nTry 'orbelune-render --help'.\n", kName, message, what);
   return 2;
@@ -120,6 +159,9 @@ enum {
   kOptCheck,
   kOptMap,
   kOptView,
+  kOptTurn,
+  kOptFps,
+  kOptHalf,
   kOptVersion
 };
 static const option kOptions[] = {{"output", required_argument, nullptr, 'o'},
@@ -130,6 +172,9 @@ static const option kOptions[] = {{"output", required_argument, nullptr, 'o'},
                                   {"check", required_argument, nullptr, kOptCheck},
                                   {"map", required_argument, nullptr, kOptMap},
                                   {"view", required_argument, nullptr, kOptView},
+                                  {"turn", required_argument, nullptr, kOptTurn},
+                                  {"fps", required_argument, nullptr, kOptFps},
+                                  {"half", no_argument, nullptr, kOptHalf},
                                   {"help", no_argument, nullptr, 'h'},
                                   {"version", no_argument, nullptr, kOptVersion},
                                   {nullptr, 0, nullptr, 0}};
@@ -188,6 +233,17 @@ static int TakeOption(int c, const char* value, char** argv, Options& options) {
       options.viewGiven = true;
       break;
     }
+    case kOptTurn:
+      if (!ParseTurnFrames(value, options.turn))
+        return Refuse("--turn needs a number of frames from 2 to 3600, not ",
+                      Excerpt(value).c_str());
+      break;
+    case kOptFps:
+      if (!ParseFps(value, options.fps))
+        return Refuse("--fps needs frames a second from 0.1 to 1000, not ", Excerpt(value).c_str());
+      options.fpsGiven = true;
+      break;
+    case kOptHalf: options.half = true; break;
     case 'h': std::fputs(kUsage, stdout); return 0;
     case kOptVersion: std::printf("%s\n", kVersion); return 0;
     case ':': return Refuse("this option needs a value: ", Excerpt(argv[optind - 1]).c_str());
@@ -203,14 +259,21 @@ static int CheckCombination(Options& options) {
   // -o -, /dev/stdout, /dev/fd/N...: written in place, to that descriptor.
   const int descriptor = options.outputGiven ? OutputDescriptor(options.output) : -1;
   const bool toStdout = descriptor == STDOUT_FILENO;
+  if (options.turn > 0 &&
+      (!options.check.empty() || !options.map.empty() || options.render.march.reference))
+    return Refuse("--turn goes with no --check, --map or --reference: it renders a turn");
   if (!options.check.empty() &&
       (options.outputGiven || options.digest || options.render.march.reference || options.viewGiven))
     return Refuse("--check takes no other option but --threads and --kernels: it checks the image");
   if (!options.map.empty() &&
       (options.digest || options.render.march.reference || !options.check.empty()))
     return Refuse("--map goes with no --digest, --reference or --check: a map is not the image");
+  if (options.turn == 0 && (options.fpsGiven || options.half))
+    return Refuse("--fps and --half are a turn's: they go with --turn");
   if (!options.map.empty() && !options.outputGiven)
     options.output = "orbelune-" + options.map + ".png";
+  if (options.turn > 0 && !options.outputGiven) options.output = "orbelune-turn.webp";
+  const char* file = options.turn > 0 ? "turn" : "PNG";
   // Into the file the digest or the messages go to, the PNG would be
   // damaged: refused whatever names the file.
   const bool writesPng = options.check.empty() && (options.outputGiven || !options.digest);
@@ -219,11 +282,13 @@ static int CheckCombination(Options& options) {
                    " would both write to standard output")
                       .c_str());
   if (descriptor >= 0 && isatty(descriptor))
-    return Refuse("will not write a PNG to a terminal: redirect standard output or name a file");
+    return Refuse(("will not write a " + std::string(file) +
+                   " to a terminal: redirect standard output or name a file")
+                      .c_str());
   if (writesPng && WritesInto(options.output, STDERR_FILENO))
     return Refuse(("-o " + ShownText(options.output) +
-                   " and standard error are one file: the messages would damage the PNG "
-                   "(send one of them elsewhere)")
+                   " and standard error are one file: the messages would damage the " + file +
+                   " (send one of them elsewhere)")
                       .c_str());
   int input = -1;
   if (options.check == "-") input = STDIN_FILENO;
@@ -314,6 +379,14 @@ static int Check(const Options& options) {
     std::fprintf(stderr, "%s: waiting for something to write to %s\n", kName, file);
   };
   FILE* input = OpenInput(options.check, waiting, error);
+  // A turn's WebP begins "RIFF", a PNG with byte 0x89: one byte tells.
+  const int first = input != nullptr ? std::getc(input) : EOF;
+  if (first != EOF) std::ungetc(first, input);
+  if (first == 'R') {
+    const int status = CheckTurn(input, name, options.render.kernels, options.render.march);
+    std::fclose(input);
+    return status;
+  }
   PngImage image;
   const bool read = input != nullptr && ReadPng(input, kColumnCount, kColumnHeight, image, error);
   if (input != nullptr) std::fclose(input);
@@ -340,46 +413,13 @@ static int Check(const Options& options) {
   return 1;
 }
 
-// Says why the output cannot be written.
-static void SayCannotWrite(const std::string& output, const std::string& error) {
-  if (output == "-")
-    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kName, error.c_str());
-  else
-    std::fprintf(stderr, "%s: cannot write %s: %s\n", kName, ShownText(output).c_str(),
-                 error.c_str());
-}
-
-// Whether the output can be written, found before the work; says why not.
-static bool OutputWritable(const std::string& output) {
-  std::string error;
-  if (CheckWritable(output, error)) return true;
-  SayCannotWrite(output, error);
-  return false;
-}
-
 // Writes the PNG, the image's width and `height` rows, to the output and
 // says where it went, or why it could not.
-static bool WriteOutput(const std::string& output, const uint32_t* pixels, int height,
-                        const PngText& text) {
-  std::string error;
-  const auto png = [&](FILE* file, std::string& error) {
+static bool WritePngOutput(const std::string& output, const uint32_t* pixels, int height,
+                           const PngText& text) {
+  return WriteOutput(output, [&](FILE* file, std::string& error) {
     return WritePng(file, pixels, kColumnCount, height, text, error);
-  };
-  const auto waiting = [&] {
-    std::fprintf(stderr, "%s: waiting for something to read from %s\n", kName,
-                 ShownText(output).c_str());
-  };
-  if (!WriteSafely(output, png, error, waiting)) {
-    SayCannotWrite(output, error);
-    return false;
-  }
-  // A descriptor has no name worth saying; a file is said in full: the
-  // main-job script runs from elsewhere.
-  if (OutputDescriptor(output) >= 0) return true;
-  char* full = realpath(output.c_str(), nullptr);
-  std::fprintf(stderr, "wrote %s\n", ShownText(full != nullptr ? full : output).c_str());
-  std::free(full);
-  return true;
+  });
 }
 
 // What the PNG's comment adds for a view other than the image's: the view,
@@ -403,7 +443,7 @@ static int Map(const Options& options) {
   std::fprintf(stderr, "%s\n", description.c_str());
   const std::vector<uint32_t> pixels = MapWithLegend(counts, totals);
   const int height = kColumnHeight + kLegendHeight;
-  return WriteOutput(options.output, pixels.data(), height, {kVersion, description}) ? 0 : 1;
+  return WritePngOutput(options.output, pixels.data(), height, {kVersion, description}) ? 0 : 1;
 }
 
 static int Run(const Options& options) {
@@ -414,6 +454,19 @@ static int Run(const Options& options) {
   }
   if (!options.check.empty()) return Check(options);
   if (!options.map.empty()) return Map(options);
+  if (options.turn > 0) {
+    TurnRequest turn;
+    turn.frames = options.turn;
+    turn.fps = options.fps;
+    turn.half = options.half;
+    turn.start = options.render.view;
+    turn.kernels = options.render.kernels;
+    turn.march = options.render.march;
+    turn.digest = options.digest;
+    turn.writeFile = options.outputGiven || !options.digest;
+    turn.output = options.output;
+    return MakeTurn(turn, digestLost);
+  }
   const bool writePng = options.outputGiven || !options.digest;
   // Find out now, not after the long render, when the file cannot be written.
   if (writePng && !OutputWritable(options.output)) return 1;
@@ -429,7 +482,7 @@ static int Run(const Options& options) {
   }
   const PngText text = {kVersion, "SHA-256 of the frame's colours: " + digest +
                                       ViewNamed(options.render.view)};
-  if (writePng && !WriteOutput(options.output, context.bits, kColumnHeight, text)) status = 1;
+  if (writePng && !WritePngOutput(options.output, context.bits, kColumnHeight, text)) status = 1;
   DeleteMemoryContext(context);
   return status;
 }
