@@ -83,8 +83,6 @@ async function TurnFrame(job) {
 // shortest text of its float), orbelune-turn.webp for the image's view.
 async function SaveTurn() {
   const button = document.getElementById('saveTurn');
-  const start = ReadView(state.view).shortest;
-  const name = state.imageView ? 'orbelune-turn.webp' : `orbelune-turn-${start}.webp`;
   Object.assign(turnState, {running: true, frame: 0, encoded: 0, saved: '', bytes: 0, failed: '',
                             cancelled: false});
   button.disabled = true;
@@ -101,6 +99,11 @@ async function SaveTurn() {
                      'cancelled');
   };
   try {
+    // The start view's floats, each as its shortest text: the name and the
+    // turn module's start alike.
+    if (!reader) throw new Error('the module\'s reader of views is not at hand');
+    const start = ReadView(state.view).shortest;
+    const name = state.imageView ? 'orbelune-turn.webp' : `orbelune-turn-${start}.webp`;
     const {views} = await encoder.ask({type: 'begin', view: start, frames: kTurnFrames});
     for (let k = 0; k < kTurnFrames; ++k) {
       turnState.frame = k + 1;
@@ -111,14 +114,17 @@ async function SaveTurn() {
       if (colours === null) throw cancelled(k);
       const digest = Hex(await crypto.subtle.digest('SHA-256', colours.buffer));
       if (k >= kTurnQueued) await added[k - kTurnQueued];
-      added.push(encoder.ask({type: 'frame', colours, digest}, [colours.buffer]).then(() => {
+      const encoded = encoder.ask({type: 'frame', colours, digest}, [colours.buffer]).then(() => {
         ++turnState.encoded;
-      }));
+      });
+      // Heard when awaited, below; until then it is no unhandled rejection.
+      encoded.catch(() => {});
+      added.push(encoded);
     }
     TurnShown(`Turn: encoding the last frames, ${turnState.encoded} of ${kTurnFrames} encoded`);
     await Promise.all(added);
+    // Every frame is computed: a new view now takes nothing from the turn.
     const {bytes} = await encoder.ask({type: 'finish'});
-    if (current !== owner) throw cancelled(kTurnFrames - 1);
     const link = document.createElement('a');
     link.href = URL.createObjectURL(new Blob([bytes], {type: 'image/webp'}));
     link.download = name;
@@ -129,8 +135,6 @@ async function SaveTurn() {
     TurnShown(`Saved ${name}: ${kTurnFrames} frames, ${(bytes.length / 1e6).toFixed(1)} MB, ` +
               `in ${seconds.toFixed(0)} s.`);
   } catch (error) {
-    // Encodings still under way fail with the rest: nothing more to hear.
-    for (const promise of added) promise.catch(() => {});
     turnState.failed = error.message;
     TurnShown(`Not saved: ${error.message}`, 'bad');
   } finally {
