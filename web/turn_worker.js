@@ -2,7 +2,8 @@
 // command's turn writer over libwebp) when a turn is saved, and encodes
 // each frame the page hands it while the page's workers compute the next.
 // Messages: 'begin' {view, frames} answers 'begun' {views: each frame's
-// view text, from the module}; 'frame' {colours, digest} answers 'added';
+// view text, from the module}; 'frame' {colours, digest} answers 'added'
+// {took: its milliseconds};
 // 'finish' answers 'file' {bytes}. Whatever goes wrong is posted as
 // 'failed' {why}, and the worker ends.
 'use strict';
@@ -58,11 +59,13 @@ onmessage = async (event) => {
       postMessage({type: 'begun', views});
     } else if (message.type === 'frame') {
       // After room(), which may grow the memory and so move HEAPU32.
+      const began = performance.now();
       const at = turn.room() / 4;
       turn.instance.HEAPU32.set(message.colours, at);
       const why = turn.add(message.digest);
       if (why !== '') throw new Error(why);
-      postMessage({type: 'added'});
+      // How long it took, for the page's figures.
+      postMessage({type: 'added', took: performance.now() - began});
     } else if (message.type === 'finish') {
       const why = turn.finish();
       if (why !== '') throw new Error(why);
