@@ -154,8 +154,9 @@ async function SavedTurn(browser, url) {
     }
     for (let s = 0; s < sites.length; ++s) {
       const turn = await SavedTurn(browser, served[s].url);
+      const seconds = (ms) => (ms / 1000).toFixed(1);
       console.log(`turn ${browserName} all ${turn.seconds.toFixed(1)} computing ` +
-                  `${(turn.computing / 1000).toFixed(1)} encoding ${(turn.encoding / 1000).toFixed(1)} ` +
+                  `${seconds(turn.computing)} encoding ${seconds(turn.encoding)} ` +
                   `bytes ${turn.bytes} ${sites[s]}`);
     }
   } catch (error) {

@@ -28,7 +28,9 @@ async function Load() {
   } catch (error) {
     throw new Error(`cannot load ${binary}: no answer from the server (${error.message})`);
   }
-  if (!response.ok) throw new Error(`cannot load ${binary}: ${response.status} ${response.statusText}`);
+  if (!response.ok) {
+    throw new Error(`cannot load ${binary}: ${response.status} ${response.statusText}`);
+  }
   const wasmBinary = new Uint8Array(await response.arrayBuffer());
   const instance = await new Promise((resolve, reject) => {
     OrbeluneTurnModule({

@@ -24,8 +24,9 @@ if (!(browserName in kBrowsers) || !render) {
   process.exit(2);
 }
 if (!fs.existsSync(path.join(site, 'orbelune-turn.wasm'))) {
-  const why = unavailable && fs.existsSync(unavailable) ? fs.readFileSync(unavailable, 'utf8').trim()
-                                                        : 'the web build was configured without it';
+  const why = unavailable && fs.existsSync(unavailable)
+                  ? fs.readFileSync(unavailable, 'utf8').trim()
+                  : 'the web build was configured without it';
   console.log(`skipped: the page's Save turn: the web build has no turn module (${why})`);
   process.exit(77);
 }
@@ -199,7 +200,8 @@ async function MissingCase(browser, url) {
   const served = await Serve(site, {isolated: true});
   const brokenFolder = fs.mkdtempSync(path.join(os.tmpdir(), 'orbelune-no-turn-'));
   for (const file of fs.readdirSync(site)) {
-    if (file !== 'orbelune-turn.wasm') fs.copyFileSync(path.join(site, file), path.join(brokenFolder, file));
+    if (file === 'orbelune-turn.wasm') continue;
+    fs.copyFileSync(path.join(site, file), path.join(brokenFolder, file));
   }
   const broken = await Serve(brokenFolder, {isolated: true});
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'orbelune-turn-download-'));
