@@ -28,20 +28,28 @@ void MarchFrame(const Frame& frame, const MarchOptions& options, ColumnSink sink
   MarchColumns(MarchOf(frame), RenderThreadCount(options.threads), sink, context);
 }
 
+// What MarchFrameEvery keeps of a whole frame marched the slow way.
+struct EveryStep {
+  int step, rows;
+  PackedColour* colours;
+};
+static void KeepEveryStep(void* context, int x, const PackedColour* column) {
+  const EveryStep& every = *static_cast<EveryStep*>(context);
+  if (x % every.step != 0) return;
+  PackedColour* kept = &every.colours[(size_t)(x / every.step) * every.rows];
+  for (int y = 0; y < every.rows; ++y) kept[y] = column[y * every.step];
+}
+
 void MarchFrameEvery(const Frame& frame, const MarchOptions& options, int step, ColumnSink sink,
                      void* context) {
   if (step == 1) return MarchFrame(frame, options, sink, context);
   const int columns = (kColumnCount - 1) / step + 1, rows = (kColumnHeight - 1) / step + 1;
   std::vector<PackedColour> colours((size_t)columns * rows);
   if (options.reference) {
-    for (float x = 0.0f; x <= 1024.0f; x = x + (float)step) {
-      PackedColour* column = &colours[(size_t)((int)x / step) * rows];
-      for (float y = 0.0f; y <= 768.0f; y = y + (float)step)
-        column[(int)y / step] = MarchPixel(frame.scene, x, y);
-    }
+    EveryStep every = {step, rows, colours.data()};
+    MarchFrame(frame, options, KeepEveryStep, &every);
   } else {
     const MarchContext march = MarchOf(frame);
-    // Sent on once all are done: a turn takes its frames whole anyway.
     const auto marchColumn = [&](ContributionLists& lists, int x) {
       if (x % step != 0) return;
       Accumulator accs[kColumnHeight];
@@ -51,5 +59,6 @@ void MarchFrameEvery(const Frame& frame, const MarchOptions& options, int step, 
     };
     ShareColumns(RenderThreadCount(options.threads), marchColumn, nullptr, nullptr);
   }
+  // Sent on once all are done: a turn takes its frames whole anyway.
   for (int i = 0; i < columns; ++i) sink(context, i * step, &colours[(size_t)i * rows]);
 }

@@ -62,8 +62,8 @@ for preset in release debug; do
   fi
 done
 
-# --check's PNG reading under libFuzzer for a minute: any finding fails.
-stage "the fuzzing" bash tests/fuzz_png.sh 60
+# --check's PNG and turn reading under libFuzzer for a minute: any finding fails.
+stage "the fuzzing" bash tests/fuzz_readers.sh 60
 
 if [ -s "$skipped_log" ]; then
   echo "Skipped on this machine: $(paste -sd ';' "$skipped_log" | sed 's/;/; /g')"

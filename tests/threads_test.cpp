@@ -82,4 +82,39 @@ TEST(Frame, AnUnknownKernelSetBuildsNothing) {
   EXPECT_EQ(frame->kernels, &ChooseKernels());
 }
 
+// Every second (or third) column and row alone, as a turn's small frames
+// take them: exactly the whole frame's pixels there, handed on in column
+// order; in a view other than the image's too.
+TEST(Frame, EveryStepthColumnAndRowAreTheWholeFramesPixels) {
+  const auto frame = std::make_unique<Frame>();
+  for (const View view : {kImageView, View{0.3f, 2.1f, -0.2f}}) {
+    ASSERT_TRUE(BuildFrame(*frame, view));
+    drawn.clear();
+    drawnColumns.clear();
+    MarchFrame(*frame, {2}, Collect, nullptr);
+    const std::vector<PackedColour> whole = drawn;
+    for (int step : {2, 3}) {
+      struct Every {
+        int step;
+        std::vector<int> columns;
+        std::vector<PackedColour> colours;
+      } every = {step, {}, {}};
+      MarchFrameEvery(*frame, {2}, step, [](void* context, int x, const PackedColour* column) {
+        Every& e = *static_cast<Every*>(context);
+        e.columns.push_back(x);
+        e.colours.insert(e.colours.end(), column, column + (kColumnHeight - 1) / e.step + 1);
+      }, &every);
+      std::vector<int> order;
+      std::vector<PackedColour> wanted;
+      for (int x = 0; x < kColumnCount; x += step) {
+        order.push_back(x);
+        for (int y = 0; y < kColumnHeight; y += step)
+          wanted.push_back(whole[(size_t)x * kColumnHeight + y]);
+      }
+      EXPECT_EQ(every.columns, order) << "step " << step;
+      EXPECT_TRUE(every.colours == wanted) << "step " << step << ", view B " << view.B;
+    }
+  }
+}
+
 }  // namespace

@@ -270,6 +270,17 @@ static int CheckCombination(Options& options) {
     return Refuse("--map goes with no --digest, --reference or --check: a map is not the image");
   if (options.turn == 0 && (options.fpsGiven || options.half))
     return Refuse("--fps and --half are a turn's: they go with --turn");
+  // A B so large that a step vanishes in its rounding gives two frames one
+  // view, and a file could not tell them apart.
+  for (int k = 0; k + 1 < options.turn; ++k) {
+    const View view = TurnView(options.render.view, k, options.turn);
+    const View next = TurnView(options.render.view, k + 1, options.turn);
+    if (std::memcmp(&view, &next, sizeof view) == 0)
+      return Refuse(("a turn of " + std::to_string(options.turn) + " frames from --view " +
+                     ViewText(options.render.view) + " gives frames " + std::to_string(k + 1) +
+                     " and " + std::to_string(k + 2) + " one view: B is too large for its steps")
+                        .c_str());
+  }
   if (!options.map.empty() && !options.outputGiven)
     options.output = "orbelune-" + options.map + ".png";
   if (options.turn > 0 && !options.outputGiven) options.output = "orbelune-turn.webp";

@@ -116,13 +116,12 @@ bool ParseTurnMetadata(const std::string& text, TurnMetadata& metadata, std::str
   for (size_t at = text.find(open, begin); at < end; at = text.find(open, at + 1)) {
     const size_t first = at + open.size();
     const size_t last = text.find(close, first);
-    std::string digest = last < end ? text.substr(first, last - first) : "";
-    if (!IsDigestText(digest)) {
-      why = "its metadata's digest of frame " + std::to_string(read.digests.size() + 1) +
+    read.digests.emplace_back(last < end ? text.substr(first, last - first) : "");
+    if (!IsDigestText(read.digests.back())) {
+      why = "its metadata's digest of frame " + std::to_string(read.digests.size()) +
             " is no digest";
       return false;
     }
-    read.digests.push_back(std::move(digest));
   }
   metadata = std::move(read);
   return true;

@@ -35,19 +35,20 @@ bool JudgeHeader(const uint8_t* header, size_t got, std::string& why) {
     why = "not a WebP file";
     return false;
   }
-  if (got < kHeaderBytes) {
-    why = "a truncated WebP file: it ends inside its header";
-    return false;
-  }
-  const uint64_t total = (uint64_t)LittleEndian32(header + 4) + 8;
+  const uint64_t total = got >= 8 ? (uint64_t)LittleEndian32(header + 4) + 8 : 0;
   if (total > kMaxTurnFileBytes) {
     why = "a WebP file of " + std::to_string(total) + " bytes by its header, more than a turn's " +
           std::to_string(kMaxTurnFileBytes);
     return false;
   }
-  if (std::memcmp(header + 12, "VP8X", 4) != 0 || LittleEndian32(header + 16) != 10 ||
-      !(header[20] & ANIMATION_FLAG)) {
+  // A still image may be shorter than an animation's header.
+  if ((got >= 16 && std::memcmp(header + 12, "VP8X", 4) != 0) ||
+      (got >= 21 && (LittleEndian32(header + 16) != 10 || !(header[20] & ANIMATION_FLAG)))) {
     why = "a still WebP image, not a turn";
+    return false;
+  }
+  if (got < kHeaderBytes) {
+    why = "a truncated WebP file: it ends inside its header";
     return false;
   }
   const uint32_t width = LittleEndian24(header + 24) + 1, height = LittleEndian24(header + 27) + 1;

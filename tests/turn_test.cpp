@@ -1,0 +1,164 @@
+// A turn's file written and read back: every colour exact in both frame
+// sizes, the metadata as written, and what the writer and the metadata's
+// reader refuse.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/FrameDigest.h"
+#include "turn/TurnMetadata.h"
+#include "turn/TurnReader.h"
+#include "turn/TurnViews.h"
+#include "turn/TurnWriter.h"
+
+namespace {
+
+using Writer = std::unique_ptr<TurnWriter, decltype(&FreeTurn)>;
+
+// Frame k's colours: every channel value in every byte, neighbours apart,
+// so that a swapped channel, a row for a column or a frame for another
+// shows.
+std::vector<PackedColour> Pattern(int width, int height, int k) {
+  std::vector<PackedColour> colours((size_t)width * height);
+  for (int x = 0; x < width; ++x)
+    for (int y = 0; y < height; ++y)
+      colours[(size_t)x * height + y] =
+          (uint32_t)(x * 0x010307u + y * 0x070103u + (uint32_t)k * 0x2A0000u) & 0xFFFFFFu;
+  return colours;
+}
+
+std::vector<uint8_t> WriteTurn(const TurnSpec& spec, std::vector<std::string>& digests) {
+  std::string why;
+  Writer writer(BeginTurn(spec, why), FreeTurn);
+  EXPECT_TRUE(writer) << why;
+  if (!writer) return {};
+  for (int k = 0; k < spec.frames; ++k) {
+    const std::vector<PackedColour> colours = Pattern(spec.width, spec.height, k);
+    digests.push_back(ColoursDigest(colours.data(), colours.size()));
+    EXPECT_TRUE(AddTurnFrame(writer.get(), colours.data(), digests.back(), why)) << why;
+  }
+  std::vector<uint8_t> file;
+  EXPECT_TRUE(FinishTurn(writer.get(), file, why)) << why;
+  return file;
+}
+
+TEST(Turn, EveryColourComesBackExactlyWithItsMetadata) {
+  for (const int width : {kColumnCount, (kColumnCount + 1) / 2}) {
+    const int height = width == kColumnCount ? kColumnHeight : (kColumnHeight + 1) / 2;
+    TurnSpec spec;
+    spec.start = {-0.0f, 1e-7f, 3.14159274f};  // angles --view text must keep exactly
+    spec.frames = 3;
+    spec.width = width, spec.height = height;
+    std::vector<std::string> digests;
+    std::vector<uint8_t> bytes = WriteTurn(spec, digests);
+    FILE* file = fmemopen(bytes.data(), bytes.size(), "rb");
+    ASSERT_NE(file, nullptr);
+    std::string why;
+    TurnReader* reader = OpenTurn(file, why);
+    ASSERT_NE(reader, nullptr) << why;
+    const TurnMetadata& turn = TurnInfo(reader);
+    EXPECT_EQ(std::memcmp(&turn.start, &spec.start, sizeof(View)), 0);
+    EXPECT_EQ(turn.frames, 3);
+    EXPECT_EQ(turn.width, width);
+    EXPECT_EQ(turn.height, height);
+    EXPECT_EQ(turn.digests, digests);
+    std::vector<PackedColour> colours;
+    long seeThrough = -1;
+    for (int k = 0; k < 3; ++k) {
+      ASSERT_TRUE(NextTurnFrame(reader, colours, seeThrough, why)) << why;
+      EXPECT_TRUE(colours == Pattern(width, height, k)) << "frame " << k + 1 << ", width " << width;
+      EXPECT_EQ(seeThrough, 0);
+    }
+    EXPECT_FALSE(NextTurnFrame(reader, colours, seeThrough, why));
+    CloseTurn(reader);
+    std::fclose(file);
+  }
+}
+
+// The frame rate is the container's: each frame lasts 1000 / fps ms, the
+// fractions carried so that the whole turn keeps time.
+TEST(Turn, FramesLastWholeMillisecondsThatKeepTheRate) {
+  TurnSpec spec;
+  spec.frames = 3;
+  spec.fps = 30;
+  spec.width = (kColumnCount + 1) / 2, spec.height = (kColumnHeight + 1) / 2;
+  std::vector<std::string> digests;
+  std::vector<uint8_t> bytes = WriteTurn(spec, digests);
+  // Each ANMF chunk: 'ANMF', size, x, y (3 bytes each), width - 1, height - 1,
+  // then the duration, 3 bytes little-endian.
+  std::vector<int> durations;
+  for (size_t at = 12; at + 24 <= bytes.size();) {
+    const uint32_t size = bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 |
+                          (uint32_t)bytes[at + 7] << 24;
+    if (std::memcmp(&bytes[at], "ANMF", 4) == 0)
+      durations.push_back(bytes[at + 20] | bytes[at + 21] << 8 | bytes[at + 22] << 16);
+    at += 8 + size + (size & 1);
+  }
+  EXPECT_EQ(durations, (std::vector<int>{33, 34, 33}));
+}
+
+TEST(Turn, TheWriterRefusesWhatNoTurnIs) {
+  std::string why;
+  for (const TurnSpec spec : {TurnSpec{kImageView, 1}, TurnSpec{kImageView, 3601},
+                              TurnSpec{kImageView, 4, 0.05}, TurnSpec{kImageView, 4, 1001},
+                              TurnSpec{kImageView, 4, 25, 1024, 769},
+                              TurnSpec{{0.0f, 1.0f / 0.0f, 0.0f}, 4}}) {
+    why.clear();
+    EXPECT_EQ(BeginTurn(spec, why), nullptr) << spec.frames << " frames, " << spec.fps << " fps";
+    EXPECT_FALSE(why.empty());
+  }
+  // Two equal frames in a row would be folded into one by the encoder, and
+  // the file would hold fewer frames than its metadata lists.
+  TurnSpec spec;
+  spec.frames = 3;
+  spec.width = (kColumnCount + 1) / 2, spec.height = (kColumnHeight + 1) / 2;
+  Writer writer(BeginTurn(spec, why), FreeTurn);
+  const std::vector<PackedColour> colours = Pattern(spec.width, spec.height, 0);
+  const std::string digest = ColoursDigest(colours.data(), colours.size());
+  ASSERT_TRUE(AddTurnFrame(writer.get(), colours.data(), digest, why)) << why;
+  EXPECT_FALSE(AddTurnFrame(writer.get(), colours.data(), digest, why));
+  EXPECT_NE(why.find("frames 1 and 2 are the same image"), std::string::npos) << why;
+  EXPECT_FALSE(AddTurnFrame(writer.get(), colours.data(), "not hex", why));
+  std::vector<uint8_t> file;
+  EXPECT_FALSE(FinishTurn(writer.get(), file, why));
+  EXPECT_NE(why.find("1 of its 3 frames"), std::string::npos) << why;
+}
+
+TEST(Turn, TheMetadataReaderTakesOnlyAWholeTurnsPacket) {
+  TurnMetadata metadata{{0.3f, -1.1f, 0.7f}, 2, 513, 385, {std::string(64, 'a'), std::string(64, '0')}};
+  const std::string text = TurnMetadataText(metadata);
+  TurnMetadata read;
+  std::string why;
+  ASSERT_TRUE(ParseTurnMetadata(text, read, why)) << why;
+  EXPECT_EQ(read.digests, metadata.digests);
+  const auto without = [&](const std::string& part, const std::string& instead) {
+    std::string changed = text;
+    const size_t at = changed.find(part);
+    EXPECT_NE(at, std::string::npos) << part;
+    return changed.replace(at, part.size(), instead);
+  };
+  const struct {
+    std::string text, why;
+  } cases[] = {
+      {without("frames=\"2\"", "frames=\"3\""), "lists 2 digests for 3 frames"},
+      {without("frames=\"2\"", "frames=\"02\""), "no frame count"},
+      {without("frames=\"2\"", "frames=\"1\""), "no frame count"},
+      {without("width=\"513\"", "width=\"514\""), "no frame size"},
+      {without("view=\"0.3,-1.1,0.7\"", "view=\"0.3,-1.1\""), "no start view"},
+      {without(std::string(64, 'a'), std::string(64, 'A')), "digest of frame 1 is no digest"},
+      {without("</rdf:li>", ""), "digest of frame 1 is no digest"},
+      {without("urn:orbelune:turn:1", "urn:other"), "not a turn's"},
+      {"", "not a turn's"},
+  };
+  for (const auto& c : cases) {
+    why.clear();
+    EXPECT_FALSE(ParseTurnMetadata(c.text, read, why)) << c.why;
+    EXPECT_NE(why.find(c.why), std::string::npos) << why << " / " << c.why;
+  }
+}
+
+}  // namespace
