@@ -12,7 +12,9 @@
 // workers kept from the view before, best and median of 5 each way:
 // "preview BROWSER best MS median MS SITE"; then the release, milliseconds
 // until the whole canvas shows the view and until it is exact:
-// "release BROWSER whole MS exact MS SITE".
+// "release BROWSER whole MS exact MS SITE"; and "Save turn" from the
+// image's view, once, in seconds: in all, waiting for the frames, and the
+// encoder busy: "turn BROWSER all S computing S encoding S bytes N SITE".
 // The browser's program from $CHROMIUM or $FIREFOX; puppeteer-core from
 // tests/web/node_modules. Prints figures; it passes or fails nothing.
 'use strict';
@@ -94,6 +96,25 @@ async function Previews(browser, url) {
   }
 }
 
+async function SavedTurn(browser, url) {
+  const page = await browser.newPage();
+  try {
+    await page.goto(url);
+    await page.waitForFunction(() => window.orbelune.done, {timeout: 300000});
+    // The file is made but not downloaded: no folder to fill.
+    await page.evaluate(() => {
+      HTMLAnchorElement.prototype.click = () => {};
+      document.getElementById('saveTurn').click();
+    });
+    await page.waitForFunction(() => !window.orbelune.turn.running, {timeout: 600000});
+    const turn = await page.evaluate(() => window.orbelune.turn);
+    if (!turn.saved) throw new Error(`the turn was not saved: ${turn.failed}`);
+    return turn;
+  } finally {
+    await page.close();
+  }
+}
+
 (async () => {
   const served = [];
   for (const site of sites) served.push(await Serve(site, {isolated: true}));
@@ -130,6 +151,13 @@ async function Previews(browser, url) {
       const {best, median, release} = await Previews(browser, served[s].url);
       console.log(`preview ${browserName} best ${best} median ${median} ${sites[s]}`);
       console.log(`release ${browserName} whole ${release.whole} exact ${release.exact} ${sites[s]}`);
+    }
+    for (let s = 0; s < sites.length; ++s) {
+      const turn = await SavedTurn(browser, served[s].url);
+      const seconds = (ms) => (ms / 1000).toFixed(1);
+      console.log(`turn ${browserName} all ${turn.seconds.toFixed(1)} computing ` +
+                  `${seconds(turn.computing)} encoding ${seconds(turn.encoding)} ` +
+                  `bytes ${turn.bytes} ${sites[s]}`);
     }
   } catch (error) {
     console.log(`page ${browserName} failed: ${error.message}`);

@@ -26,7 +26,43 @@ target_link_options(orbelune-web-simd PRIVATE ${web_options})
 # files and the golden digest it compares with.
 set(site ${CMAKE_BINARY_DIR}/site)
 set_target_properties(orbelune-web orbelune-web-simd PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site})
-foreach(file index.html orders.js png_text.js page.js worker.js)
+
+# "Save turn": orbelune-turn.{js,wasm}, the turn's writer over libwebp,
+# which the page loads only when a turn is saved, into a worker of its own;
+# the renderer modules stay a quarter of its size. libwebp is compiled from
+# Debian's source, which scripts/setup.sh fetches; without it the page is
+# built without the module, and its turn says the file is missing.
+set(ORBELUNE_LIBWEBP_SOURCE ${PROJECT_SOURCE_DIR}/build/src/libwebp CACHE PATH
+    "libwebp's source, as scripts/setup.sh fetches it from Debian")
+set(webp ${ORBELUNE_LIBWEBP_SOURCE})
+if(EXISTS ${webp}/.version AND EXISTS ${webp}/src/mux/anim_encode.c)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${webp}/.version)
+  enable_language(C)
+  # The plain C of each part the animation encoder calls (lossless encoding,
+  # the decoder it checks sub-frames with, the muxer); the SSE2 and NEON
+  # files compile to nothing without their instruction sets. No threads.
+  file(GLOB webp_sources ${webp}/sharpyuv/*.c ${webp}/src/dec/*.c ${webp}/src/demux/*.c
+       ${webp}/src/dsp/*.c ${webp}/src/enc/*.c ${webp}/src/mux/*.c ${webp}/src/utils/*.c)
+  add_library(orbelune_webp STATIC ${webp_sources})
+  # Its sources include "src/..." from the top; ours <webp/...> as installed.
+  target_include_directories(orbelune_webp SYSTEM PUBLIC ${webp}/src PRIVATE ${webp})
+  target_compile_options(orbelune_webp PRIVATE -w)  # not our code to tidy
+  include(cmake/Turn.cmake)
+  add_executable(orbelune-turn web/TurnMain.cpp)
+  target_link_libraries(orbelune-turn PRIVATE orbelune_turn)
+  target_link_options(orbelune-turn PRIVATE
+    -sMODULARIZE=1 -sEXPORT_NAME=OrbeluneTurnModule -sENVIRONMENT=web,worker,node
+    -sALLOW_MEMORY_GROWTH=1 "-sEXPORTED_RUNTIME_METHODS=['cwrap','UTF8ToString']")
+  set_target_properties(orbelune-turn PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site})
+  file(READ ${webp}/.version webp_version)
+  string(STRIP "${webp_version}" webp_version)
+  message(STATUS "The page's turn: libwebp ${webp_version}, Debian's source in ${webp}")
+else()
+  message(STATUS "The page's turn: no libwebp source in ${webp} (scripts/setup.sh web fetches "
+                 "it); orbelune-turn is not built")
+  file(REMOVE ${site}/orbelune-turn.js ${site}/orbelune-turn.wasm)
+endif()
+foreach(file index.html orders.js png_text.js page.js worker.js turn.js turn_worker.js)
   configure_file(${PROJECT_SOURCE_DIR}/web/${file} ${site}/${file} COPYONLY)
 endforeach()
 set(golden_file ${PROJECT_SOURCE_DIR}/tools/GoldenDigest.h)

@@ -15,6 +15,12 @@
 # host versions. A part that cannot be had leaves its reason in
 # build/unavailable/ARCH for the tests that need it to report themselves
 # skipped with.
+#
+# For the page's "Save turn" (web and test), Debian's source of libwebp is
+# fetched once into build/src/libwebp, through a source list of its own
+# under build/ (the machine's apt sources stay as they are); the web build
+# compiles its encoder into a module. Where it cannot be had, the reason is
+# left in build/unavailable/libwebp-source.
 set -euo pipefail
 what=${1:-test}
 case $what in
@@ -24,6 +30,7 @@ esac
 build=$(cd "$(dirname "$0")/.." && pwd)/build
 unavailable=${ORBELUNE_UNAVAILABLE_DIR:-$build/unavailable}
 sysroot=${ORBELUNE_SYSROOT_DIR:-$build/sysroot}
+sources=${ORBELUNE_SOURCES_DIR:-$build/src}
 
 packages=(cmake ninja-build)
 if [ "$what" != web ]; then
@@ -35,7 +42,8 @@ if [ "$what" != web ]; then
   )
 fi
 if [ "$what" != run ]; then
-  packages+=(emscripten nodejs)
+  packages+=(emscripten nodejs
+             dpkg-dev)  # dpkg-source, which unpacks libwebp's source
 fi
 # The foreign-architecture parts, by architecture: Wine runs the 32-bit
 # Windows program through its i386 half; the 64-bit ARM and the s390x
@@ -49,7 +57,7 @@ if [ "$what" = test ]; then
     g++-i686-linux-gnu  # 32-bit x86 code, run under qemu-i386 on any machine
     clang libclang-rt-14-dev  # libFuzzer
     xvfb xdotool imagemagick
-    strace dpkg-dev file
+    strace file
     g++-aarch64-linux-gnu qemu-user
     # big-endian s390x, RISC-V and 32-bit ARM, each run under qemu
     g++-s390x-linux-gnu g++-riscv64-linux-gnu g++-arm-linux-gnueabihf
@@ -97,8 +105,50 @@ for architecture in "${!unpacked[@]}"; do
     missing_unpacked[$architecture]=${unpacked[$architecture]}
   fi
 done
+
+# libwebp's source, from Debian 12's deb-src indexes (the release whose
+# libwebp-dev the command links), unpacked with Debian's patches by
+# dpkg-source. Once: build/src/libwebp/.version says which it is.
+webp_source=$sources/libwebp
+fetch_webp_source() {
+  [ "$what" != run ] || return 0
+  if [ -s "$webp_source/.version" ]; then
+    rm -f "$unavailable/libwebp-source"
+    return 0
+  fi
+  local apt_dir=$sources/apt work why  # the source list and what apt keeps of it
+  mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$sources" "$unavailable"
+  local signed=signed-by=/usr/share/keyrings/debian-archive-keyring.gpg
+  cat > "$apt_dir/sources.list" << EOF
+deb-src [$signed] http://deb.debian.org/debian bookworm main
+deb-src [$signed] http://deb.debian.org/debian-security bookworm-security main
+EOF
+  local apt=(apt-get -q -o "Dir::Etc::SourceList=$apt_dir/sources.list"
+             -o Dir::Etc::SourceParts=/dev/null -o "Dir::State::Lists=$apt_dir/lists"
+             -o "Dir::Cache=$apt_dir/cache")
+  work=$(mktemp -d "$sources/.libwebp.XXXXXX")
+  # An index that fails is no matter while the other has the source.
+  "${apt[@]}" update 2>&1 | tee "$log" >&2 || true
+  if (cd "$work" && "${apt[@]}" source libwebp) 2>&1 | tee "$log" >&2 &&
+    [ -f "$(echo "$work"/libwebp-*/src/mux/anim_encode.c)" ]; then
+    rm -rf "$webp_source"
+    mv "$work"/libwebp-*/ "$webp_source"
+    basename "$work"/libwebp_*.dsc .dsc | sed 's/^libwebp_//' > "$webp_source/.version"
+    rm -f "$unavailable/libwebp-source"
+  else
+    why=$(grep '^E: ' "$log" | tail -1 | sed 's/^E: //')
+    why="Debian's source of libwebp cannot be had: ${why:-apt-get source libwebp failed}"
+    echo "$why" > "$unavailable/libwebp-source"
+    echo "setup: $why; the page's turn tests will be skipped" >&2
+  fi
+  rm -rf "$work"
+}
+
 if [ ${#missing_here[@]} -eq 0 ] && [ ${#missing_foreign[@]} -eq 0 ] &&
   [ ${#missing_unpacked[@]} -eq 0 ]; then
+  log=$(mktemp)
+  trap 'rm -f "$log"' EXIT
+  fetch_webp_source
   exit 0
 fi
 
@@ -167,4 +217,5 @@ for architecture in "${!missing_unpacked[@]}"; do
   fi
   rm -rf "$debs"
 done
+fetch_webp_source
 exit 0

@@ -16,6 +16,19 @@ mkdir -p "$work/bin" "$work/installed"
 cat > "$work/bin/apt-get" << 'EOF'
 #!/bin/bash
 echo "apt-get $*" >> "$WORK/calls"
+words=()
+while [ $# -gt 0 ]; do
+  case $1 in -o) shift 2 ;; -*) shift ;; *) words+=("$1"); shift ;; esac
+done
+set -- "${words[@]}"
+if [ "$1" = source ]; then
+  case " $FAIL " in *" source "*)
+    echo "E: Unable to find a source package for $2"
+    exit 100 ;;
+  esac
+  mkdir -p "$2-1.2.4/src/mux" && touch "$2-1.2.4/src/mux/anim_encode.c" "${2}_1.2.4-0.2.dsc"
+  exit 0
+fi
 if [ "$1" = update ]; then
   echo "E: Failed to fetch http://mirror/dists/bookworm-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?"
   echo "E: Some index files failed to download. They have been ignored, or old ones used instead."
@@ -45,10 +58,10 @@ printf '#!/bin/sh\nexec "$@"\n' > "$work/bin/sudo"
 chmod +x "$work"/bin/*
 setup() {
   WORK=$work PATH="$work/bin:$PATH" ORBELUNE_UNAVAILABLE_DIR=$work/unavailable \
-    ORBELUNE_SYSROOT_DIR=$work/sysroot bash "$repo/scripts/setup.sh" test > /dev/null 2> "$work/err"
+    ORBELUNE_SYSROOT_DIR=$work/sysroot ORBELUNE_SOURCES_DIR=$work/src bash "$repo/scripts/setup.sh" test > /dev/null 2> "$work/err"
 }
 
-FAIL="wine32:i386 libssl3:s390x" setup
+FAIL="wine32:i386 libssl3:s390x source" setup
 status=$?
 check "the set-up goes on past a failed index and foreign parts (exit $status)" \
   test $status -eq 0
@@ -66,6 +79,10 @@ check "and why the s390x libraries are" \
   grep -q "^Debian's s390x libraries cannot be downloaded: " "$work/unavailable/s390x"
 check "nothing is left for the arm64 libraries, which were had" \
   test ! -e "$work/unavailable/arm64" -a ! -e "$work/sysroot/s390x/.packages"
+check "why libwebp's source is missing is left too, and the machine's apt sources were not used" \
+  bash -c 'grep -qx "Debian.s source of libwebp cannot be had: Unable to find .* for libwebp" \
+             "$0/unavailable/libwebp-source" &&
+           grep -q "Dir::Etc::SourceList=$0/src/apt/sources.list .*source libwebp" "$0/calls"' "$work"
 
 # The tests that need a missing part say they are skipped, with the set-up's
 # reason; the test command's closing line names it.
@@ -88,7 +105,12 @@ check "the closing line gives each reason ($line)" bash -c '
 
 setup
 check "a later set-up that has them takes the reasons back" \
-  test ! -e "$work/unavailable/i386" -a ! -e "$work/unavailable/s390x"
+  test ! -e "$work/unavailable/i386" -a ! -e "$work/unavailable/s390x" \
+    -a ! -e "$work/unavailable/libwebp-source"
+setup
+check "libwebp's source is unpacked once, its version noted" bash -c '
+  [ "$(cat "$0/src/libwebp/.version")" = 1.2.4-0.2 ] && [ -e "$0/src/libwebp/src/mux/anim_encode.c" ] &&
+  [ "$(grep -c "source libwebp" "$0/calls")" -eq 2 ]' "$work"
 rm "$work/installed/cmake"
 FAIL="cmake" setup
 status=$?

@@ -258,6 +258,7 @@ function Elements() {
     digest: document.getElementById('digest'),
     verdict: document.getElementById('verdict'),
     save: document.getElementById('save'),
+    saveTurn: document.getElementById('saveTurn'),
   };
 }
 
@@ -446,7 +447,7 @@ async function Exact(view, {clear}) {
 // The page's parts that wait for the image: its status, progress, digest,
 // verdict and button.
 function Pending(text) {
-  const {progress, status, digest, verdict, save} = Elements();
+  const {progress, status, digest, verdict, save, saveTurn} = Elements();
   status.className = '';
   status.textContent = text;
   progress.value = 0;
@@ -454,6 +455,7 @@ function Pending(text) {
   verdict.textContent = '';
   verdict.className = '';
   save.disabled = true;
+  saveTurn.disabled = true;
 }
 
 // Draws what the order has new, ten times a second while the image builds
@@ -511,7 +513,7 @@ async function CanvasDigest(context) {
 // The verdict on a complete image, and its button. The golden digest is
 // the image's: another view has none to be held to.
 function Verdict(job, digest, canvasDigest) {
-  const {canvas, verdict, save} = Elements();
+  const {canvas, verdict, save, saveTurn} = Elements();
   if (job.imageView) {
     const good = digest === kGoldenDigest && canvasDigest === kGoldenDigest;
     verdict.textContent = good ? '= the golden digest: the same image as every other build.'
@@ -527,6 +529,9 @@ function Verdict(job, digest, canvasDigest) {
   const comment = `SHA-256 of the frame's colours: ${digest}` +
                   (state.imageView ? '' : `; view ${state.view}`);
   save.onclick = () => Save(canvas, comment);
+  // One turn at a time (turn.js), from the view shown.
+  saveTurn.disabled = state.turn.running;
+  saveTurn.onclick = () => SaveTurn();
 }
 
 // The coarse image of the view while the pointer turns it: each column
@@ -537,13 +542,13 @@ async function Preview(view) {
   Switch(job);
   ++state.previews;
   state.previewed = '';
-  const {canvas, status, save, verdict, digest} = Elements();
+  const {canvas, status, save, saveTurn, verdict, digest} = Elements();
   const context = canvas.getContext('2d');
   state.done = false;
   state.digest = state.canvasDigest = state.failed = '';
   state.view = view;
   state.imageView = false;
-  save.disabled = true;
+  save.disabled = saveTurn.disabled = true;
   verdict.textContent = '';
   digest.textContent = '(once the image is complete)';
   status.className = '';
@@ -634,7 +639,10 @@ let dragging = null;
 // under way ends here: the new view is not turned back into the old.
 function Turn(view) {
   dragging = null;
-  if (view === viewText && current && current.mode === 'exact') return;
+  // The view shown, or a turn from it: nothing to start again.
+  if (view === viewText && current && (current.mode === 'exact' || current.mode === 'turn')) {
+    return;
+  }
   ShowView(view);
   Exact(view, {clear: true});
 }
