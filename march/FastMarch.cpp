@@ -142,8 +142,8 @@ static int ChangesAndLooks(Events& events, SampleRange* looks, int& lookCount) {
 // One ray: its events; the samples in the stretches to look at looked at,
 // those between them taken as the changes say.
 static void MarchRay(const MarchContext& march, const GroupPlan& plan, const GroupCells& cells,
-                     const Ray& ray, ContributionLists& lists, int k, MarchCounts& counts,
-                     Events& events) {
+                     const bool (&slabs)[3], const Ray& ray, ContributionLists& lists, int k,
+                     MarchCounts& counts, Events& events) {
   RunCollector runs = {march, ray, lists, k, counts};
   events.count = 0;
   events.full = plan.tooMany;
@@ -151,7 +151,7 @@ static void MarchRay(const MarchContext& march, const GroupPlan& plan, const Gro
     for (int c = 0; c < cells.count; ++c)
       CellEvents(ray.path, cells.list[c].cell, cells.list[c].insideAxes, events);
     for (int l = 0; l < 3; ++l) {
-      if (plan.slabInReach[l]) SlabEvents(march.maps, ray.path, l, events);
+      if (slabs[l]) SlabEvents(march.maps, ray.path, l, events);
     }
   }
   if (events.full) {
@@ -200,14 +200,19 @@ static void MarchGroup(const MarchContext& march, const GroupPlan& plan, float x
     const float y0 = RowCoordinate(y + (float)(k * step));
     group[k] = {x0, y0, PathOf(march.scene.rotation, x0, y0)};
   }
+  const RayPath outer[2] = {group[0].path, group[rays - 1].path};
   GroupCells cells;
-  GroupCellsOf({group[0].path, group[rays - 1].path}, plan, cells);
+  GroupCellsOf(outer, plan, cells);
+  // The slabs within the group's reach, of those within the plan's.
+  bool slabs[3];
+  for (int l = 0; l < 3; ++l)
+    slabs[l] = plan.slabInReach[l] && SlabInReach(outer, kSlabShapes[l], march.maps.litBox[l]);
   Events events;
   for (int k = 0; k < rays; ++k) {
     const Ray& ray = group[k];
     lists.count[k] = 0;
     MarchCounts n;
-    MarchRay(march, plan, cells, ray, lists, k, n, events);
+    MarchRay(march, plan, cells, slabs, ray, lists, k, n, events);
     if (counts != nullptr) {
       counts[k].evaluated += n.evaluated;
       counts[k].examined += n.examined;

@@ -62,18 +62,22 @@ int ExpectWithinBands(double computed, double exact, double t, const Track& trac
 // What a group of rays (rows y, y + step, ... of column x, under a plan
 // for rows `first` to `first` + planRows - 1) decides once for all of them,
 // against every computed sample of each ray: an occupied cell a sample
-// falls in is one of the group's cells, and along an axis the group found
-// its rays inside a cell, every sample within the cell's sz faces has the
-// cell's index. Returns how many samples were held to an inside axis.
+// falls in is one of the group's cells, along an axis the group found its
+// rays inside a cell every sample within the cell's sz faces has the
+// cell's index, and a slab lit at a sample is within the group's reach.
+// Returns how many samples were held to an inside axis.
 int ExpectGroupCellsHold(const Scene& scene, const SkipMaps& maps, int x, int first, int planRows,
                          int y, int step, int rays, const std::string& view) {
   GroupPlan plan;
   PlanRows(scene, maps, (float)x, (float)first, planRows, plan);
   const float x0 = ColumnCoordinate((float)x);
   const auto rowOf = [&](int k) { return RowCoordinate((float)(y + k * step)); };
+  const RayPath outer[2] = {PathOf(scene.rotation, x0, rowOf(0)),
+                            PathOf(scene.rotation, x0, rowOf(rays - 1))};
   GroupCells cells;
-  GroupCellsOf({PathOf(scene.rotation, x0, rowOf(0)), PathOf(scene.rotation, x0, rowOf(rays - 1))},
-               plan, cells);
+  GroupCellsOf(outer, plan, cells);
+  bool reached[3];
+  for (int l = 0; l < 3; ++l) reached[l] = SlabInReach(outer, kSlabShapes[l], maps.litBox[l]);
   int held = 0;
   for (int k = 0; k < rays; ++k) {
     for (int t = 0; t <= 2000; ++t) {
@@ -98,6 +102,12 @@ int ExpectGroupCellsHold(const Scene& scene, const SkipMaps& maps, int x, int fi
       }
       EXPECT_TRUE(listed) << view << ", pixel " << x << ", " << y + k * step << ", sample " << t
                           << ": occupied cell " << cell << " left out of the group's";
+      for (int l = 0; l < 3; ++l) {
+        EXPECT_TRUE(reached[l] || !LayerCellLit(scene.layers, kBitmapLayers[l],
+                                                LayerCoordinates(kBitmapLayers[l], s.sx, s.sy, s.sz)))
+            << view << ", pixel " << x << ", " << y + k * step << ", sample " << t << ": slab " << l
+            << " lit beyond the group's reach";
+      }
       if (::testing::Test::HasFailure()) return held;
     }
   }
