@@ -28,6 +28,13 @@ void GroupCellsOf(const RayPath (&outer)[2], const GroupPlan& plan, GroupCells& 
   if (plan.tooMany) return;
   const double margin = StrayOf(1) + kRootMargin, groupMargin = margin + kRootMargin;
   const Track z[2] = {TrackZ(outer[0], 1, 25), TrackZ(outer[1], 1, 25)};
+  // sz = c0 + c1 z0 with c1 the same for every ray: the group's depths
+  // within [lo, hi] run from where the ray of greatest c0 reaches lo to
+  // where the ray of least c0 leaves hi (or the other way round where c1
+  // is negative). A product with the reciprocal is within an ulp or two of
+  // the quotient, far within the root margin.
+  const double c1 = z[0].c1, inverse = c1 != 0 ? 1 / c1 : 0;
+  const double c0Low = std::min(z[0].c0, z[1].c0), c0High = std::max(z[0].c0, z[1].c0);
   const Track x[2] = {TrackX(outer[0], 1, 25), TrackX(outer[1], 1, 25)};
   const Track y[2] = {TrackY(outer[0], 1, 25), TrackY(outer[1], 1, 25)};
   for (int c = 0; c < plan.candidateCount; ++c) {
@@ -38,12 +45,10 @@ void GroupCellsOf(const RayPath (&outer)[2], const GroupPlan& plan, GroupCells& 
     // left out.
     const double lo = k - groupMargin, hi = k + 1 + groupMargin;
     double zFrom = kDepthLow, zTo = kDepthHigh;
-    if (z[0].c1 != 0) {
-      double from[2], to[2];
-      for (int p = 0; p < 2; ++p) DepthsWithin(z[p], lo, hi, from[p], to[p]);
-      zFrom = std::max(std::min(from[0], from[1]), kDepthLow);
-      zTo = std::min(std::max(to[0], to[1]), kDepthHigh);
-    } else if ((z[0].c0 < lo && z[1].c0 < lo) || (z[0].c0 > hi && z[1].c0 > hi)) {
+    if (c1 != 0) {
+      const double a = (lo - c0High) * inverse, b = (hi - c0Low) * inverse;
+      zFrom = std::max(std::min(a, b), kDepthLow), zTo = std::min(std::max(a, b), kDepthHigh);
+    } else if (c0High < lo || c0Low > hi) {
       continue;
     }
     if (zFrom > zTo) continue;

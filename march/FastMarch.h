@@ -35,11 +35,13 @@
 //     Where both outer points lie within a face's narrowed side, every
 //     ray's does; where both lie beyond a face widened by the stray, on the
 //     same side, every ray's does. So an occupied cell that both outer
-//     rays' ranges miss is near no ray of the group, and an axis along
-//     which both outer rays keep within the cell's faces narrowed by the
-//     stray, wherever the group's sz is near the cell, bounds no ray's
-//     stretch in the cell: neither is worked out again per ray
-//     (GroupCellsOf). Where the rays part, each ray's own roots decide.
+//     rays' ranges miss is near no ray of the group, an axis along which
+//     both outer rays keep within the cell's faces narrowed by the stray,
+//     wherever the group's sz is near the cell, bounds no ray's stretch in
+//     the cell (GroupCellsOf), and a slab whose lit cells lie beyond both
+//     outer rays' reach is reached by none (SlabInReach): none of these is
+//     worked out again per ray. Where the rays part, at the crossings,
+//     each ray's own roots decide.
 //  3. The looks (FastMarch.cpp). Every sample in a stretch to look at is
 //     looked at with the definitions. Every other sample lies on the
 //     exact path's side of every face that matters, so the layers it
@@ -58,9 +60,9 @@
 //     every sample of the ray is looked at: the safety net, counted in
 //     MarchCounts::wholeRays.
 // The tests hold each part on a fixed list of views: every computed sample
-// across a face within its band, the vector kernels against the scalar
-// ones, and the fast march against the straightforward one, accumulator
-// for accumulator.
+// across a face within its band, and within what its group decided, the
+// vector kernels against the scalar ones, and the fast march against the
+// straightforward one, accumulator for accumulator.
 #pragma once
 
 #include <cstdint>
