@@ -23,11 +23,13 @@ static void DepthsWithin(const Track& z, double lo, double hi, double& from, dou
 // each ray's sx (and sy) within the least and greatest of the outer
 // rays'. The faces take one more root margin for the roundings of the
 // tracks' coefficients (below 1e-13).
-void GroupCellsOf(const RayPath (&outer)[2], const GroupPlan& plan, GroupCells& cells) {
+void GroupCellsOf(const RayPath& first, const RayPath& last, const GroupPlan& plan,
+                  GroupCells& cells) {
+  const RayPath* outer[2] = {&first, &last};
   cells.count = 0;
   if (plan.tooMany) return;
   const double margin = StrayOf(1) + kRootMargin, groupMargin = margin + kRootMargin;
-  const Track z[2] = {TrackZ(outer[0], 1, 25), TrackZ(outer[1], 1, 25)};
+  const Track z[2] = {TrackZ(*outer[0], 1, 25), TrackZ(*outer[1], 1, 25)};
   // sz = c0 + c1 z0 with c1 the same for every ray: the group's depths
   // within [lo, hi] run from where the ray of greatest c0 reaches lo to
   // where the ray of least c0 leaves hi (or the other way round where c1
@@ -35,8 +37,8 @@ void GroupCellsOf(const RayPath (&outer)[2], const GroupPlan& plan, GroupCells& 
   // the quotient, far within the root margin.
   const double c1 = z[0].c1, inverse = c1 != 0 ? 1 / c1 : 0;
   const double c0Low = std::min(z[0].c0, z[1].c0), c0High = std::max(z[0].c0, z[1].c0);
-  const Track x[2] = {TrackX(outer[0], 1, 25), TrackX(outer[1], 1, 25)};
-  const Track y[2] = {TrackY(outer[0], 1, 25), TrackY(outer[1], 1, 25)};
+  const Track x[2] = {TrackX(*outer[0], 1, 25), TrackX(*outer[1], 1, 25)};
+  const Track y[2] = {TrackY(*outer[0], 1, 25), TrackY(*outer[1], 1, 25)};
   for (int c = 0; c < plan.candidateCount; ++c) {
     const int cell = plan.candidates[c];
     const auto [i, j, k] = CellIndicesOf(cell);

@@ -114,7 +114,8 @@ struct GroupCells {
   GroupCell list[kMaxCandidates];
   int count;
 };
-void GroupCellsOf(const RayPath (&outer)[2], const GroupPlan& plan, GroupCells& cells);
+void GroupCellsOf(const RayPath& first, const RayPath& last, const GroupPlan& plan,
+                  GroupCells& cells);
 
 // Adds the ray's entries into and exits from the voxel cell, and the
 // stretches around them where a computed sample may fall on the other side

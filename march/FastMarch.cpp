@@ -198,15 +198,17 @@ static void MarchGroup(const MarchContext& march, const GroupPlan& plan, float x
   Ray group[kGroupRays];
   for (int k = 0; k < rays; ++k) {
     const float y0 = RowCoordinate(y + (float)(k * step));
-    group[k] = {x0, y0, PathOf(march.scene.rotation, x0, y0)};
+    group[k].x0 = x0, group[k].y0 = y0;
+    group[k].path = PathOf(march.scene.rotation, x0, y0);
   }
-  const RayPath outer[2] = {group[0].path, group[rays - 1].path};
+  const RayPath &first = group[0].path, &last = group[rays - 1].path;
   GroupCells cells;
-  GroupCellsOf(outer, plan, cells);
+  GroupCellsOf(first, last, plan, cells);
   // The slabs within the group's reach, of those within the plan's.
   bool slabs[3];
   for (int l = 0; l < 3; ++l)
-    slabs[l] = plan.slabInReach[l] && SlabInReach(outer, kSlabShapes[l], march.maps.litBox[l]);
+    slabs[l] =
+        plan.slabInReach[l] && SlabInReach(first, last, kSlabShapes[l], march.maps.litBox[l]);
   Events events;
   for (int k = 0; k < rays; ++k) {
     const Ray& ray = group[k];

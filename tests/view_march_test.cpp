@@ -72,12 +72,12 @@ int ExpectGroupCellsHold(const Scene& scene, const SkipMaps& maps, int x, int fi
   PlanRows(scene, maps, (float)x, (float)first, planRows, plan);
   const float x0 = ColumnCoordinate((float)x);
   const auto rowOf = [&](int k) { return RowCoordinate((float)(y + k * step)); };
-  const RayPath outer[2] = {PathOf(scene.rotation, x0, rowOf(0)),
-                            PathOf(scene.rotation, x0, rowOf(rays - 1))};
+  const RayPath top = PathOf(scene.rotation, x0, rowOf(0));
+  const RayPath bottom = PathOf(scene.rotation, x0, rowOf(rays - 1));
   GroupCells cells;
-  GroupCellsOf(outer, plan, cells);
+  GroupCellsOf(top, bottom, plan, cells);
   bool reached[3];
-  for (int l = 0; l < 3; ++l) reached[l] = SlabInReach(outer, kSlabShapes[l], maps.litBox[l]);
+  for (int l = 0; l < 3; ++l) reached[l] = SlabInReach(top, bottom, kSlabShapes[l], maps.litBox[l]);
   int held = 0;
   for (int k = 0; k < rays; ++k) {
     for (int t = 0; t <= 2000; ++t) {
