@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "march/Kernels.h"
 #include "march/RayPath.h"
 #include "march/SkipMaps.h"
 #include "scene/Scene.h"
@@ -92,14 +93,35 @@ struct GroupPlan {
   bool slabInReach[3];
 };
 
+// Rows of a column that share one plan, in a whole column: a few groups.
+constexpr int kPlanRows = 32;
+static_assert(kPlanRows % kMaxGroupRays == 0);
+
 // The plan for the rays of rows y to y + rows - 1 of column x.
 void PlanRows(const Scene& scene, const SkipMaps& maps, float x, float y, int rows,
               GroupPlan& plan);
 
+// The plan's occupied cells that some ray of a group can come near, each
+// with the axes (bit 0 sx, bit 1 sy) along which every ray of the group
+// lies within the cell's faces narrowed by the stray wherever its sz is
+// near the cell: found once for the group from its outer rays, first and
+// last (FastMarch.h, 2).
+struct GroupCell {
+  int cell;
+  unsigned insideAxes;
+};
+struct GroupCells {
+  GroupCell list[kMaxCandidates];
+  int count;
+};
+void GroupCellsOf(const RayPath& first, const RayPath& last, const GroupPlan& plan,
+                  GroupCells& cells);
+
 // Adds the ray's entries into and exits from the voxel cell, and the
 // stretches around them where a computed sample may fall on the other side
-// of a face than the exact path (near misses too).
-void CellEvents(const RayPath& path, int cell, Events& events);
+// of a face than the exact path (near misses too). The axes in insideAxes
+// are left out: the group has found the ray inside along them.
+void CellEvents(const RayPath& path, int cell, unsigned insideAxes, Events& events);
 
 // Adds what slab l blends along the ray, onto and off its lit cells and
 // its pattern's values, from its first sample on, and the stretches to

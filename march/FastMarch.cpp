@@ -9,10 +9,6 @@
 
 #include "march/Events.h"
 
-// Rows of a column that share one search for occupied cells: a few groups.
-constexpr int kPlanRows = 32;
-static_assert(kPlanRows % kMaxGroupRays == 0);
-
 struct Ray {
   float x0, y0;
   RayPath path;
@@ -145,15 +141,17 @@ static int ChangesAndLooks(Events& events, SampleRange* looks, int& lookCount) {
 
 // One ray: its events; the samples in the stretches to look at looked at,
 // those between them taken as the changes say.
-static void MarchRay(const MarchContext& march, const GroupPlan& plan, const Ray& ray,
-                     ContributionLists& lists, int k, MarchCounts& counts, Events& events) {
+static void MarchRay(const MarchContext& march, const GroupPlan& plan, const GroupCells& cells,
+                     const bool (&slabs)[3], const Ray& ray, ContributionLists& lists, int k,
+                     MarchCounts& counts, Events& events) {
   RunCollector runs = {march, ray, lists, k, counts};
   events.count = 0;
   events.full = plan.tooMany;
   if (!events.full) {
-    for (int c = 0; c < plan.candidateCount; ++c) CellEvents(ray.path, plan.candidates[c], events);
+    for (int c = 0; c < cells.count; ++c)
+      CellEvents(ray.path, cells.list[c].cell, cells.list[c].insideAxes, events);
     for (int l = 0; l < 3; ++l) {
-      if (plan.slabInReach[l]) SlabEvents(march.maps, ray.path, l, events);
+      if (slabs[l]) SlabEvents(march.maps, ray.path, l, events);
     }
   }
   if (events.full) {
@@ -198,13 +196,26 @@ static void MarchRay(const MarchContext& march, const GroupPlan& plan, const Ray
 static void MarchGroup(const MarchContext& march, const GroupPlan& plan, float x, float y, int rays,
                        ContributionLists& lists, MarchCounts* counts, int step = 1) {
   const float x0 = ColumnCoordinate(x);
-  Events events;
+  Ray group[kMaxGroupRays];
   for (int k = 0; k < rays; ++k) {
     const float y0 = RowCoordinate(y + (float)(k * step));
-    const Ray ray = {x0, y0, PathOf(march.scene.rotation, x0, y0)};
+    group[k].x0 = x0, group[k].y0 = y0;
+    group[k].path = PathOf(march.scene.rotation, x0, y0);
+  }
+  const RayPath &first = group[0].path, &last = group[rays - 1].path;
+  GroupCells cells;
+  GroupCellsOf(first, last, plan, cells);
+  // The slabs within the group's reach, of those within the plan's.
+  bool slabs[3];
+  for (int l = 0; l < 3; ++l)
+    slabs[l] =
+        plan.slabInReach[l] && SlabInReach(first, last, kSlabShapes[l], march.maps.litBox[l]);
+  Events events;
+  for (int k = 0; k < rays; ++k) {
+    const Ray& ray = group[k];
     lists.count[k] = 0;
     MarchCounts n;
-    MarchRay(march, plan, ray, lists, k, n, events);
+    MarchRay(march, plan, cells, slabs, ray, lists, k, n, events);
     if (counts != nullptr) {
       counts[k].evaluated += n.evaluated;
       counts[k].examined += n.examined;

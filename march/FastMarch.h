@@ -28,6 +28,20 @@
 //     SlabEvents. Each gives what changes (into or out of a cell, onto or
 //     off a slab's lit cells, the pattern's value) at the end of a stretch
 //     to look at.
+//     A group's rays decide together what convexity gives them. At each
+//     depth a ray's exact coordinates are affine in its y0, and a group's
+//     rays share x0 and lie, by y0, between its first and last: so at each
+//     depth every ray's point lies on the segment between the outer rays'.
+//     Where both outer points lie within a face's narrowed side, every
+//     ray's does; where both lie beyond a face widened by the stray, on the
+//     same side, every ray's does. So an occupied cell that both outer
+//     rays' ranges miss is near no ray of the group, an axis along which
+//     both outer rays keep within the cell's faces narrowed by the stray,
+//     wherever the group's sz is near the cell, bounds no ray's stretch in
+//     the cell (GroupCellsOf), and a slab whose lit cells lie beyond both
+//     outer rays' reach is reached by none (SlabInReach): none of these is
+//     worked out again per ray. Where the rays part, at the crossings,
+//     each ray's own roots decide.
 //  3. The looks (FastMarch.cpp). Every sample in a stretch to look at is
 //     looked at with the definitions. Every other sample lies on the
 //     exact path's side of every face that matters, so the layers it
@@ -46,9 +60,9 @@
 //     every sample of the ray is looked at: the safety net, counted in
 //     MarchCounts::wholeRays.
 // The tests hold each part on a fixed list of views: every computed sample
-// across a face within its band, the vector kernels against the scalar
-// ones, and the fast march against the straightforward one, accumulator
-// for accumulator.
+// across a face within its band, and within what its group decided, the
+// vector kernels against the scalar ones, and the fast march against the
+// straightforward one, accumulator for accumulator.
 #pragma once
 
 #include <cstdint>

@@ -93,5 +93,5 @@ void PlanRows(const Scene& scene, const SkipMaps& maps, float x, float y, int ro
                            PathOf(scene.rotation, x0, RowCoordinate(y + (float)(rows - 1)))};
   FindCandidates(maps, ends, plan);
   for (int l = 0; l < 3; ++l)
-    plan.slabInReach[l] = SlabInReach(ends, kSlabShapes[l], maps.litBox[l]);
+    plan.slabInReach[l] = SlabInReach(ends[0], ends[1], kSlabShapes[l], maps.litBox[l]);
 }

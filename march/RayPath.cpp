@@ -218,15 +218,17 @@ CellBox LitBox(const int32_t* map, int columns, int rows) {
   return box;
 }
 
-bool SlabInReach(const RayPath (&ends)[2], const SlabShape& shape, CellBox lit) {
+bool SlabInReach(const RayPath& first, const RayPath& last, const SlabShape& shape, CellBox lit) {
   if (lit.lastColumn < 0) return false;
+  const RayPath* ends[2] = {&first, &last};
   // The samples where the rays lie within the slab's depth, widened by far
   // more than the stray. sz is linear in y0 and z0: where each ray enters
   // and leaves the depth (beyond the ray's ends too) is linear in y0, so the
   // rays between the outer ones enter and leave between theirs.
   const double lo = shape.szLow - 1e-3, hi = shape.szHigh + 1e-3;
   double zFrom = 1e300, zTo = -1e300;
-  for (const RayPath& path : ends) {
+  for (const RayPath* end : ends) {
+    const RayPath& path = *end;
     if (path.bz == 0) {  // no float angle's cosine is 0; were it, the whole ray
       zFrom = kDepthLow, zTo = kDepthHigh;
       continue;
@@ -243,7 +245,8 @@ bool SlabInReach(const RayPath (&ends)[2], const SlabShape& shape, CellBox lit) 
   // of gx and gy many times over.
   const double margin = 0.01;
   double gxLow = 1e9, gxHigh = -1e9, gyLow = 1e9, gyHigh = -1e9;
-  for (const RayPath& path : ends) {
+  for (const RayPath* end : ends) {
+    const RayPath& path = *end;
     double low, high;
     TrackRange(SlabTrackX(path, shape), from, to, low, high);
     gxLow = std::min(gxLow, low), gxHigh = std::max(gxHigh, high);

@@ -229,7 +229,7 @@ struct CellBox {
 
 CellBox LitBox(const int32_t* map, int columns, int rows);
 
-// Whether any ray of a column between two rays' paths (ends) can come
+// Whether any ray of a column between two rays' paths (first, last) can come
 // near a lit cell of the slab within its depth: the exact paths' extremes
 // over the samples within the depth, widened far beyond their stray.
-bool SlabInReach(const RayPath (&ends)[2], const SlabShape& shape, CellBox lit);
+bool SlabInReach(const RayPath& first, const RayPath& last, const SlabShape& shape, CellBox lit);

@@ -65,6 +65,7 @@ struct SlabRay {
   const uint16_t* bits;  // the bitmap's lit rows, by column
   Track gx, gy, gz, pattern;
   double strayX, strayY, strayPattern;
+  double xLow, xHigh, yLow, yHigh;  // gx's and gy's ranges over the depth span
   const SkipMaps* maps;
   int l;
   unsigned Cells(int c) const { return CountedLitRows(*maps, l, c); }
@@ -117,13 +118,12 @@ bool ReachOf(const SkipMaps& maps, const RayPath& path, int l, SlabRay& ray, Spa
   depth = spans.list[0];  // sz is linear: one span
   ray.gx = SlabTrackX(path, shape), ray.gy = SlabTrackY(path, shape);
   ray.strayX = StrayOf(shape.scaleX), ray.strayY = StrayOf(shape.scaleY);
-  double low, high;
-  TrackRange(ray.gx, depth.from, depth.to, low, high);
-  const int columnLow = std::max(FloorInt(low) - 1, 0);
-  const int columnHigh = std::min(FloorInt(high) + 1, shape.columns - 1);
-  TrackRange(ray.gy, depth.from, depth.to, low, high);
-  const int rowLow = std::max(FloorInt(low) - 1, 0);
-  const int rowHigh = std::min(FloorInt(high) + 1, shape.rows - 1);
+  TrackRange(ray.gx, depth.from, depth.to, ray.xLow, ray.xHigh);
+  const int columnLow = std::max(FloorInt(ray.xLow) - 1, 0);
+  const int columnHigh = std::min(FloorInt(ray.xHigh) + 1, shape.columns - 1);
+  TrackRange(ray.gy, depth.from, depth.to, ray.yLow, ray.yHigh);
+  const int rowLow = std::max(FloorInt(ray.yLow) - 1, 0);
+  const int rowHigh = std::min(FloorInt(ray.yHigh) + 1, shape.rows - 1);
   if (columnLow > columnHigh || rowLow > rowHigh) return false;
   const unsigned reachedRows = (2u << rowHigh) - (1u << rowLow);
   return (OverColumns(maps.litRowsOver[l], columnLow, columnHigh) & reachedRows) != 0;
@@ -144,13 +144,10 @@ void LineBands(const SkipMaps& maps, int l, const SlabRay& ray, const Span& dept
   bands.Add(ray.gz, shape.szLow, kDepthStray, kDepthFace, 0);
   bands.Add(ray.gz, shape.szHigh, kDepthStray, kDepthFace, 1);
   const int lastColumn = shape.columns - 1, lastRow = shape.rows - 1;
-  double low, high;
-  TrackRange(ray.gx, depth.from, depth.to, low, high);
-  const int firstColumn = std::max(CeilInt(low - ray.strayX), 0);
-  const int lastColumnMet = std::min(FloorInt(high + ray.strayX), lastColumn);
-  TrackRange(ray.gy, depth.from, depth.to, low, high);
-  const int firstRow = std::max(CeilInt(low - ray.strayY), 0);
-  const int lastRowMet = std::min(FloorInt(high + ray.strayY), lastRow);
+  const int firstColumn = std::max(CeilInt(ray.xLow - ray.strayX), 0);
+  const int lastColumnMet = std::min(FloorInt(ray.xHigh + ray.strayX), lastColumn);
+  const int firstRow = std::max(CeilInt(ray.yLow - ray.strayY), 0);
+  const int lastRowMet = std::min(FloorInt(ray.yHigh + ray.strayY), lastRow);
   const int lines = (lastColumnMet - firstColumn + 1) + (lastRowMet - firstRow + 1);
   const int pieces = lines > 16 ? std::min(lines / 4, kMostPieces) : 1;
   uint16_t rowsNear[kBannerColumns];  // by column line: the rows near it
@@ -160,9 +157,11 @@ void LineBands(const SkipMaps& maps, int l, const SlabRay& ray, const Span& dept
     return p == pieces ? depth.to : depth.from + (depth.to - depth.from) * p / pieces;
   };
   for (int p = 0; p < pieces; ++p) {
-    double xLow, xHigh, yLow, yHigh;
-    TrackRange(ray.gx, at(p), at(p + 1), xLow, xHigh);
-    TrackRange(ray.gy, at(p), at(p + 1), yLow, yHigh);
+    double xLow = ray.xLow, xHigh = ray.xHigh, yLow = ray.yLow, yHigh = ray.yHigh;
+    if (pieces > 1) {
+      TrackRange(ray.gx, at(p), at(p + 1), xLow, xHigh);
+      TrackRange(ray.gy, at(p), at(p + 1), yLow, yHigh);
+    }
     const int rowLow = std::max(FloorInt(yLow) - 1, 0);
     const int rowHigh = std::min(FloorInt(yHigh) + 1, lastRow);
     const int columnLow = std::max(FloorInt(xLow) - 1, 0);

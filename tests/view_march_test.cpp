@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "march/Events.h"
 #include "tests/BuiltScene.h"
 #include "tests/TestViews.h"
 
@@ -56,6 +57,61 @@ int ExpectWithinBands(double computed, double exact, double t, const Track& trac
                                  << ", computed " << computed << ", exact " << exact;
   }
   return crossed;
+}
+
+// What a group of rays (rows y, y + step, ... of column x, under a plan
+// for rows `first` to `first` + planRows - 1) decides once for all of them,
+// against every computed sample of each ray: an occupied cell a sample
+// falls in is one of the group's cells, along an axis the group found its
+// rays inside a cell every sample within the cell's sz faces has the
+// cell's index, and a slab lit at a sample is within the group's reach.
+// Returns how many samples were held to an inside axis.
+int ExpectGroupCellsHold(const Scene& scene, const SkipMaps& maps, int x, int first, int planRows,
+                         int y, int step, int rays, const std::string& view) {
+  GroupPlan plan;
+  PlanRows(scene, maps, (float)x, (float)first, planRows, plan);
+  const float x0 = ColumnCoordinate((float)x);
+  const auto rowOf = [&](int k) { return RowCoordinate((float)(y + k * step)); };
+  const RayPath top = PathOf(scene.rotation, x0, rowOf(0));
+  const RayPath bottom = PathOf(scene.rotation, x0, rowOf(rays - 1));
+  GroupCells cells;
+  GroupCellsOf(top, bottom, plan, cells);
+  bool reached[3];
+  for (int l = 0; l < 3; ++l) reached[l] = SlabInReach(top, bottom, kSlabShapes[l], maps.litBox[l]);
+  int held = 0;
+  for (int k = 0; k < rays; ++k) {
+    for (int t = 0; t <= 2000; ++t) {
+      const SamplePoint s = ComputeSamplePoint(scene.rotation, x0, rowOf(k), (float)t);
+      const int cell = VoxelCellIndex(s.sx, s.sy, s.sz);
+      const auto [i, j, c] = CellIndicesOf(cell);
+      bool listed = scene.field.radiusGrid[cell] <= 0;
+      for (int g = 0; g < cells.count; ++g) {
+        const GroupCell& near = cells.list[g];
+        listed = listed || near.cell == cell;
+        const CellIndices at = CellIndicesOf(near.cell);
+        if (at.k != c || near.insideAxes == 0) continue;
+        ++held;
+        if ((near.insideAxes & 1) != 0) {
+          EXPECT_EQ(i, at.i) << view << ", pixel " << x << ", " << y + k * step << ", sample " << t
+                             << ": sx outside cell " << near.cell << " that the group is inside";
+        }
+        if ((near.insideAxes & 2) != 0) {
+          EXPECT_EQ(j, at.j) << view << ", pixel " << x << ", " << y + k * step << ", sample " << t
+                             << ": sy outside cell " << near.cell << " that the group is inside";
+        }
+      }
+      EXPECT_TRUE(listed) << view << ", pixel " << x << ", " << y + k * step << ", sample " << t
+                          << ": occupied cell " << cell << " left out of the group's";
+      for (int l = 0; l < 3; ++l) {
+        EXPECT_TRUE(reached[l] || !LayerCellLit(scene.layers, kBitmapLayers[l],
+                                                LayerCoordinates(kBitmapLayers[l], s.sx, s.sy, s.sz)))
+            << view << ", pixel " << x << ", " << y + k * step << ", sample " << t << ": slab " << l
+            << " lit beyond the group's reach";
+      }
+      if (::testing::Test::HasFailure()) return held;
+    }
+  }
+  return held;
 }
 
 // The premises, for each view, on every sample of rays across the frame:
@@ -112,8 +168,32 @@ TEST(Views, ComputedSamplesCrossFacesOnlyWithinTheirBands) {
         if (HasFailure()) return;
       }
     }
-    std::printf("%s: %d computed values across or on a face, each within its band\n",
-                Named(v).c_str(), crossed);
+    // What the groups of whole columns decide once for their rays, and
+    // those of every 4th and every 96th row, whose rays lie farther apart.
+    const Frame& b = ViewScene(v);
+    int held = 0;
+    for (int x : {0, 512, 1024, 97 + 41 * v}) {
+      for (int y = 0; y < kColumnHeight; y += kMaxGroupRays) {
+        const int first = y - y % kPlanRows;
+        held += ExpectGroupCellsHold(b.scene, *b.maps, x, first,
+                                     std::min(kPlanRows, kColumnHeight - first), y, 1,
+                                     std::min(kMaxGroupRays, kColumnHeight - y), Named(v));
+        if (HasFailure()) return;
+      }
+    }
+    for (auto [step, firsts] : {std::pair{4, 1}, {96, 19}}) {
+      for (int first = 0; first < firsts * 5; first += 5) {
+        for (int y = first; y < kColumnHeight; y += kMaxGroupRays * step) {
+          const int rays = std::min(kMaxGroupRays, (kColumnHeight - 1 - y) / step + 1);
+          held += ExpectGroupCellsHold(b.scene, *b.maps, 512, y, (rays - 1) * step + 1, y, step,
+                                       rays, Named(v));
+          if (HasFailure()) return;
+        }
+      }
+    }
+    std::printf("%s: %d computed values across or on a face, each within its band; %d samples "
+                "inside along an axis a group decided\n",
+                Named(v).c_str(), crossed, held);
   }
 }
 
