@@ -5,24 +5,34 @@
 if(NOT EMSCRIPTEN)
   target_sources(orbelune_march PRIVATE march/kernels/Dispatch.cpp)
 endif()
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i.86|x86)$" AND NOT EMSCRIPTEN)
-  # An object library of its own, so that a test can read the symbols the
-  # object defines. It runs only where the processor has AVX2 and FMA.
-  # -mstackrealign: 32-bit Windows keeps the stack only 4-byte aligned, and
-  # AVX2 spills want 32.
-  add_library(orbelune_kernels_avx2 OBJECT march/kernels/Avx2.cpp)
-  target_compile_options(orbelune_kernels_avx2 PRIVATE -mavx2 -mfma)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    target_compile_options(orbelune_kernels_avx2 PRIVATE -mstackrealign)
-  endif()
-  target_link_libraries(orbelune_kernels_avx2 PRIVATE orbelune_scene)
-  # Real code in the object, not the link-time optimizer's, so that its
-  # symbols can be read; its entry points are reached through pointers
-  # anyway, with nothing to inline across.
-  set_property(TARGET orbelune_kernels_avx2 PROPERTY INTERPROCEDURAL_OPTIMIZATION OFF)
-  target_sources(orbelune_march PRIVATE $<TARGET_OBJECTS:orbelune_kernels_avx2>)
+
+# A kernel set in an object library of its own (orbelune_kernels_NAME), so
+# that a test can read the symbols the object defines, compiled with the
+# given flags and linked into the march; Dispatch.cpp sees DEFINITION.
+# Real code in the object, not the link-time optimizer's, so that its
+# symbols can be read; its entry points are reached through pointers
+# anyway, with nothing to inline across.
+function(orbelune_kernel_set name source definition)
+  add_library(orbelune_kernels_${name} OBJECT ${source})
+  # Kernels never throw: without exceptions the object needs nothing of
+  # their runtime, not even its personality routine.
+  target_compile_options(orbelune_kernels_${name} PRIVATE -fno-exceptions ${ARGN})
+  target_link_libraries(orbelune_kernels_${name} PRIVATE orbelune_scene)
+  set_property(TARGET orbelune_kernels_${name} PROPERTY INTERPROCEDURAL_OPTIMIZATION OFF)
+  target_sources(orbelune_march PRIVATE $<TARGET_OBJECTS:orbelune_kernels_${name}>)
   set_property(SOURCE march/kernels/Dispatch.cpp APPEND PROPERTY COMPILE_DEFINITIONS
-               ORBELUNE_KERNELS_AVX2)
+               ${definition})
+endfunction()
+
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i.86|x86)$" AND NOT EMSCRIPTEN)
+  # It runs only where the processor has AVX2 and FMA. -mstackrealign:
+  # 32-bit Windows keeps the stack only 4-byte aligned, and AVX2 spills
+  # want 32.
+  set(avx2_flags -mavx2 -mfma)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    list(APPEND avx2_flags -mstackrealign)
+  endif()
+  orbelune_kernel_set(avx2 march/kernels/Avx2.cpp ORBELUNE_KERNELS_AVX2 ${avx2_flags})
 endif()
 
 # AVX-512 (F and VL, with FMA): 64-bit targets other than Windows only,
@@ -33,12 +43,7 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$" AND CMAKE_SIZEOF_VOID
    AND NOT WIN32 AND NOT EMSCRIPTEN)
   check_cxx_compiler_flag("-mavx512f -mavx512vl -mfma" ORBELUNE_HAVE_AVX512)
   if(ORBELUNE_HAVE_AVX512)
-    add_library(orbelune_kernels_avx512 OBJECT march/kernels/Avx512.cpp)
-    target_compile_options(orbelune_kernels_avx512 PRIVATE -mavx512f -mavx512vl -mavx2 -mfma)
-    target_link_libraries(orbelune_kernels_avx512 PRIVATE orbelune_scene)
-    set_property(TARGET orbelune_kernels_avx512 PROPERTY INTERPROCEDURAL_OPTIMIZATION OFF)
-    target_sources(orbelune_march PRIVATE $<TARGET_OBJECTS:orbelune_kernels_avx512>)
-    set_property(SOURCE march/kernels/Dispatch.cpp APPEND PROPERTY COMPILE_DEFINITIONS
-                 ORBELUNE_KERNELS_AVX512)
+    orbelune_kernel_set(avx512 march/kernels/Avx512.cpp ORBELUNE_KERNELS_AVX512
+                        -mavx512f -mavx512vl -mavx2 -mfma)
   endif()
 endif()

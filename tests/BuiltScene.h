@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -87,6 +88,36 @@ inline void ExpectColumnMatchesReference(const Scene& scene, const SkipMaps& map
       if (sum != nullptr && kernels == AllKernels().front()) {
         sum->wholeRays += counts[y].wholeRays, sum->examined += counts[y].examined;
       }
+    }
+  }
+}
+
+// The pixel alone, and as each ray of a group (the group's rays share what
+// is decided from the group's outer rays, so each place in it is tried),
+// with every kernel set: accumulator and contributing samples as the
+// straightforward march's. `where` names the case in a failure.
+inline void ExpectPixelMatchesReference(const Frame& b, int x, int y, const std::string& where) {
+  const Accumulator reference = AccumulatePixel(b.scene, (float)x, (float)y);
+  const uint64_t contributing = ContributingSamples(b.scene, x, y);
+  const auto lists = std::make_unique<ContributionLists>();
+  for (const MarchKernels* kernels : AllKernels()) {
+    const MarchContext march = {b.scene, *b.maps, *kernels};
+    MarchCounts counts;
+    const Accumulator alone = MarchPixelFast(march, (float)x, (float)y, &counts);
+    ASSERT_PRED2(SameBits, alone, reference)
+        << where << "pixel " << x << ", " << y << ", " << kernels->name;
+    ASSERT_EQ(counts.evaluated, contributing) << where << "pixel " << x << ", " << y;
+    const int rays = kernels->groupRays;
+    for (int k = 0; k < rays; ++k) {
+      if (y - k < 0 || y - k + rays > kColumnHeight) continue;
+      MarchCounts group[kMaxGroupRays];
+      CollectGroup(march, (float)x, (float)(y - k), rays, *lists, group);
+      Accumulator accs[kMaxGroupRays];
+      kernels->blendGroup(*lists, rays, accs);
+      ASSERT_PRED2(SameBits, accs[k], reference)
+          << where << "pixel " << x << ", " << y << " as ray " << k << ", " << kernels->name;
+      ASSERT_EQ(group[k].evaluated, contributing)
+          << where << "pixel " << x << ", " << y << " as ray " << k;
     }
   }
 }

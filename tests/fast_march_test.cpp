@@ -38,33 +38,6 @@ bool NearLitEdge(const int32_t* map, int columns, int rows, int c, int r) {
   return lit && unlit;
 }
 
-// The pixel alone, and as each ray of a group (the group's rays share the
-// occupied cells found near them, so each place in it is tried).
-void ExpectSameAsReference(int x, int y) {
-  const Frame& b = TheScene();
-  const Accumulator reference = AccumulatePixel(b.scene, (float)x, (float)y);
-  const uint64_t contributing = ContributingSamples(b.scene, x, y);
-  const auto lists = std::make_unique<ContributionLists>();
-  for (const MarchKernels* kernels : AllKernels()) {
-    const MarchContext march = MarchWith(*kernels);
-    MarchCounts counts;
-    const Accumulator alone = MarchPixelFast(march, (float)x, (float)y, &counts);
-    ASSERT_PRED2(SameBits, alone, reference) << "pixel " << x << ", " << y << ", " << kernels->name;
-    ASSERT_EQ(counts.evaluated, contributing) << "pixel " << x << ", " << y;
-    const int rays = kernels->groupRays;
-    for (int k = 0; k < rays; ++k) {
-      if (y - k < 0 || y - k + rays > kColumnHeight) continue;
-      MarchCounts group[kMaxGroupRays];
-      CollectGroup(march, (float)x, (float)(y - k), rays, *lists, group);
-      Accumulator accs[kMaxGroupRays];
-      kernels->blendGroup(*lists, rays, accs);
-      ASSERT_PRED2(SameBits, accs[k], reference)
-          << "pixel " << x << ", " << y << " as ray " << k << ", " << kernels->name;
-      ASSERT_EQ(group[k].evaluated, contributing) << "pixel " << x << ", " << y << " as ray " << k;
-    }
-  }
-}
-
 // A third angle other than 0 (a view of its own, with its own maps): the
 // fast march still gives the straightforward march's colours.
 TEST(FastMarch, AnotherThirdAngleStillMatchesTheReference) {
@@ -163,7 +136,8 @@ TEST(FastMarch, GrazingRaysMatchTheReference) {
   std::partial_sort(grazes.begin(), grazes.begin() + 200, grazes.end(),
                     [](const Graze& a, const Graze& b) { return a.distance < b.distance; });
   EXPECT_LT(grazes[199].distance, 1e-4);
-  for (int i = 0; i < 200; ++i) ExpectSameAsReference(grazes[i].x, grazes[i].y);
+  for (int i = 0; i < 200; ++i)
+    ExpectPixelMatchesReference(TheScene(), grazes[i].x, grazes[i].y, "");
 }
 
 // Every cell of the grid against its bit, the upper half of each word

@@ -197,33 +197,6 @@ TEST(Views, ComputedSamplesCrossFacesOnlyWithinTheirBands) {
   }
 }
 
-// The pixel alone, and as each ray of a group (the group's rays share the
-// occupied cells found near them, so each place in it is tried), with
-// every kernel set.
-void ExpectSameAsReference(const Frame& b, int x, int y, const std::string& view) {
-  const Accumulator reference = AccumulatePixel(b.scene, (float)x, (float)y);
-  const uint64_t contributing = ContributingSamples(b.scene, x, y);
-  const auto lists = std::make_unique<ContributionLists>();
-  for (const MarchKernels* kernels : AllKernels()) {
-    const MarchContext march = {b.scene, *b.maps, *kernels};
-    MarchCounts counts;
-    const Accumulator alone = MarchPixelFast(march, (float)x, (float)y, &counts);
-    ASSERT_PRED2(SameBits, alone, reference)
-        << view << ", pixel " << x << ", " << y << ", " << kernels->name;
-    ASSERT_EQ(counts.evaluated, contributing) << view << ", pixel " << x << ", " << y;
-    const int rays = kernels->groupRays;
-    for (int k = 0; k < rays; ++k) {
-      if (y - k < 0 || y - k + rays > kColumnHeight) continue;
-      MarchCounts group[kMaxGroupRays];
-      CollectGroup(march, (float)x, (float)(y - k), rays, *lists, group);
-      Accumulator accs[kMaxGroupRays];
-      kernels->blendGroup(*lists, rays, accs);
-      ASSERT_PRED2(SameBits, accs[k], reference)
-          << view << ", pixel " << x << ", " << y << " as ray " << k << ", " << kernels->name;
-    }
-  }
-}
-
 // Whole columns of every view, marched as the render pass does: the
 // middle column (x0 = 0, where sx stays on a face in some views), the
 // edges, and one of the view's own. Each view's count of rays looked at
@@ -342,9 +315,10 @@ TEST(Views, GrazingRaysMatchTheReference) {
     std::sort(along.begin(), along.end(), nearer);
     const size_t turningCount = std::min<size_t>(12, turning.size());
     std::partial_sort(turning.begin(), turning.begin() + turningCount, turning.end(), nearer);
-    for (size_t i = 0; i < alongCount; ++i) ExpectSameAsReference(b, along[i].x, along[i].y, Named(v));
+    for (size_t i = 0; i < alongCount; ++i)
+      ExpectPixelMatchesReference(b, along[i].x, along[i].y, Named(v) + ", ");
     for (size_t i = 0; i < turningCount; ++i)
-      ExpectSameAsReference(b, turning[i].x, turning[i].y, Named(v));
+      ExpectPixelMatchesReference(b, turning[i].x, turning[i].y, Named(v) + ", ");
     if (HasFatalFailure()) return;
     std::printf("%s: %zu grazing rays (nearest %.2g), %zu turning near a face (nearest %.2g)\n",
                 Named(v).c_str(), alongCount, along[0].distance, turningCount,

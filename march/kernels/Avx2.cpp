@@ -17,16 +17,7 @@ namespace {
 
 #include "march/kernels/Avx2Lanes.h"
 
-// Four lanes, for the blend too; two sets of four rays' blends in flight.
-constexpr int kLanes = 4, kBlendLanes = 4;
-constexpr int kRaySets = 2;
-using Doubles = D4;
-using Floats = F4;
-using BlendDoubles = D4;
-using BlendFloats = F4;
-F4 LoadBlendFloats(const float* p) {
-  return LoadFloats(p);
-}
+#include "march/kernels/FourLanes.h"
 
 #include "march/kernels/VectorKernels.h"
 
