@@ -308,6 +308,11 @@ fi
 "$tool" --digest > /dev/full 2> "$dir/err"
 check "--digest into a full device exits 1" \
   sh -c "test $? -eq 1 && grep -q 'cannot write the digest' '$dir/err'"
+"$tool" --digest -o "$dir/w/gone.png" 2> "$dir/err" | true
+check "--digest into a pipe whose reader is gone exits 1 and says so (${PIPESTATUS[0]})" \
+  sh -c "test ${PIPESTATUS[0]} -eq 1 && grep -q 'cannot write the digest' '$dir/err'"
+check "and still writes the image that -o names" cmp -s "$dir/w/gone.png" "$frame"
+rm -f "$dir/w/gone.png"
 long=$(printf 'n%.0s' $(seq 246)).png  # 250 bytes
 "$tool" -o "$dir/w/$long" > /dev/null 2>&1
 check "a legal 250-byte name is written" cmp -s "$dir/w/$long" "$frame"

@@ -102,6 +102,18 @@ printf 'RIFF\xf0\xff\xff\xffWEBPVP8X\x0a\x00\x00\x00\x02\x00\x00\x00\x00\x04\x00
 limited "$tool" --check huge-riff.webp > "$dir/out" 2>&1
 check "--check of a 4 GB RIFF size refuses it from the header (exit $?)" \
   sh -c "test $? -eq 1 && grep -q 'a WebP file of 4294967288 bytes by its header, more than a turn' '$dir/out'"
+# A turn's header, then 80 MB of empty chunks: the demuxer keeps a record
+# of every chunk, several times the eight bytes of each, so they are
+# counted and refused first.
+n=$((80 * 1024 * 1024))
+{ printf 'RIFF'; printf "$(printf '\\x%02x' $(((n + 22) & 255)) $((((n + 22) >> 8) & 255)) \
+    $((((n + 22) >> 16) & 255)) $(((n + 22) >> 24)))"
+  printf 'WEBPVP8X\x0a\x00\x00\x00\x02\x00\x00\x00\x00\x01\x00\xc0\x00\x00'
+  head -c $n /dev/zero; } > empty-chunks.webp
+limited "$tool" --check empty-chunks.webp > "$dir/out" 2>&1
+check "--check of ten million empty chunks refuses them in bounded memory (exit $?)" \
+  sh -c "test $? -eq 1 && grep -q 'more chunks than a turn of 3600 frames has' '$dir/out'"
+rm -f empty-chunks.webp
 # A still image of one pixel.
 printf 'RIFF\x1a\x00\x00\x00WEBPVP8L\x0d\x00\x00\x00\x2f\x00\x00\x00\x10\x07\x10\x11\x11\x88\x88\xfe\x07\x00' > still.webp
 "$tool" --check still.webp > "$dir/out" 2>&1

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -538,6 +539,10 @@ static int Main(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
+  // A reader that goes away (`| head -1`) is a failed write, said and
+  // exited 1 like any other, not a silent death: the file that -o names is
+  // still written whole.
+  std::signal(SIGPIPE, SIG_IGN);
   const int status = Main(argc, argv);
   return CloseStandardOutput() ? status : std::max(status, 1);
 }

@@ -107,8 +107,8 @@ bool ParseTurnMetadata(const std::string& text, TurnMetadata& metadata, std::str
   size_t listed = 0;
   for (size_t at = text.find(open, begin); at < end; at = text.find(open, at + 1)) ++listed;
   if (listed != (size_t)read.frames) {
-    why = "its metadata lists " + std::to_string(listed) + " digests for " +
-          std::to_string(read.frames) + " frames";
+    why = "its metadata lists " + std::to_string(listed) + (listed == 1 ? " digest" : " digests") +
+          " for " + std::to_string(read.frames) + " frames";
     return false;
   }
   for (size_t at = text.find(open, begin); at < end; at = text.find(open, at + 1)) {

@@ -95,8 +95,29 @@ bool ReadBytes(FILE* file, std::vector<uint8_t>& bytes, std::string& why) {
   return true;
 }
 
+// Whether the file has no more top-level chunks than a turn of the most
+// frames can have (its VP8X, ANIM, a frame's ANMF each, its XMP and a few
+// others). The demuxer keeps a record of every chunk it meets, several
+// times a zero-length chunk's eight bytes, so a file of nothing but empty
+// chunks would cost it many times its size.
+bool FewEnoughChunks(const std::vector<uint8_t>& bytes) {
+  constexpr size_t kMostChunks = kMaxTurnFrames + 16;
+  size_t chunks = 0;
+  for (uint64_t at = 12; at + 8 <= bytes.size(); ++chunks) {
+    if (chunks == kMostChunks) return false;
+    const uint64_t size = LittleEndian32(bytes.data() + at + 4);
+    at += 8 + size + (size & 1);
+  }
+  return true;
+}
+
 // What the container says, judged before any frame is decoded.
 bool ReadContainer(TurnReader& reader, std::string& why) {
+  if (!FewEnoughChunks(reader.bytes)) {
+    why = "a damaged WebP file: more chunks than a turn of " + std::to_string(kMaxTurnFrames) +
+          " frames has";
+    return false;
+  }
   const WebPData data = {reader.bytes.data(), reader.bytes.size()};
   WebPDemuxer* demux = WebPDemux(&data);
   if (demux == nullptr) {
@@ -115,8 +136,9 @@ bool ReadContainer(TurnReader& reader, std::string& why) {
   if (!(flags & ANIMATION_FLAG) || !TurnFrameSize((int)width, (int)height, step)) {
     why = "a damaged WebP file: its container contradicts its header";
   } else if (frames < (uint32_t)kMinTurnFrames || frames > (uint32_t)kMaxTurnFrames) {
-    why = "a WebP animation of " + std::to_string(frames) + " frames; a turn has " +
-          std::to_string(kMinTurnFrames) + " to " + std::to_string(kMaxTurnFrames);
+    why = "a WebP animation of " + std::to_string(frames) + (frames == 1 ? " frame" : " frames") +
+          "; a turn has " + std::to_string(kMinTurnFrames) + " to " +
+          std::to_string(kMaxTurnFrames);
   } else if (!WebPDemuxGetChunk(demux, "XMP ", 1, &chunk)) {
     why = "a WebP animation without a turn's metadata";
   } else {
