@@ -112,8 +112,8 @@ for web in "${webs[@]}"; do
     done
     preview=$(echo "$lines" | awk -v s="$web/site" '$1 == "preview" && $7 == s {print $4 " ms, median " $6 " ms"}')
     row "  a drag's preview, wasm-simd, 2 workers kept: best of 10" "${preview:-not measured}"
-    release=$(echo "$lines" | awk -v s="$web/site" '$1 == "release" && $7 == s {print $4 " ms, exact in " $6 " ms"}')
-    row "  its release: the whole canvas (aim 150 ms), then exact" "${release:-not measured}"
+    released=$(echo "$lines" | awk -v s="$web/site" '$1 == "release" && $7 == s {print $4 " ms, exact in " $6 " ms"}')
+    row "  its release: the whole canvas (aim 150 ms), then exact" "${released:-not measured}"
     turn=$(echo "$lines" | awk -v s="$web/site" '$1 == "turn" && $11 == s {print $4 " s, computing " $6 " s, encoder busy " $8 " s, " $10 " bytes"}')
     row "  Save turn, 36 frames from the image's view" "${turn:-not measured}"
   done
