@@ -55,22 +55,22 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: turn_bench [FRAMES [OF] [--half | --quarter]], 2 <= FRAMES <= OF <= 3600\n");
     return 2;
   }
-  TurnSpec spec;
-  spec.frames = count;
-  spec.width = (kColumnCount - 1) / step + 1, spec.height = (kColumnHeight - 1) / step + 1;
-  Frames frames = {step, spec.height, {}};
+  TurnShape shape;
+  shape.frames = count;
+  shape.width = (kColumnCount - 1) / step + 1, shape.height = (kColumnHeight - 1) / step + 1;
+  Frames frames = {step, shape.height, {}};
   std::vector<std::string> digests;
   const auto frame = std::make_unique<Frame>();
   auto start = std::chrono::steady_clock::now();
   for (int k = 0; k < count; ++k) {
-    frames.colours.emplace_back((size_t)spec.width * spec.height);
+    frames.colours.emplace_back((size_t)shape.width * shape.height);
     BuildFrame(*frame, TurnView(kImageView, k, of));
     MarchFrameEvery(*frame, {}, frames.step, KeepColumn, &frames);
     digests.push_back(ColoursDigest(frames.colours.back().data(), frames.colours.back().size()));
   }
   const double render = Since(start) / count;
   std::printf("%d frames of a %d-frame turn, %d x %d: rendering %.3f s a frame (%.2f a second)\n",
-              count, of, spec.width, spec.height, render, 1 / render);
+              count, of, shape.width, shape.height, render, 1 / render);
 
   const TurnEncoding defaults;
   const Setting settings[] = {
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
   for (const Setting& setting : settings) {
     std::string why;
     start = std::chrono::steady_clock::now();
-    TurnWriter* writer = BeginTurnEncoded(spec, setting.encoding, why);
+    TurnWriter* writer = BeginTurnEncoded(shape, setting.encoding, why);
     bool ok = writer != nullptr;
     for (int k = 0; ok && k < count; ++k)
       ok = AddTurnFrame(writer, frames.colours[k].data(), digests[k], why);

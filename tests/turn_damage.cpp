@@ -25,11 +25,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   const TurnMetadata& turn = TurnInfo(reader);
-  TurnSpec spec;
-  spec.start = turn.start;
-  spec.frames = turn.frames;
-  spec.width = turn.width, spec.height = turn.height;
-  TurnWriter* writer = BeginTurn(spec, why);
+  TurnShape shape;
+  shape.start = turn.start;
+  shape.frames = turn.frames;
+  shape.width = turn.width, shape.height = turn.height;
+  TurnWriter* writer = BeginTurn(shape, why);
   std::vector<PackedColour> colours;
   long seeThrough = 0;
   for (int k = 0; writer != nullptr && k < turn.frames; ++k) {

@@ -32,13 +32,13 @@ std::vector<PackedColour> Pattern(int width, int height, int k) {
   return colours;
 }
 
-std::vector<uint8_t> WriteTurn(const TurnSpec& spec, std::vector<std::string>& digests) {
+std::vector<uint8_t> WriteTurn(const TurnShape& shape, std::vector<std::string>& digests) {
   std::string why;
-  Writer writer(BeginTurn(spec, why), FreeTurn);
+  Writer writer(BeginTurn(shape, why), FreeTurn);
   EXPECT_TRUE(writer) << why;
   if (!writer) return {};
-  for (int k = 0; k < spec.frames; ++k) {
-    const std::vector<PackedColour> colours = Pattern(spec.width, spec.height, k);
+  for (int k = 0; k < shape.frames; ++k) {
+    const std::vector<PackedColour> colours = Pattern(shape.width, shape.height, k);
     digests.push_back(ColoursDigest(colours.data(), colours.size()));
     EXPECT_TRUE(AddTurnFrame(writer.get(), colours.data(), digests.back(), why)) << why;
   }
@@ -50,19 +50,19 @@ std::vector<uint8_t> WriteTurn(const TurnSpec& spec, std::vector<std::string>& d
 TEST(Turn, EveryColourComesBackExactlyWithItsMetadata) {
   for (const int step : {1, 2, 4}) {
     const int width = (kColumnCount - 1) / step + 1, height = (kColumnHeight - 1) / step + 1;
-    TurnSpec spec;
-    spec.start = {-0.0f, 1e-7f, 3.14159274f};  // angles --view text must keep exactly
-    spec.frames = 3;
-    spec.width = width, spec.height = height;
+    TurnShape shape;
+    shape.start = {-0.0f, 1e-7f, 3.14159274f};  // angles --view text must keep exactly
+    shape.frames = 3;
+    shape.width = width, shape.height = height;
     std::vector<std::string> digests;
-    std::vector<uint8_t> bytes = WriteTurn(spec, digests);
+    std::vector<uint8_t> bytes = WriteTurn(shape, digests);
     FILE* file = fmemopen(bytes.data(), bytes.size(), "rb");
     ASSERT_NE(file, nullptr);
     std::string why;
     TurnReader* reader = OpenTurn(file, why);
     ASSERT_NE(reader, nullptr) << why;
     const TurnMetadata& turn = TurnInfo(reader);
-    EXPECT_EQ(std::memcmp(&turn.start, &spec.start, sizeof(View)), 0);
+    EXPECT_EQ(std::memcmp(&turn.start, &shape.start, sizeof(View)), 0);
     EXPECT_EQ(turn.frames, 3);
     EXPECT_EQ(turn.width, width);
     EXPECT_EQ(turn.height, height);
@@ -83,12 +83,12 @@ TEST(Turn, EveryColourComesBackExactlyWithItsMetadata) {
 // The frame rate is the container's: each frame lasts 1000 / fps ms, the
 // fractions carried so that the whole turn keeps time.
 TEST(Turn, FramesLastWholeMillisecondsThatKeepTheRate) {
-  TurnSpec spec;
-  spec.frames = 3;
-  spec.fps = 30;
-  spec.width = (kColumnCount + 1) / 2, spec.height = (kColumnHeight + 1) / 2;
+  TurnShape shape;
+  shape.frames = 3;
+  shape.fps = 30;
+  shape.width = (kColumnCount + 1) / 2, shape.height = (kColumnHeight + 1) / 2;
   std::vector<std::string> digests;
-  std::vector<uint8_t> bytes = WriteTurn(spec, digests);
+  std::vector<uint8_t> bytes = WriteTurn(shape, digests);
   // Each ANMF chunk: 'ANMF', size, x, y (3 bytes each), width - 1, height - 1,
   // then the duration, 3 bytes little-endian.
   std::vector<int> durations;
@@ -104,21 +104,21 @@ TEST(Turn, FramesLastWholeMillisecondsThatKeepTheRate) {
 
 TEST(Turn, TheWriterRefusesWhatNoTurnIs) {
   std::string why;
-  for (const TurnSpec spec : {TurnSpec{kImageView, 1}, TurnSpec{kImageView, 3601},
-                              TurnSpec{kImageView, 4, 0.05}, TurnSpec{kImageView, 4, 1001},
-                              TurnSpec{kImageView, 4, 25, 1024, 769},
-                              TurnSpec{{0.0f, std::numeric_limits<float>::infinity(), 0.0f}, 4}}) {
+  for (const TurnShape shape : {TurnShape{kImageView, 1}, TurnShape{kImageView, 3601},
+                              TurnShape{kImageView, 4, 0.05}, TurnShape{kImageView, 4, 1001},
+                              TurnShape{kImageView, 4, 25, 1024, 769},
+                              TurnShape{{0.0f, std::numeric_limits<float>::infinity(), 0.0f}, 4}}) {
     why.clear();
-    EXPECT_EQ(BeginTurn(spec, why), nullptr) << spec.frames << " frames, " << spec.fps << " fps";
+    EXPECT_EQ(BeginTurn(shape, why), nullptr) << shape.frames << " frames, " << shape.fps << " fps";
     EXPECT_FALSE(why.empty());
   }
   // Two equal frames in a row would be folded into one by the encoder, and
   // the file would hold fewer frames than its metadata lists.
-  TurnSpec spec;
-  spec.frames = 3;
-  spec.width = (kColumnCount + 1) / 2, spec.height = (kColumnHeight + 1) / 2;
-  Writer writer(BeginTurn(spec, why), FreeTurn);
-  const std::vector<PackedColour> colours = Pattern(spec.width, spec.height, 0);
+  TurnShape shape;
+  shape.frames = 3;
+  shape.width = (kColumnCount + 1) / 2, shape.height = (kColumnHeight + 1) / 2;
+  Writer writer(BeginTurn(shape, why), FreeTurn);
+  const std::vector<PackedColour> colours = Pattern(shape.width, shape.height, 0);
   const std::string digest = ColoursDigest(colours.data(), colours.size());
   ASSERT_TRUE(AddTurnFrame(writer.get(), colours.data(), digest, why)) << why;
   EXPECT_FALSE(AddTurnFrame(writer.get(), colours.data(), digest, why));

@@ -54,24 +54,24 @@ using Reader = std::unique_ptr<TurnReader, decltype(&CloseTurn)>;
 
 int MakeTurn(const TurnRequest& request, bool& digestLost) {
   if (request.writeFile && !OutputWritable(request.output)) return 1;
-  TurnSpec spec;
-  spec.start = request.start;
-  spec.frames = request.frames;
-  spec.fps = request.fps;
-  spec.width = (kColumnCount - 1) / request.step + 1;
-  spec.height = (kColumnHeight - 1) / request.step + 1;
+  TurnShape shape;
+  shape.start = request.start;
+  shape.frames = request.frames;
+  shape.fps = request.fps;
+  shape.width = (kColumnCount - 1) / request.step + 1;
+  shape.height = (kColumnHeight - 1) / request.step + 1;
   std::string why;
-  const Writer writer(BeginTurn(spec, why), FreeTurn);
+  const Writer writer(BeginTurn(shape, why), FreeTurn);
   if (!writer) {
     std::fprintf(stderr, "%s: %s\n", kName, why.c_str());
     return 1;
   }
   const auto frame = std::make_unique<Frame>();
-  FrameColours colours = NewFrameColours(spec.width, spec.height);
+  FrameColours colours = NewFrameColours(shape.width, shape.height);
   int status = 0;
   StartProgress(isatty(STDERR_FILENO) != 0);
-  for (int k = 0; k < spec.frames; ++k) {
-    RenderTurnFrame(*frame, spec.start, k, spec.frames, request.kernels, request.march, colours);
+  for (int k = 0; k < shape.frames; ++k) {
+    RenderTurnFrame(*frame, shape.start, k, shape.frames, request.kernels, request.march, colours);
     const std::string digest = ColoursDigest(colours.colours.data(), colours.colours.size());
     if (request.digest && !digestLost &&
         (std::printf("%s\n", digest.c_str()) < 0 || std::fflush(stdout) != 0)) {
@@ -85,7 +85,7 @@ int MakeTurn(const TurnRequest& request, bool& digestLost) {
       std::fprintf(stderr, "%s: %s\n", kName, why.c_str());
       return 1;
     }
-    FrameDone("turning", k + 1, spec.frames);
+    FrameDone("turning", k + 1, shape.frames);
   }
   const double seconds = FinishProgress();
   std::vector<uint8_t> file;
@@ -94,8 +94,8 @@ int MakeTurn(const TurnRequest& request, bool& digestLost) {
     return 1;
   }
   std::fprintf(stderr, "turned %d frames of %d x %d pixels in %.1f s (%.2f frames a second), "
-               "%zu bytes\n", spec.frames, spec.width, spec.height, seconds,
-               spec.frames / seconds, file.size());
+               "%zu bytes\n", shape.frames, shape.width, shape.height, seconds,
+               shape.frames / seconds, file.size());
   const auto write = [&](FILE* out, std::string& error) {
     if (std::fwrite(file.data(), 1, file.size(), out) == file.size()) return true;
     error = std::strerror(errno);

@@ -20,4 +20,5 @@ struct TurnEncoding {
 };
 
 // BeginTurn with these settings.
-TurnWriter* BeginTurnEncoded(const TurnSpec& spec, const TurnEncoding& encoding, std::string& why);
+TurnWriter* BeginTurnEncoded(const TurnShape& shape, const TurnEncoding& encoding,
+                             std::string& why);

@@ -11,7 +11,7 @@
 #include "turn/TurnViews.h"
 
 struct TurnWriter {
-  TurnSpec spec;
+  TurnShape shape;
   WebPAnimEncoder* encoder = nullptr;
   WebPConfig config;
   WebPPicture picture;  // one frame's pixels, reused for the next
@@ -22,8 +22,8 @@ namespace {
 
 // Frame k's start in milliseconds, rounded from k / fps so that the frames
 // keep the rate on average. Strictly increasing while fps <= 1000.
-int TurnTimestamp(const TurnSpec& spec, int frame) {
-  return (int)std::llround((double)frame * 1000 / spec.fps);
+int TurnTimestamp(const TurnShape& shape, int frame) {
+  return (int)std::llround((double)frame * 1000 / shape.fps);
 }
 
 // The ANMF chunks among the file's top-level chunks: its frames.
@@ -39,18 +39,18 @@ int FramesIn(const WebPData& file) {
   return frames;
 }
 
-bool ValidSpec(const TurnSpec& spec, std::string& why) {
+bool ValidSpec(const TurnShape& shape, std::string& why) {
   int step = 0;
-  if (spec.frames < kMinTurnFrames || spec.frames > kMaxTurnFrames)
+  if (shape.frames < kMinTurnFrames || shape.frames > kMaxTurnFrames)
     why = "a turn has " + std::to_string(kMinTurnFrames) + " to " +
-          std::to_string(kMaxTurnFrames) + " frames, not " + std::to_string(spec.frames);
-  else if (!(spec.fps >= kMinTurnFps && spec.fps <= kMaxTurnFps))
+          std::to_string(kMaxTurnFrames) + " frames, not " + std::to_string(shape.frames);
+  else if (!(shape.fps >= kMinTurnFps && shape.fps <= kMaxTurnFps))
     why = "a turn's frame rate is 0.1 to 1000 frames a second";
-  else if (!TurnFrameSize(spec.width, spec.height, step))
+  else if (!TurnFrameSize(shape.width, shape.height, step))
     why = "a turn's frames are 1025 x 769, 513 x 385 or 257 x 193 pixels, not " +
-          std::to_string(spec.width) + " x " + std::to_string(spec.height);
-  else if (!std::isfinite(spec.start.A) || !std::isfinite(spec.start.B) ||
-           !std::isfinite(spec.start.C))
+          std::to_string(shape.width) + " x " + std::to_string(shape.height);
+  else if (!std::isfinite(shape.start.A) || !std::isfinite(shape.start.B) ||
+           !std::isfinite(shape.start.C))
     why = "a turn's start view has finite angles";
   else
     return true;
@@ -59,15 +59,15 @@ bool ValidSpec(const TurnSpec& spec, std::string& why) {
 
 }  // namespace
 
-TurnWriter* BeginTurn(const TurnSpec& spec, std::string& why) {
-  return BeginTurnEncoded(spec, TurnEncoding{}, why);
+TurnWriter* BeginTurn(const TurnShape& shape, std::string& why) {
+  return BeginTurnEncoded(shape, TurnEncoding{}, why);
 }
 
-TurnWriter* BeginTurnEncoded(const TurnSpec& spec, const TurnEncoding& encoding,
+TurnWriter* BeginTurnEncoded(const TurnShape& shape, const TurnEncoding& encoding,
                              std::string& why) {
-  if (!ValidSpec(spec, why)) return nullptr;
+  if (!ValidSpec(shape, why)) return nullptr;
   TurnWriter* writer = new TurnWriter;
-  writer->spec = spec;
+  writer->shape = shape;
   WebPAnimEncoderOptions options;
   WebPPictureInit(&writer->picture);
   if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&writer->config)) {
@@ -85,26 +85,26 @@ TurnWriter* BeginTurnEncoded(const TurnSpec& spec, const TurnEncoding& encoding,
   writer->config.exact = 1;
   writer->config.quality = encoding.quality;
   writer->config.method = encoding.method;
-  writer->encoder = WebPAnimEncoderNew(spec.width, spec.height, &options);
+  writer->encoder = WebPAnimEncoderNew(shape.width, shape.height, &options);
   writer->picture.use_argb = 1;
-  writer->picture.width = spec.width;
-  writer->picture.height = spec.height;
+  writer->picture.width = shape.width;
+  writer->picture.height = shape.height;
   if (writer->encoder == nullptr || !WebPValidateConfig(&writer->config) ||
       !WebPPictureAlloc(&writer->picture)) {
     why = "out of memory for the turn's encoder";
     FreeTurn(writer);
     return nullptr;
   }
-  writer->digests.reserve(spec.frames);
+  writer->digests.reserve(shape.frames);
   return writer;
 }
 
 bool AddTurnFrame(TurnWriter* writer, const PackedColour* colours, const std::string& digest,
                   std::string& why) {
-  const TurnSpec& spec = writer->spec;
+  const TurnShape& shape = writer->shape;
   const int frame = (int)writer->digests.size();
-  if (frame == spec.frames) {
-    why = "the turn already has its " + std::to_string(spec.frames) + " frames";
+  if (frame == shape.frames) {
+    why = "the turn already has its " + std::to_string(shape.frames) + " frames";
     return false;
   }
   if (!IsDigestText(digest)) {
@@ -121,15 +121,15 @@ bool AddTurnFrame(TurnWriter* writer, const PackedColour* colours, const std::st
   // Our colours column by column as 0x00BBGGRR; the picture's row by row
   // as 0xAARRGGBB, opaque.
   WebPPicture& picture = writer->picture;
-  for (int x = 0; x < spec.width; ++x) {
-    const PackedColour* column = colours + (size_t)x * spec.height;
-    for (int y = 0; y < spec.height; ++y) {
+  for (int x = 0; x < shape.width; ++x) {
+    const PackedColour* column = colours + (size_t)x * shape.height;
+    for (int y = 0; y < shape.height; ++y) {
       const uint32_t c = column[y];
       picture.argb[(size_t)y * picture.argb_stride + x] =
           0xFF000000u | (c & 0xFFu) << 16 | (c & 0xFF00u) | (c >> 16 & 0xFFu);
     }
   }
-  if (!WebPAnimEncoderAdd(writer->encoder, &picture, TurnTimestamp(spec, frame),
+  if (!WebPAnimEncoderAdd(writer->encoder, &picture, TurnTimestamp(shape, frame),
                           &writer->config)) {
     why = "the encoder refused frame " + std::to_string(frame + 1) + ": " +
           WebPAnimEncoderGetError(writer->encoder);
@@ -140,16 +140,16 @@ bool AddTurnFrame(TurnWriter* writer, const PackedColour* colours, const std::st
 }
 
 bool FinishTurn(TurnWriter* writer, std::vector<uint8_t>& file, std::string& why) {
-  const TurnSpec& spec = writer->spec;
-  if ((int)writer->digests.size() != spec.frames) {
+  const TurnShape& shape = writer->shape;
+  if ((int)writer->digests.size() != shape.frames) {
     why = "the turn has " + std::to_string(writer->digests.size()) + " of its " +
-          std::to_string(spec.frames) + " frames";
+          std::to_string(shape.frames) + " frames";
     return false;
   }
   WebPData animation;
   WebPDataInit(&animation);
   // The last frame lasts until the end timestamp.
-  if (!WebPAnimEncoderAdd(writer->encoder, nullptr, TurnTimestamp(spec, spec.frames), nullptr) ||
+  if (!WebPAnimEncoderAdd(writer->encoder, nullptr, TurnTimestamp(shape, shape.frames), nullptr) ||
       !WebPAnimEncoderAssemble(writer->encoder, &animation)) {
     why = std::string("the encoder could not finish the turn: ") +
           WebPAnimEncoderGetError(writer->encoder);
@@ -164,7 +164,7 @@ bool FinishTurn(TurnWriter* writer, std::vector<uint8_t>& file, std::string& why
   // The metadata's chunk goes last, as the container wants it, written
   // here rather than by the muxer, whose copy of the file would be a third
   // one: the animation, then its chunk, the XMP flag and the RIFF size.
-  TurnMetadata metadata{spec.start, spec.frames, spec.width, spec.height, writer->digests};
+  TurnMetadata metadata{shape.start, shape.frames, shape.width, shape.height, writer->digests};
   const std::string xmp = TurnMetadataText(metadata);
   const size_t chunk = 8 + xmp.size() + (xmp.size() & 1);
   const uint64_t total = (uint64_t)animation.size + chunk;
@@ -172,9 +172,9 @@ bool FinishTurn(TurnWriter* writer, std::vector<uint8_t>& file, std::string& why
   const int frames = FramesIn(animation);
   if (animation.size < 30 || std::memcmp(animation.bytes + 12, "VP8X", 4) != 0) {
     why = "the encoder made no animation";
-  } else if (frames != spec.frames) {
+  } else if (frames != shape.frames) {
     why = "the encoder made " + std::to_string(frames) + " frames of " +
-          std::to_string(spec.frames);
+          std::to_string(shape.frames);
   } else if (total > kMaxTurnFileBytes) {
     why = "the turn would be " + std::to_string(total) + " bytes, more than a turn's " +
           std::to_string(kMaxTurnFileBytes);

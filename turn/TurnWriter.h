@@ -15,7 +15,8 @@
 // whole milliseconds, at least one each.
 constexpr double kMinTurnFps = 0.1, kMaxTurnFps = 1000;
 
-struct TurnSpec {
+// What a turn is: where it starts, how many frames, how fast, how large.
+struct TurnShape {
   View start = kImageView;  // frame 0's view
   int frames = 36;          // kMinTurnFrames to kMaxTurnFrames
   double fps = 25;          // frames a second
@@ -25,7 +26,7 @@ struct TurnSpec {
 struct TurnWriter;  // opaque
 
 // Starts a turn. Null, with why in plain words, where it cannot.
-TurnWriter* BeginTurn(const TurnSpec& spec, std::string& why);
+TurnWriter* BeginTurn(const TurnShape& shape, std::string& why);
 
 // Adds the next frame: width x height colours in frame-store order (column
 // by column, each top to bottom), and their digest as lower-case hex, which

@@ -11,7 +11,7 @@
 #include "turn/TurnViews.h"
 #include "turn/TurnWriter.h"
 
-static TurnSpec spec;
+static TurnShape shape;
 static TurnWriter* writer = nullptr;
 static std::vector<PackedColour> room;  // the next frame's colours
 static std::vector<uint8_t> file;       // the finished turn
@@ -31,15 +31,15 @@ EMSCRIPTEN_KEEPALIVE void OrbeluneTurnFree() {
 // orbelune-render --view reads it. "" once started, or why not.
 EMSCRIPTEN_KEEPALIVE const char* OrbeluneTurnBegin(const char* start, int frames) {
   OrbeluneTurnFree();
-  spec = TurnSpec();
-  if (!ParseView(start, spec.start, why)) {
+  shape = TurnShape();
+  if (!ParseView(start, shape.start, why)) {
     why = "the start view " + why;
     return why.c_str();
   }
-  spec.frames = frames;
-  writer = BeginTurn(spec, why);
+  shape.frames = frames;
+  writer = BeginTurn(shape, why);
   if (writer == nullptr) return why.c_str();
-  room.assign((size_t)spec.width * spec.height, 0);
+  room.assign((size_t)shape.width * shape.height, 0);
   why.clear();
   return why.c_str();
 }
@@ -48,7 +48,7 @@ EMSCRIPTEN_KEEPALIVE const char* OrbeluneTurnBegin(const char* start, int frames
 // floats: the text the page hands its workers, so that every frame is the
 // command's, never a view rounded in JavaScript.
 EMSCRIPTEN_KEEPALIVE const char* OrbeluneTurnViewText(int frame) {
-  text = frame >= 0 && frame < spec.frames ? ViewText(TurnView(spec.start, frame, spec.frames))
+  text = frame >= 0 && frame < shape.frames ? ViewText(TurnView(shape.start, frame, shape.frames))
                                            : std::string();
   return text.c_str();
 }
