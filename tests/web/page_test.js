@@ -20,6 +20,7 @@ const path = require('path');
 const puppeteer = require('puppeteer-core');
 const {Serve} = require('../../web/serve.js');
 const {kBrowsers} = require('./browsers.js');
+const {Check, EndChecks, Sleep} = require('./checks.js');
 
 const [site, goldenFile, browserName = 'chromium', renderArgument] = process.argv.slice(2);
 const render = renderArgument || process.env.ORBELUNE_RENDER || '';
@@ -29,12 +30,6 @@ if (!(browserName in kBrowsers)) {
   process.exit(2);
 }
 const shots = process.env.TMPDIR || os.tmpdir();
-let passed = 0, failed = 0;
-
-function Check(what, ok, detail = '') {
-  console.log(`${ok ? 'ok' : 'FAILED'}: ${what}${ok || !detail ? '' : ` (${detail})`}`);
-  ok ? ++passed : ++failed;
-}
 
 // Sets the address to a view, as a person editing it would, and waits for
 // the page to hear of it.
@@ -253,8 +248,6 @@ async function FailCase(browser, name, url, module) {
   await page.screenshot({path: Shot(name), fullPage: true});
   await page.close();
 }
-
-const Sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // The digest of the view's image as the native command computes it.
 function NativeDigest(view) {
@@ -755,6 +748,5 @@ async function SwitchCase(browser, url) {
     cut.server.close();
     fs.rmSync(brokenFolder, {recursive: true, force: true});
   }
-  console.log(`${passed} passed, ${failed} failed`);
-  process.exit(failed === 0 ? 0 : 1);
+  EndChecks();
 })();

@@ -16,6 +16,7 @@ const path = require('path');
 const puppeteer = require('puppeteer-core');
 const {Serve} = require('../../web/serve.js');
 const {kBrowsers} = require('./browsers.js');
+const {Check, EndChecks, Sleep} = require('./checks.js');
 
 const [site, browserName, render, unavailable = ''] = process.argv.slice(2);
 if (!(browserName in kBrowsers) || !render) {
@@ -31,14 +32,6 @@ if (!fs.existsSync(path.join(site, 'orbelune-turn.wasm'))) {
   process.exit(77);
 }
 const shots = process.env.TMPDIR || os.tmpdir();
-let passed = 0, failed = 0;
-
-function Check(what, ok, detail = '') {
-  console.log(`${ok ? 'ok' : 'FAILED'}: ${what}${ok || !detail ? '' : ` (${detail})`}`);
-  ok ? ++passed : ++failed;
-}
-
-const Sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 async function WaitFor(page, test, ms, sample = async () => {}) {
   const start = Date.now();
@@ -235,6 +228,5 @@ async function MissingCase(browser, url) {
     fs.rmSync(brokenFolder, {recursive: true, force: true});
     fs.rmSync(folder, {recursive: true, force: true});
   }
-  console.log(`${passed} passed, ${failed} failed`);
-  process.exit(failed === 0 ? 0 : 1);
+  EndChecks();
 })();
