@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "turn/RiffChunks.h"
 #include "turn/TurnViews.h"
 
 struct TurnReader {
@@ -16,10 +17,6 @@ struct TurnReader {
 };
 
 namespace {
-
-uint32_t LittleEndian32(const uint8_t* p) {
-  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
 
 uint32_t LittleEndian24(const uint8_t* p) {
   return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
@@ -101,14 +98,11 @@ bool ReadBytes(FILE* file, std::vector<uint8_t>& bytes, std::string& why) {
 // times a zero-length chunk's eight bytes, so a file of nothing but empty
 // chunks would cost it many times its size.
 bool FewEnoughChunks(const std::vector<uint8_t>& bytes) {
-  constexpr size_t kMostChunks = kMaxTurnFrames + 16;
-  size_t chunks = 0;
-  for (uint64_t at = 12; at + 8 <= bytes.size(); ++chunks) {
-    if (chunks == kMostChunks) return false;
-    const uint64_t size = LittleEndian32(bytes.data() + at + 4);
-    at += 8 + size + (size & 1);
-  }
-  return true;
+  constexpr int kMostChunks = kMaxTurnFrames + 16;
+  int chunks = 0;
+  ForEachChunk(bytes.data(), bytes.size(),
+               [&](const uint8_t*) { return ++chunks <= kMostChunks; });
+  return chunks <= kMostChunks;
 }
 
 // What the container says, judged before any frame is decoded.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "turn/TurnEncoding.h"
+#include "turn/RiffChunks.h"
 #include "turn/TurnMetadata.h"
 #include "turn/TurnViews.h"
 
@@ -29,17 +30,14 @@ int TurnTimestamp(const TurnShape& shape, int frame) {
 // The ANMF chunks among the file's top-level chunks: its frames.
 int FramesIn(const WebPData& file) {
   int frames = 0;
-  for (size_t at = 12; at + 8 <= file.size;) {
-    const uint8_t* chunk = file.bytes + at;
-    const uint64_t size = (uint64_t)chunk[4] | (uint64_t)chunk[5] << 8 |
-                          (uint64_t)chunk[6] << 16 | (uint64_t)chunk[7] << 24;
+  ForEachChunk(file.bytes, file.size, [&](const uint8_t* chunk) {
     frames += std::memcmp(chunk, "ANMF", 4) == 0;
-    at += 8 + size + (size & 1);
-  }
+    return true;
+  });
   return frames;
 }
 
-bool ValidSpec(const TurnShape& shape, std::string& why) {
+bool ValidShape(const TurnShape& shape, std::string& why) {
   int step = 0;
   if (shape.frames < kMinTurnFrames || shape.frames > kMaxTurnFrames)
     why = "a turn has " + std::to_string(kMinTurnFrames) + " to " +
@@ -65,7 +63,7 @@ TurnWriter* BeginTurn(const TurnShape& shape, std::string& why) {
 
 TurnWriter* BeginTurnEncoded(const TurnShape& shape, const TurnEncoding& encoding,
                              std::string& why) {
-  if (!ValidSpec(shape, why)) return nullptr;
+  if (!ValidShape(shape, why)) return nullptr;
   TurnWriter* writer = new TurnWriter;
   writer->shape = shape;
   WebPAnimEncoderOptions options;
