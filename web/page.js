@@ -212,6 +212,15 @@ function AngleText(angle) {
   return text === '-0' ? '0' : text;
 }
 
+// Hands the browser a file to save under the name: a PNG, a turn.
+function Download(blob, name) {
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
+  link.click();
+  URL.revokeObjectURL(link.href);
+}
+
 // "Save as PNG": the canvas with its tEXt chunks, as a download. Another
 // view's file is named by the shortest text of each of its floats, never
 // by the view's text as given, which may be longer than a file's name may
@@ -230,12 +239,7 @@ function Save(canvas, comment) {
       try {
         if (!blob) throw new Error('the browser could not make the PNG');
         const bytes = new Uint8Array(await blob.arrayBuffer());
-        const link = document.createElement('a');
-        link.href = URL.createObjectURL(
-            WithText(bytes, [['Software', 'Orbelune web page'], ['Comment', comment]]));
-        link.download = name;
-        link.click();
-        URL.revokeObjectURL(link.href);
+        Download(WithText(bytes, [['Software', 'Orbelune web page'], ['Comment', comment]]), name);
       } catch (error) {
         failed(error.message);
       }

@@ -131,11 +131,7 @@ async function SaveTurn() {
     await Promise.all(added);
     // Every frame is computed: a new view now takes nothing from the turn.
     const {bytes} = await encoder.ask({type: 'finish'});
-    const link = document.createElement('a');
-    link.href = URL.createObjectURL(new Blob([bytes], {type: 'image/webp'}));
-    link.download = name;
-    link.click();
-    URL.revokeObjectURL(link.href);
+    Download(new Blob([bytes], {type: 'image/webp'}), name);
     const seconds = (performance.now() - began) / 1000;
     Object.assign(turnState, {saved: name, bytes: bytes.length, seconds});
     TurnShown(`Saved ${name}: ${kTurnFrames} frames, ${(bytes.length / 1e6).toFixed(1)} MB, ` +
