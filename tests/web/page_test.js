@@ -99,6 +99,32 @@ function Shot(name) {
   return path.join(shots, `orbelune-page-${browserName}${slug ? '-' + slug : ''}.png`);
 }
 
+// Samples of the canvas while the image builds up, taken inside the page
+// from its first moment to the complete image, so that a page quicker than
+// the test's own round trips is still seen building up: column by column,
+// the drawn columns must be the leftmost ones; sharpening, one snapshot
+// once the whole canvas shows the view. Left in window.sampled.
+function SampleCanvas(columns, drawnColumns, snapshot) {
+  const sampled = window.sampled = {samples: 0, midway: 0, gaps: 0, snapped: -1};
+  const sample = () => {
+    const state = window.orbelune;
+    if (state && state.done) return;
+    if (state && document.getElementById('orbelune')) {
+      if (columns) {
+        const drawn = drawnColumns();
+        const count = drawn.filter(Boolean).length;
+        ++sampled.samples;
+        if (count > 0 && count < drawn.length) ++sampled.midway;
+        if (drawn.slice(0, count).some((d) => !d)) ++sampled.gaps;
+      } else if (sampled.snapped < 0) {
+        sampled.snapped = snapshot();
+      }
+    }
+    setTimeout(sample, 5);
+  };
+  sample();
+}
+
 // The note of what the page refused, where it shows one.
 function Refused() {
   const note = document.getElementById('refused');
@@ -111,25 +137,14 @@ async function RunCase(browser, name, url, {kernels, isolated, refused = '', col
   const requests = [], errors = [];
   page.on('request', (request) => requests.push(request.url()));
   page.on('pageerror', (error) => errors.push(String(error)));
+  await page.evaluateOnNewDocument(`(${SampleCanvas})(${columns}, ${DrawnColumns}, ${Snapshot})`);
   await page.goto(url);
-  // Samples of the canvas while the image builds up: column by column, the
-  // drawn columns must be the leftmost ones; sharpening, one snapshot once
-  // the whole canvas shows the view.
-  let samples = 0, midway = 0, gaps = 0, snapped = -1;
   const start = Date.now();
   while (!(await page.evaluate(() => window.orbelune && window.orbelune.done))) {
     if (Date.now() - start > 300000) break;
-    if (!columns) {
-      if (snapped < 0) snapped = await page.evaluate(`(${Snapshot})()`);
-      await Sleep(5);
-      continue;
-    }
-    const drawn = await page.evaluate(DrawnColumns);
-    const count = drawn.filter(Boolean).length;
-    ++samples;
-    if (count > 0 && count < drawn.length) ++midway;
-    if (drawn.slice(0, count).some((d) => !d)) ++gaps;
+    await Sleep(50);
   }
+  const {samples, midway, gaps, snapped} = await page.evaluate(() => window.sampled);
   const state = await page.evaluate(() => window.orbelune);
   const shownDigest = await page.$eval('#digest', (e) => e.textContent);
   const status = await page.$eval('#status', (e) => e.textContent);
