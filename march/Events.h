@@ -93,9 +93,18 @@ struct GroupPlan {
   bool slabInReach[3];
 };
 
-// Rows of a column that share one plan, in a whole column: a few groups.
-constexpr int kPlanRows = 32;
-static_assert(kPlanRows % kMaxGroupRays == 0);
+// The rays of a column that share one plan: a few groups, every step-th
+// row, over at most kMaxPlanRows rows (a plan over more rows finds more
+// cells for each group to rule out, and nearer kMaxCandidates).
+constexpr int kPlanRays = 32, kMaxPlanRows = 128;
+static_assert(kPlanRays % kMaxGroupRays == 0);
+
+// The rows from row y that the plan for rays every step-th row covers,
+// the span of the group there (its first row to its last) at least.
+static inline int PlanSpan(int y, int step, int groupSpan) {
+  return std::min(std::max(groupSpan, std::min(kPlanRays * step, kMaxPlanRows)),
+                  kColumnHeight - y);
+}
 
 // The plan for the rays of rows y to y + rows - 1 of column x.
 void PlanRows(const Scene& scene, const SkipMaps& maps, float x, float y, int rows,

@@ -235,21 +235,7 @@ void CollectGroup(const MarchContext& march, float x, float y, int rays, Contrib
 
 void MarchColumnFast(const MarchContext& march, int x, ContributionLists& lists,
                      Accumulator* column, MarchCounts* counts) {
-  GroupPlan plan;
-  const int groupRays = march.kernels.groupRays;
-  for (int y = 0, planned = 0; y < kColumnHeight; y += groupRays) {
-    const int rays = std::min(groupRays, kColumnHeight - y);
-    // A new plan where the group passes the last one's rows: at every
-    // kPlanRows-th row for a group that divides it.
-    if (y + rays > planned) {
-      PlanRows(march.scene, march.maps, (float)x, (float)y, std::min(kPlanRows, kColumnHeight - y),
-               plan);
-      planned = y + std::min(kPlanRows, kColumnHeight - y);
-    }
-    MarchGroup(march, plan, (float)x, (float)y, rays, lists,
-               counts != nullptr ? &counts[y] : nullptr);
-    march.kernels.blendGroup(lists, rays, &column[y]);
-  }
+  MarchColumnRows(march, x, 0, 1, lists, column, counts);
 }
 
 void MarchColumnRows(const MarchContext& march, int x, int first, int step,
@@ -259,11 +245,16 @@ void MarchColumnRows(const MarchContext& march, int x, int first, int step,
   step = std::min(step, kColumnHeight);
   GroupPlan plan;
   const int groupRays = march.kernels.groupRays;
-  for (int y = first; y < kColumnHeight; y += groupRays * step) {
+  for (int y = first, planned = first; y < kColumnHeight; y += groupRays * step) {
     const int rays = std::min(groupRays, (kColumnHeight - 1 - y) / step + 1);
-    // One plan for the group's rows and those between: a plan for rows
-    // covers every ray among them.
-    PlanRows(march.scene, march.maps, (float)x, (float)y, (rays - 1) * step + 1, plan);
+    const int span = (rays - 1) * step + 1;
+    // A plan for rows covers every ray among them: a new one where the
+    // group passes the last one's rows.
+    if (y + span > planned) {
+      const int rows = PlanSpan(y, step, span);
+      PlanRows(march.scene, march.maps, (float)x, (float)y, rows, plan);
+      planned = y + rows;
+    }
     MarchCounts group[kMaxGroupRays];
     MarchGroup(march, plan, (float)x, (float)y, rays, lists, counts != nullptr ? group : nullptr,
                step);

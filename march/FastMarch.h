@@ -104,10 +104,10 @@ void MarchColumnFast(const MarchContext& march, int x, ContributionLists& lists,
 // The same for every step-th row of the column only, from row `first`
 // (0 <= first <= 768, step 1 or more): column[y] for y = first,
 // first + step, ... up to 768, the same accumulators as MarchColumnFast
-// gives them; the other rows are left as they are. (A group's rays share
-// one search over the rows they span: a wide step finds more cells to look
-// at, and is slower, never other colours.) counts, if given, has an entry
-// per pixel, as column does.
+// gives them; the other rows are left as they are. (A plan's groups share
+// one search over the rows they span, at most kMaxPlanRows: a wide step
+// finds more cells to look at, and is slower, never other colours.)
+// counts, if given, has an entry per pixel, as column does.
 void MarchColumnRows(const MarchContext& march, int x, int first, int step,
                      ContributionLists& lists, Accumulator* column, MarchCounts* counts = nullptr);
 

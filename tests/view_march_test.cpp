@@ -169,26 +169,28 @@ TEST(Views, ComputedSamplesCrossFacesOnlyWithinTheirBands) {
       }
     }
     // What the groups of whole columns decide once for their rays, and
-    // those of every 4th and every 96th row, whose rays lie farther apart.
+    // those of every 4th and every 96th row, whose rays lie farther apart,
+    // each under the plan the march gives it.
     const Frame& b = ViewScene(v);
     int held = 0;
-    for (int x : {0, 512, 1024, 97 + 41 * v}) {
-      for (int y = 0; y < kColumnHeight; y += kMaxGroupRays) {
-        const int first = y - y % kPlanRows;
-        held += ExpectGroupCellsHold(b.scene, *b.maps, x, first,
-                                     std::min(kPlanRows, kColumnHeight - first), y, 1,
-                                     std::min(kMaxGroupRays, kColumnHeight - y), Named(v));
-        if (HasFailure()) return;
+    const auto holdRows = [&](int x, int first, int step) {
+      for (int y = first, plan = first, planned = first; y < kColumnHeight;
+           y += kMaxGroupRays * step) {
+        const int rays = std::min(kMaxGroupRays, (kColumnHeight - 1 - y) / step + 1);
+        const int span = (rays - 1) * step + 1;
+        if (y + span > planned) plan = y, planned = y + PlanSpan(y, step, span);
+        held += ExpectGroupCellsHold(b.scene, *b.maps, x, plan, planned - plan, y, step, rays,
+                                     Named(v));
+        if (HasFailure()) return false;
       }
+      return true;
+    };
+    for (int x : {0, 512, 1024, 97 + 41 * v}) {
+      if (!holdRows(x, 0, 1)) return;
     }
     for (auto [step, firsts] : {std::pair{4, 1}, {96, 19}}) {
       for (int first = 0; first < firsts * 5; first += 5) {
-        for (int y = first; y < kColumnHeight; y += kMaxGroupRays * step) {
-          const int rays = std::min(kMaxGroupRays, (kColumnHeight - 1 - y) / step + 1);
-          held += ExpectGroupCellsHold(b.scene, *b.maps, 512, y, (rays - 1) * step + 1, y, step,
-                                       rays, Named(v));
-          if (HasFailure()) return;
-        }
+        if (!holdRows(512, first, step)) return;
       }
     }
     std::printf("%s: %d computed values across or on a face, each within its band; %d samples "
