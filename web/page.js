@@ -111,9 +111,11 @@ async function Compile(file) {
   }
 }
 
-// Columns handed to each worker ahead of the one it computes: it posts a
-// column and goes on with the next, never waiting for this page's thread.
-const kAhead = 8;
+// Rows handed to each worker ahead of those it computes, eight columns'
+// worth: it posts a piece and goes on with the next, never waiting for
+// this page's thread, even where the pieces are a quarter column each and
+// a draw keeps the page's thread for a few milliseconds.
+const kAheadRows = 8 * kHeight;
 // Milliseconds between draws while the image builds up.
 const kDrawEvery = 100;
 // The preview marches every kStep-th row of every kStep-th column and
@@ -330,10 +332,15 @@ function Workers(job, pieces, onPiece) {
       stopped = true;
       reject(new Error(why));
     };
+    // The rows each worker has in hand, handed and not yet back.
+    const handed = new Map(workers.map((worker) => [worker, 0]));
+    const rowsOf = ({first, step}) => Math.floor((kHeight - 1 - (first || 0)) / step) + 1;
     const hand = (worker) => {
-      if (next >= pieces.length) return;
-      const {x, first, step} = pieces[next++];
-      worker.postMessage({type: 'column', generation: job.generation, x, first, step});
+      while (next < pieces.length && handed.get(worker) < kAheadRows) {
+        const {x, first, step} = pieces[next++];
+        handed.set(worker, handed.get(worker) + rowsOf({first, step}));
+        worker.postMessage({type: 'column', generation: job.generation, x, first, step});
+      }
     };
     for (const worker of workers) {
       worker.onerror = (e) => {
@@ -355,6 +362,7 @@ function Workers(job, pieces, onPiece) {
         }
         if (message.type === 'column') {
           job.busy = (job.busy || 0) + message.took;
+          handed.set(worker, handed.get(worker) - rowsOf(message));
           onPiece(message, message.colours);
           if (++received === pieces.length) {
             job.cancel();
@@ -364,7 +372,7 @@ function Workers(job, pieces, onPiece) {
         }
       };
       worker.postMessage({type: 'view', generation: job.generation, view: job.view});
-      for (let k = 0; k < kAhead; ++k) hand(worker);
+      hand(worker);
     }
     workers.started.catch((error) => stop(error.message));
   });
