@@ -94,8 +94,9 @@ struct GroupPlan {
 };
 
 // The rays of a column that share one plan: a few groups, every step-th
-// row, over at most kMaxPlanRows rows (a plan over more rows finds more
-// cells for each group to rule out, and nearer kMaxCandidates).
+// row, over kMaxPlanRows rows at most unless one group spans more (a plan
+// over more rows finds more cells for each group to rule out, and comes
+// nearer kMaxCandidates).
 constexpr int kPlanRays = 32, kMaxPlanRows = 128;
 static_assert(kPlanRays % kMaxGroupRays == 0);
 

@@ -262,7 +262,14 @@ void MarchColumnRows(const MarchContext& march, int x, int first, int step,
     march.kernels.blendGroup(lists, rays, accs);
     for (int k = 0; k < rays; ++k) {
       column[y + k * step] = accs[k];
-      if (counts != nullptr) counts[y + k * step] = group[k];
+      if (counts != nullptr) {
+        MarchCounts& to = counts[y + k * step];
+        to.evaluated += group[k].evaluated;
+        to.examined += group[k].examined;
+        to.runs += group[k].runs;
+        to.crossings += group[k].crossings;
+        to.wholeRays += group[k].wholeRays;
+      }
     }
   }
 }

@@ -89,7 +89,7 @@ struct MarchCounts {
 
 // Marches the rays of pixels (x, y) to (x, y + rays - 1), rays <=
 // the kernels' groupRays (a group): fills the group's lists with what each of their
-// samples blends, in order. counts, if given, has an entry per ray.
+// samples blends, in order. counts, if given, has an entry per ray, added to.
 // For the tests, which hold a group's rays at every place in it; the march
 // itself collects groups inside MarchColumnFast.
 void CollectGroup(const MarchContext& march, float x, float y, int rays, ContributionLists& lists,
@@ -97,7 +97,8 @@ void CollectGroup(const MarchContext& march, float x, float y, int rays, Contrib
 
 // The fast equivalent of AccumulatePixel for a whole column: column[y] for
 // y = 0 to 768, the rays marched in groups. lists is working storage;
-// counts, if given, has an entry per pixel.
+// counts, if given, has an entry per pixel, added to (a map's totals
+// over many columns).
 void MarchColumnFast(const MarchContext& march, int x, ContributionLists& lists,
                      Accumulator* column, MarchCounts* counts = nullptr);
 
@@ -105,8 +106,9 @@ void MarchColumnFast(const MarchContext& march, int x, ContributionLists& lists,
 // (0 <= first <= 768, step 1 or more): column[y] for y = first,
 // first + step, ... up to 768, the same accumulators as MarchColumnFast
 // gives them; the other rows are left as they are. (A plan's groups share
-// one search over the rows they span, at most kMaxPlanRows: a wide step
-// finds more cells to look at, and is slower, never other colours.)
+// one search over the rows they span: kMaxPlanRows at most, or one group's
+// where that spans more. A wide step finds more cells to look at, and is
+// slower, never other colours.)
 // counts, if given, has an entry per pixel, as column does.
 void MarchColumnRows(const MarchContext& march, int x, int first, int step,
                      ContributionLists& lists, Accumulator* column, MarchCounts* counts = nullptr);
