@@ -335,12 +335,17 @@ function Workers(job, pieces, onPiece) {
     // The rows each worker has in hand, handed and not yet back.
     const handed = new Map(workers.map((worker) => [worker, 0]));
     const rowsOf = ({first, step}) => Math.floor((kHeight - 1 - (first || 0)) / step) + 1;
+    // One piece more for the worker, unless it has its rows' worth in hand
+    // or none is left: whether it got one.
+    const handOne = (worker) => {
+      if (next >= pieces.length || handed.get(worker) >= kAheadRows) return false;
+      const {x, first, step} = pieces[next++];
+      handed.set(worker, handed.get(worker) + rowsOf({first, step}));
+      worker.postMessage({type: 'column', generation: job.generation, x, first, step});
+      return true;
+    };
     const hand = (worker) => {
-      while (next < pieces.length && handed.get(worker) < kAheadRows) {
-        const {x, first, step} = pieces[next++];
-        handed.set(worker, handed.get(worker) + rowsOf({first, step}));
-        worker.postMessage({type: 'column', generation: job.generation, x, first, step});
-      }
+      while (handOne(worker)) {}
     };
     for (const worker of workers) {
       worker.onerror = (e) => {
@@ -372,7 +377,12 @@ function Workers(job, pieces, onPiece) {
         }
       };
       worker.postMessage({type: 'view', generation: job.generation, view: job.view});
-      hand(worker);
+    }
+    // The first pieces dealt round, one to each worker in turn: with many
+    // workers, a view of few pieces (a preview) is shared by all of them.
+    for (let dealt = true; dealt;) {
+      dealt = false;
+      for (const worker of workers) dealt = handOne(worker) || dealt;
     }
     workers.started.catch((error) => stop(error.message));
   });
@@ -418,13 +428,16 @@ async function Exact(view, {clear}) {
                     : Sharpening(context, frame, overPreview ? previewFrame.colours : null);
   window.orbeluneShown = order.shown;
   const drawer = Drawer(job, order);
+  if (order.whole()) drawer.now();  // over the preview of this view
   let first = true;
   try {
     await Workers(job, order.pieces, (piece, colours) => {
       order.take(piece, colours);
       if (first) state.times.firstColumn = Math.round(performance.now());
       first = false;
-      drawer.ask();
+      // The whole view on the canvas as soon as there is one.
+      if (!state.whole && order.whole()) drawer.now();
+      else drawer.ask();
     });
   } catch (error) {
     return Failed(job, error);
@@ -500,6 +513,7 @@ function Drawer(job, order) {
         draw();
       }, kDrawEvery);
     },
+    now: draw,
     // Drawn whole: a draw still asked for has nothing left.
     finish() {
       draw();
