@@ -100,9 +100,9 @@ for web in "${webs[@]}"; do
         base=$command2 what="command"
         [ "$threads" = 1 ] && base=$command1 what="command --threads 1"
         aim=''
-        [ "$kernels" = wasm-simd ] && aim=' (aim at most 3, goal 2)'
+        [ "$kernels" = wasm-simd ] && aim=' (aims at most 2.5 / 3)'
         row "  $kernels, $threads worker$([ "$threads" = 2 ] && echo s): computed / shown" \
-          "$computed s / $shown s = $(ratio "$shown" "$base") x $what$aim"
+          "$computed s / $shown s = $(ratio "$computed" "$base") / $(ratio "$shown" "$base") x $what$aim"
         echo "$lines" | awk -v k=$kernels -v t=$threads -v s="$web/site" \
           '$1 == "timeline" && $3 == k && $4 == t && $5 == s' |
           sed 's/^timeline [^ ]* [^ ]* [^ ]* [^ ]* /    ms from navigation: /'

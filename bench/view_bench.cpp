@@ -9,7 +9,8 @@
 // samples looked at one by one and the rays looked at whole (beyond the
 // bounds); below it, for each kernel set the processor runs, the pass split
 // into deciding the runs and skips, shading the contributions and blending
-// them (each timed as a whole pass with kernels that do only that much,
+// them (each timed as a whole pass, its scene build and maps of about a
+// millisecond included, with kernels that do only that much,
 // best of two); then the slowest ratio. Ratios measured in the same run
 // hold on a loaded machine where seconds do not.
 #include <algorithm>

@@ -1,9 +1,10 @@
 // Orbelune's page in a real browser (Debian's chromium or firefox-esr,
 // headless, driven by puppeteer-core): with the SIMD kernels and with the
 // scalar ones, with cross-origin isolation and without it, the page's
-// digest and the canvas it shows must be the golden image; columns must
-// appear strictly from the left; and the page must ask for nothing outside
-// its own origin. A query the page cannot use is refused with a note, and
+// digest and the canvas it shows must be the golden image; the image must
+// sharpen (a canvas taken mid-way shows the view all over, each pixel its
+// own exact colour or its block's), or with ?order=columns appear strictly
+// from the left; and the page must ask for nothing outside its own origin. A query the page cannot use is refused with a note, and
 // a module that cannot be loaded or compiled fails the page at once, named.
 // Turned by a drag, the page's exact image must be orbelune-render's for
 // the view in the address, and a view changed mid-render must leave
