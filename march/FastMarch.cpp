@@ -192,6 +192,14 @@ static void MarchRay(const MarchContext& march, const GroupPlan& plan, const Gro
   runs.Flush();
 }
 
+static void AddCounts(MarchCounts& to, const MarchCounts& n) {
+  to.evaluated += n.evaluated;
+  to.examined += n.examined;
+  to.runs += n.runs;
+  to.crossings += n.crossings;
+  to.wholeRays += n.wholeRays;
+}
+
 // The rays of a group, rows y, y + step, ..., with a plan that covers them.
 static void MarchGroup(const MarchContext& march, const GroupPlan& plan, float x, float y, int rays,
                        ContributionLists& lists, MarchCounts* counts, int step = 1) {
@@ -216,13 +224,7 @@ static void MarchGroup(const MarchContext& march, const GroupPlan& plan, float x
     lists.count[k] = 0;
     MarchCounts n;
     MarchRay(march, plan, cells, slabs, ray, lists, k, n, events);
-    if (counts != nullptr) {
-      counts[k].evaluated += n.evaluated;
-      counts[k].examined += n.examined;
-      counts[k].runs += n.runs;
-      counts[k].crossings += n.crossings;
-      counts[k].wholeRays += n.wholeRays;
-    }
+    if (counts != nullptr) AddCounts(counts[k], n);
   }
 }
 
@@ -262,14 +264,7 @@ void MarchColumnRows(const MarchContext& march, int x, int first, int step,
     march.kernels.blendGroup(lists, rays, accs);
     for (int k = 0; k < rays; ++k) {
       column[y + k * step] = accs[k];
-      if (counts != nullptr) {
-        MarchCounts& to = counts[y + k * step];
-        to.evaluated += group[k].evaluated;
-        to.examined += group[k].examined;
-        to.runs += group[k].runs;
-        to.crossings += group[k].crossings;
-        to.wholeRays += group[k].wholeRays;
-      }
+      if (counts != nullptr) AddCounts(counts[y + k * step], group[k]);
     }
   }
 }

@@ -13,6 +13,12 @@
 // what changed since the last draw.
 'use strict';
 
+// The rows a piece holds: rows first, first + step, ... of its column (a
+// preview's column, without a first, from row 0).
+function PieceRows({first, step}) {
+  return Math.floor((769 - 1 - (first || 0)) / step) + 1;
+}
+
 function SharpeningPieces(coarsestIn) {
   const pieces = [];
   if (!coarsestIn) for (let x = 0; x < 1025; x += 4) pieces.push({x, first: 0, step: 4});
@@ -35,7 +41,7 @@ function Sharpening(context, frame, coarsest) {
   let lo = width, hi = 0;  // the columns to draw again
   const add = ({x, first, step}) => {
     for (let y = first; y < height; y += step) computed[x * height + y] = 1;
-    count += Math.floor((height - 1 - first) / step) + 1;
+    count += PieceRows({first, step});
     if (first === 0 && step === 4) ++coarseColumns;
     lo = Math.min(lo, x), hi = Math.max(hi, Math.min(width, x + 4));
   };

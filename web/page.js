@@ -334,13 +334,12 @@ function Workers(job, pieces, onPiece) {
     };
     // The rows each worker has in hand, handed and not yet back.
     const handed = new Map(workers.map((worker) => [worker, 0]));
-    const rowsOf = ({first, step}) => Math.floor((kHeight - 1 - (first || 0)) / step) + 1;
     // One piece more for the worker, unless it has its rows' worth in hand
     // or none is left: whether it got one.
     const handOne = (worker) => {
       if (next >= pieces.length || handed.get(worker) >= kAheadRows) return false;
       const {x, first, step} = pieces[next++];
-      handed.set(worker, handed.get(worker) + rowsOf({first, step}));
+      handed.set(worker, handed.get(worker) + PieceRows({first, step}));
       worker.postMessage({type: 'column', generation: job.generation, x, first, step});
       return true;
     };
@@ -367,7 +366,7 @@ function Workers(job, pieces, onPiece) {
         }
         if (message.type === 'column') {
           job.busy = (job.busy || 0) + message.took;
-          handed.set(worker, handed.get(worker) - rowsOf(message));
+          handed.set(worker, handed.get(worker) - PieceRows(message));
           onPiece(message, message.colours);
           if (++received === pieces.length) {
             job.cancel();
