@@ -1,17 +1,36 @@
 # What `cmake --install` puts where, and the packages CPack makes of it:
-# on Linux a .deb (its library dependencies found by dpkg-shlibdeps) and a
-# .tar.gz; for Windows a .zip of orbelune.exe and the README, one for each processor.
+# on Linux a .deb (its library dependencies found by dpkg-shlibdeps) that
+# lintian accepts, and a .tar.gz; for Windows a .zip of orbelune.exe, the
+# README and the licence, one for each processor.
+set(ORBELUNE_MAINTAINER "Orbelune developers <orbelune@example.org>"
+    CACHE STRING "The package's maintainer, name and mail address")
+set(ORBELUNE_HOMEPAGE "https://example.org/orbelune"
+    CACHE STRING "Where Orbelune is published; its docs/orbelune.png is the screenshot")
+set(ORBELUNE_APP_ID "org.example.orbelune"
+    CACHE STRING "The application's reverse-DNS name, for software centres")
 set(CPACK_PACKAGE_NAME orbelune)
 set(CPACK_PACKAGE_VENDOR "Orbelune")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "One still image, ray-marched on the processor: glowing orbs, cubes and text")
+# Lines as the .deb shows them: Debian wants them within 80 columns.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "Orbelune computes one still image by volume ray marching on the processor:"
+  "a scattering of glowing aquamarine sphere shells and orange rounded cubes"
+  "in a voxel grid, and three faintly glowing text slabs, 1025 x 769 pixels"
+  "of 2001 samples each. The image is the same bits on every run and build."
+  ""
+  "The window program, orbelune, shows the image building up column by"
+  "column. The command orbelune-render writes it to a PNG file, or a turn of"
+  "the scene to a lossless animated WebP, prints its digest, and checks that"
+  "a file holds it.")
+set(CPACK_PACKAGE_HOMEPAGE_URL ${ORBELUNE_HOMEPAGE})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
   install(TARGETS orbelune RUNTIME DESTINATION .)
-  install(FILES README.md DESTINATION .)
+  install(FILES README.md LICENSE DESTINATION .)
   install(FILES docs/orbelune.png DESTINATION docs)
   set(CPACK_GENERATOR ZIP)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -28,11 +47,9 @@ else()
     install(FILES shell/orbelune.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
   endif()
-  # The README with its picture, where its link finds it.
-  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orbelune)
-  install(FILES docs/orbelune.png DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orbelune/docs)
+  include(cmake/Packaging.cmake)
   set(CPACK_GENERATOR "DEB;TGZ")
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orbelune developers <orbelune@localhost>")
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${ORBELUNE_MAINTAINER})
   set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
