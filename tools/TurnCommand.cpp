@@ -140,6 +140,7 @@ int CheckTurn(FILE* input, const std::string& file, const char* kernels,
   std::string why;
   const Reader reader(OpenTurn(input, why), CloseTurn);
   if (!reader) {
+    if (why == kNotWebP) why = kNeitherPngNorTurn;
     std::fprintf(stderr, "%s: cannot check %s: %s\n", kName, file.c_str(), why.c_str());
     return 1;
   }

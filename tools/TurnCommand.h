@@ -20,6 +20,9 @@ struct TurnRequest {
   std::string output;
 };
 
+// What --check says of a file that is neither a PNG nor a WebP.
+constexpr char kNeitherPngNorTurn[] = "not a PNG file, nor a WebP file";
+
 // Makes the turn; returns the exit code. digestLost is set where the
 // digests could not be printed (which was said).
 int MakeTurn(const TurnRequest& request, bool& digestLost);
