@@ -24,8 +24,6 @@ uint32_t LittleEndian24(const uint8_t* p) {
   return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
 }
 
-constexpr char kOutOfMemory[] = "out of memory";
-
 // Whether a failure of libwebp's to read a file, which it does not tell
 // from damage, may be the file's: where there is not even room for a few
 // of its records (a few megabytes), memory failed it.
@@ -51,7 +49,7 @@ std::string WhyNotDecoded(const WebPAnimDecoder* decoder, int n) {
     WebPFreeDecBuffer(&config.output);
   }
   WebPDemuxReleaseIterator(&frame);
-  return status == VP8_STATUS_OK || status == VP8_STATUS_OUT_OF_MEMORY ? kOutOfMemory : damaged;
+  return status == VP8_STATUS_OK || status == VP8_STATUS_OUT_OF_MEMORY ? kTurnOutOfMemory : damaged;
 }
 
 // The RIFF header and the VP8X chunk after it (an animation's first),
@@ -197,7 +195,7 @@ bool ReadContainer(TurnReader& reader, std::string& why) {
   const WebPData data = {reader.bytes.data(), reader.bytes.size()};
   WebPDemuxer* demux = WebPDemux(&data);
   if (demux == nullptr) {
-    why = MemoryLeft() ? "a damaged WebP file: its chunks do not hold together" : kOutOfMemory;
+    why = MemoryLeft() ? "a damaged WebP file: its chunks do not hold together" : kTurnOutOfMemory;
     return false;
   }
   const uint32_t flags = WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS);
@@ -254,7 +252,7 @@ TurnReader* OpenTurn(FILE* file, std::string& why) {
     }
     if (reader->decoder != nullptr) return reader;
     // The demuxer has read these very bytes: only memory fails it now.
-    why = kOutOfMemory;
+    why = kTurnOutOfMemory;
   }
   CloseTurn(reader);
   return nullptr;
