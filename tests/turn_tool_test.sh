@@ -254,6 +254,12 @@ else
   skip "another's file in a sticky folder: not root, or no user nobody or setpriv"
 fi
 
+# With no terminal at all, /dev/tty cannot be opened: said before any frame.
+setsid -w "$tool" --turn 2 --quarter -o /dev/tty < /dev/null > /dev/null 2> "$dir/err"
+check "--turn -o /dev/tty with no terminal is refused before any frame (exit $?)" \
+  sh -c "test $? -eq 1 && grep -q 'cannot write /dev/tty: No such device or address' '$dir/err' &&
+    ! grep -q turned '$dir/err'"
+
 # Ctrl+C while the frames are made: nothing is left, an old file is kept.
 # (A background job ignores SIGINT; perl gives it back its default.)
 mkdir "$dir/s"

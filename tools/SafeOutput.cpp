@@ -297,13 +297,17 @@ bool CheckWritable(const std::string& path, std::string& error) {
   struct stat status;
   switch (KindAt(target, status)) {
     case Kind::kDirectory: error = "it is a directory"; return false;
-    case Kind::kOther:
-      // Opening a FIFO would wait for a reader: its permission must do.
-      if (access(target.c_str(), W_OK) != 0) {
-        error = std::strerror(errno);
-        return false;
-      }
-      return true;
+    case Kind::kOther: {
+      // Opening a FIFO would wait for a reader: its permission must do. A
+      // device is opened, as the write will open it (/dev/tty without a
+      // terminal cannot be).
+      const bool fifo = S_ISFIFO(status.st_mode);
+      const int fd = fifo ? -1 : open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+      if (fd >= 0) close(fd);
+      if (fifo ? access(target.c_str(), W_OK) == 0 : fd >= 0) return true;
+      error = std::strerror(errno);
+      return false;
+    }
     case Kind::kRegular:
       if (!MayReplace(target, error) || !MayRenameOver(target, status, error)) return false;
       break;
