@@ -111,16 +111,17 @@ bool ReadOn(FILE* file, uint64_t n, bool keep, std::vector<uint8_t>& bytes, uint
   return true;
 }
 
-// The chunks a turn is made of, after its VP8X: the animation's, its
-// frames, its metadata. Any other is passed over unread.
-bool TurnChunk(const uint8_t* name) {
-  return std::memcmp(name, "ANIM", 4) == 0 || std::memcmp(name, "ANMF", 4) == 0 ||
-         std::memcmp(name, "XMP ", 4) == 0;
+// The chunks a WebP file may hold, which the demuxer judges (a turn has
+// VP8X, ANIM, ANMF and XMP alone). Any other is passed over unread.
+bool KnownChunk(const uint8_t* name) {
+  for (const char* known : {"VP8X", "ICCP", "ANIM", "ANMF", "ALPH", "VP8 ", "VP8L", "EXIF", "XMP "})
+    if (std::memcmp(name, known, 4) == 0) return true;
+  return false;
 }
 
 // The file's chunks as its RIFF header counts them, read on only as far as
-// that once the header is judged: a turn's own kept, the RIFF size made
-// theirs, any other chunk skipped without being held. No more chunks than
+// that once the header is judged: those a WebP file may hold kept, the
+// RIFF size made theirs, any other chunk skipped without being held. No more chunks than
 // a turn of the most frames can have (its VP8X, ANIM, a frame's ANMF
 // each, its XMP and a few others), and no metadata longer than a turn's:
 // neither costs more than a turn's would.
@@ -153,7 +154,7 @@ bool ReadBytes(FILE* file, std::vector<uint8_t>& bytes, std::string& why) {
             std::to_string(kMaxTurnMetadataBytes);
       return false;
     }
-    const bool keep = TurnChunk(name);
+    const bool keep = KnownChunk(name);
     if (!keep) bytes.resize(named);
     // An odd size is padded; a last chunk may go without.
     read = ReadOn(file, std::min<uint64_t>(size + (size & 1), total - at), keep, bytes, at, why);
