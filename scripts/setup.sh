@@ -58,6 +58,7 @@ if [ "$what" = test ]; then
     clang libclang-rt-14-dev  # libFuzzer
     xvfb xdotool imagemagick
     strace file
+    e2fsprogs  # chattr: an append-only file as -o
     g++-aarch64-linux-gnu qemu-user
     # big-endian s390x, RISC-V and 32-bit ARM, each run under qemu
     g++-s390x-linux-gnu g++-riscv64-linux-gnu g++-arm-linux-gnueabihf
