@@ -59,6 +59,7 @@ if [ "$what" = test ]; then
     xvfb xdotool imagemagick
     strace file
     lintian appstream desktop-file-utils man-db  # the package as Debian would judge it
+    e2fsprogs  # chattr: an append-only file as -o
     g++-aarch64-linux-gnu qemu-user
     # big-endian s390x, RISC-V and 32-bit ARM, each run under qemu
     g++-s390x-linux-gnu g++-riscv64-linux-gnu g++-arm-linux-gnueabihf

@@ -84,6 +84,28 @@ mkdir "$dir/w"
 check "an unwritable path exits 1" test $? -eq 1
 check "an unwritable path is explained" \
   grep -q "cannot write $dir/w/missing/out.png: No such file or directory" "$dir/err"
+# What the final rename needs is found before the render: a name too long
+# (the temporary beside it is cut to fit), a folder that takes no files.
+long=$(printf 'n%.0s' $(seq 252)).png  # 256 bytes
+for args in "" "--map shaded"; do
+  # shellcheck disable=SC2086  # the options are words
+  "$tool" $args -o "$dir/w/$long" > /dev/null 2> "$dir/err"
+  check "${args:-a PNG} into a 256-byte name is refused before the work (exit $?)" \
+    sh -c "test $? -eq 1 && grep -q 'File name too long' '$dir/err' && ! grep -q -e rendered -e 'per pixel' '$dir/err'"
+done
+"$tool" -o /proc/version > /dev/null 2> "$dir/err"
+check "-o /proc/version is refused for what it is, not a missing file (exit $?)" \
+  sh -c "test $? -eq 1 && ! grep -q 'No such file' '$dir/err' && ! grep -q rendered '$dir/err'"
+# A terminal, whatever names it, asked of the device itself.
+if command -v script > /dev/null; then
+  ln -s /dev/tty "$dir/tty-link"
+  for name in /dev/tty "$dir/tty-link"; do
+    script -qec "'$tool' -o $name" /dev/null > "$dir/out" 2>&1
+    check "-o $name is refused on a terminal, before the render" \
+      sh -c "test $? -eq 2 && grep -q 'will not write a PNG to a terminal' '$dir/out' && ! grep -q rendered '$dir/out'"
+  done
+  rm "$dir/tty-link"
+fi
 "$tool" -o "$dir/w" > /dev/null 2> "$dir/err"
 check "a directory as the output exits 1" test $? -eq 1
 check "nothing is left behind" test -z "$(left w)"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tools/FrameDigest.h"
+#include "turn/TurnEncoding.h"
 #include "turn/TurnMetadata.h"
 #include "turn/TurnReader.h"
 #include "turn/TurnViews.h"
@@ -107,6 +108,7 @@ TEST(Turn, TheWriterRefusesWhatNoTurnIs) {
   for (const TurnShape shape : {TurnShape{kImageView, 1}, TurnShape{kImageView, 3601},
                               TurnShape{kImageView, 4, 0.05}, TurnShape{kImageView, 4, 1001},
                               TurnShape{kImageView, 4, 25, 1024, 769},
+                              TurnShape{{-0.5f, 1e30f, 0.0f}, 2},
                               TurnShape{{0.0f, std::numeric_limits<float>::infinity(), 0.0f}, 4}}) {
     why.clear();
     EXPECT_EQ(BeginTurn(shape, why), nullptr) << shape.frames << " frames, " << shape.fps << " fps";
@@ -154,12 +156,101 @@ TEST(Turn, TheMetadataReaderTakesOnlyAWholeTurnsPacket) {
       {without("</rdf:li>", ""), "digest of frame 1 is no digest"},
       {without("urn:orbelune:turn:1", "urn:other"), "not a turn's"},
       {"", "not a turn's"},
+      // Anything else the writer would not have written: a comment naming
+      // a view ahead of the packet's, a NUL, a view text of a megabyte.
+      {"<!-- orbelune:view=\"1,2,3\" -->" + text, "holds more than a turn's"},
+      {without("<rdf:Seq>", std::string("<rdf:Seq>\0", 10)), "holds more than a turn's"},
+      {without("view=\"0.3,", "view=\"0.3" + std::string(1 << 20, '0') + ","), "no start view"},
+      // Frames the writer would not make: two of them one view.
+      {without("view=\"0.3,-1.1,0.7\"", "view=\"0.3,1e30,0.7\""), "frames 1 and 2 would be one view"},
   };
   for (const auto& c : cases) {
     why.clear();
     EXPECT_FALSE(ParseTurnMetadata(c.text, read, why)) << c.why;
     EXPECT_NE(why.find(c.why), std::string::npos) << why << " / " << c.why;
   }
+}
+
+// A turn's file with its chunks rewritten: each top-level chunk after the
+// VP8X handed to edit, which appends what should stand in its place.
+template <typename Edit>
+std::vector<uint8_t> Rechunked(const std::vector<uint8_t>& file, Edit edit) {
+  std::vector<uint8_t> out(file.begin(), file.begin() + 30);
+  for (size_t at = 30; at + 8 <= file.size();) {
+    const uint32_t size = file[at + 4] | file[at + 5] << 8 | file[at + 6] << 16 |
+                          (uint32_t)file[at + 7] << 24;
+    const size_t whole = 8 + size + (size & 1);
+    edit(std::vector<uint8_t>(&file[at], &file[at] + whole), out);
+    at += whole;
+  }
+  const uint32_t riff = (uint32_t)out.size() - 8;
+  for (int i = 0; i < 4; ++i) out[4 + i] = (uint8_t)(riff >> (8 * i));
+  return out;
+}
+
+void AppendChunk(std::vector<uint8_t>& out, const char* name, const std::string& body) {
+  out.insert(out.end(), name, name + 4);
+  for (int i = 0; i < 4; ++i) out.push_back((uint8_t)(body.size() >> (8 * i)));
+  out.insert(out.end(), body.begin(), body.end());
+  if (body.size() & 1) out.push_back(0);
+}
+
+// Whether the reader opens the file; why it does not in why.
+bool Opens(std::vector<uint8_t>& bytes, std::string& why) {
+  FILE* file = fmemopen(bytes.data(), bytes.size(), "rb");
+  TurnReader* reader = file != nullptr ? OpenTurn(file, why) : nullptr;
+  CloseTurn(reader);
+  if (file != nullptr) std::fclose(file);
+  return reader != nullptr;
+}
+
+// A chunk no turn has is passed over, however large; metadata longer than
+// the longest a turn has is refused unread; a frame short of the canvas is
+// refused before any frame is decoded.
+TEST(Turn, TheReaderHoldsAFileToATurnsChunks) {
+  TurnMetadata longest{{-1.17549435e-38f, -1.17549435e-38f, -1.17549435e-38f}, kMaxTurnFrames,
+                       kColumnCount, kColumnHeight,
+                       std::vector<std::string>(kMaxTurnFrames, std::string(64, 'f'))};
+  EXPECT_LE(TurnMetadataText(longest).size(), kMaxTurnMetadataBytes);
+
+  TurnShape shape;
+  shape.frames = 2;
+  shape.width = (kColumnCount - 1) / 4 + 1, shape.height = (kColumnHeight - 1) / 4 + 1;
+  std::vector<std::string> digests;
+  const std::vector<uint8_t> turn = WriteTurn(shape, digests);
+  std::string why;
+  std::vector<uint8_t> unknown = Rechunked(turn, [](const auto& chunk, auto& out) {
+    AppendChunk(out, "ZZZZ", std::string(3 << 20, 'z'));
+    out.insert(out.end(), chunk.begin(), chunk.end());
+  });
+  EXPECT_TRUE(Opens(unknown, why)) << why;
+  std::vector<uint8_t> padded = Rechunked(turn, [](const auto& chunk, auto& out) {
+    if (std::memcmp(chunk.data(), "XMP ", 4) != 0)
+      return out.insert(out.end(), chunk.begin(), chunk.end()), void();
+    std::string text(chunk.begin() + 8, chunk.end());
+    text.insert(text.find("<x:xmpmeta"), kMaxTurnMetadataBytes, ' ');
+    AppendChunk(out, "XMP ", text);
+  });
+  EXPECT_FALSE(Opens(padded, why));
+  EXPECT_NE(why.find("metadata is 40"), std::string::npos) << why;
+
+  // libwebp's encoder, with frames that are not all key frames, writes a
+  // frame that changes by a pixel as that pixel's patch.
+  TurnEncoding encoding;
+  encoding.kmin = 3, encoding.kmax = 5;
+  Writer writer(BeginTurnEncoded(shape, encoding, why), FreeTurn);
+  std::vector<PackedColour> colours = Pattern(shape.width, shape.height, 0);
+  std::vector<std::string> listed;
+  for (int k = 0; k < 2; ++k) {
+    colours[100] ^= (uint32_t)k;
+    listed.push_back(ColoursDigest(colours.data(), colours.size()));
+    ASSERT_TRUE(AddTurnFrame(writer.get(), colours.data(), listed.back(), why)) << why;
+  }
+  std::vector<uint8_t> patched;
+  ASSERT_TRUE(FinishTurn(writer.get(), patched, why)) << why;
+  EXPECT_FALSE(Opens(patched, why));
+  EXPECT_NE(why.find("frame 2 is"), std::string::npos) << why;
+  EXPECT_NE(why.find("not the whole canvas"), std::string::npos) << why;
 }
 
 }  // namespace

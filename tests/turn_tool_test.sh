@@ -18,7 +18,8 @@ for bad in "--turn 1" "--turn 3601" "--turn 4x" "--turn -4" "--turn=" "--turn 04
   "--turn 4 --fps 0" "--turn 4 --fps 0.05" "--turn 4 --fps 1001" "--turn 4 --fps 1e2" \
   "--turn 4 --fps nan" "--turn 4 --fps 2.5.1" "--turn 4 --fps ." "--fps 10" "--half" "--quarter" "--turn 4 --half --quarter" \
   "--turn 4 --check x.webp" "--check x.webp --turn 4" "--turn 4 --map shaded" \
-  "--turn 4 --reference" "--turn 4 --view 0,1e9,0"; do
+  "--turn 4 --reference" "--turn 4 --turn 5" "--turn 4 -o a.webp -o b.webp" \
+  "--check a.webp --check b.webp" "--turn 4 --fps 1 --fps 2" "--turn 4 --view 0,1e9,0"; do
   # shellcheck disable=SC2086  # each case is words
   (cd "$dir/e" && exec "$tool" $bad) > "$dir/out" 2> "$dir/err"
   status=$?
@@ -135,11 +136,85 @@ header=$(head -c 30 quarter.webp | od -An -tx1 | tr -d ' \n')
 check "--turn 2 --quarter writes a 257 x 193 animation, every frame exact (exit $?)" \
   sh -c "test $? -eq 0 -a '${header:48:12}' = 000100c00000 && grep -q '2 frames of 257 x 193 pixels' '$dir/out'"
 
+# Values are quoted, an empty one too; a rate is read whatever its length.
+"$tool" --turn 2 --fps '' > /dev/null 2> "$dir/err"
+check "an empty --fps is quoted in its refusal" grep -q "from 0.1 to 1000, not ''" "$dir/err"
+"$tool" --turn 2 --quarter --fps 0.1000000000000001 --digest -o /dev/null > /dev/null 2> "$dir/err"
+check "--fps 0.1000000000000001 is in range (exit $?)" test $? -eq 0
+
+# Out of memory while a turn is read or written is said as such, never as
+# a damaged file or libwebp's words: at each limit, the work or those words.
+if [ -n "${ORBELUNE_SANITIZED:-}" ]; then
+  skip "out of memory: AddressSanitizer reserves more address space than the limits"
+else
+  : > "$dir/said"
+  "$tool" --turn 2 -o full.webp 2> /dev/null
+  for limit in 20000 24000 28000 32000 36000 40000 48000; do
+    (ulimit -v $limit && exec "$tool" --check full.webp) > "$dir/out" 2>&1
+    status=$?
+    check "--check within $limit KB: exact or out of memory (exit $status)" \
+      sh -c "grep -q 'is an exact turn' '$dir/out' && test $status -eq 0 ||
+        { test $status -eq 1 && test \"\$(cat '$dir/out')\" = 'orbelune-render: out of memory'; }"
+    cat "$dir/out" >> "$dir/said"
+  done
+  for limit in 30000 40000 50000 60000; do
+    (ulimit -v $limit && exec "$tool" --turn 2 -o "$dir/w/memory.webp") > /dev/null 2> "$dir/out"
+    status=$?
+    check "--turn 2 within $limit KB: written or out of memory (exit $status)" \
+      sh -c "grep -q '^wrote' '$dir/out' && test $status -eq 0 ||
+        { test $status -eq 1 && test \"\$(tail -n 1 '$dir/out')\" = 'orbelune-render: out of memory'; }"
+    cat "$dir/out" >> "$dir/said"
+  done
+  check "some limits were too small for the work" grep -q 'out of memory' "$dir/said"
+  rm -f "$dir/w/memory.webp" full.webp
+fi
+
+# A turn's file with a chunk of SIZE zero bytes (a sparse file) named NAME
+# added at its end, its RIFF size counting it.
+le32() {
+  printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $((($1 >> 8) & 255)) \
+    $((($1 >> 16) & 255)) $((($1 >> 24) & 255))
+}
+with_chunk() {  # IN OUT NAME SIZE
+  cp "$1" "$2"
+  printf "%s$(le32 "$4")" "$3" >> "$2"
+  truncate -s $(($(stat -c %s "$1") + 8 + $4)) "$2"
+  printf "$(le32 $(($(stat -c %s "$2") - 8)))" | dd of="$2" bs=1 seek=4 conv=notrunc status=none
+}
+# Memory goes as far as a turn's chunks: one no turn has is passed over
+# unheld, metadata longer than a turn's is refused unread.
+with_chunk quarter.webp unknown.webp 'ZZZZ' 250000000
+limited "$tool" --check unknown.webp > "$dir/out" 2>&1
+check "--check passes over a 250 MB chunk no turn has, in bounded memory (exit $?)" \
+  sh -c "test $? -eq 0 && grep -q 'unknown.webp is an exact turn' '$dir/out'"
+with_chunk quarter.webp padded.webp 'XMP ' 250000000
+limited "$tool" --check padded.webp > "$dir/out" 2>&1
+check "--check refuses 250 MB of metadata unread (exit $?)" \
+  sh -c "test $? -eq 1 && grep -q 'metadata is 250000000 bytes, more than a turn' '$dir/out'"
+rm -f unknown.webp padded.webp
+
+# --check says what a file is when it is neither kind.
+: > empty
+"$tool" --check empty > "$dir/out" 2>&1
+check "--check of an empty file says so (exit $?)" grep -q 'cannot check empty: an empty file$' "$dir/out"
+printf 'RPNG\r\n\032\n\0\0\0\rIHDR' > R.png
+"$tool" --check R.png > "$dir/out" 2>&1
+check "--check of a PNG's signature beginning R says it is neither kind (exit $?)" \
+  grep -q 'cannot check R.png: not a PNG file, nor a WebP file' "$dir/out"
+
 # The rules of -o.
 if command -v script > /dev/null; then
   script -qec "'$tool' --turn 2 --half -o -" /dev/null > "$dir/out" 2>&1
   check "--turn -o - is refused on a terminal" \
     sh -c "test $? -eq 2 && grep -q 'will not write a turn to a terminal' '$dir/out'"
+  # The terminal by another name, asked of the device itself.
+  ln -s /dev/tty tty-link
+  for name in /dev/tty tty-link; do
+    script -qec "'$tool' --turn 2 --quarter -o $name" /dev/null > "$dir/out" 2>&1
+    check "--turn -o $name is refused on a terminal, before any frame" \
+      sh -c "test $? -eq 2 && grep -q 'will not write a turn to a terminal' '$dir/out' &&
+        ! grep -q turned '$dir/out'"
+  done
 else
   skip "--turn -o - on a terminal: no script(1) here"
 fi
@@ -148,6 +223,43 @@ check "--turn -o /dev/stdout writes into a pipe, the same file" cmp -s piped.web
 "$tool" --turn 2 --half --digest -o - > /dev/null 2> "$dir/err"
 check "--turn --digest -o - is refused: both would write to standard output (exit $?)" \
   sh -c "test $? -eq 2 && grep -q 'would both write to standard output' '$dir/err'"
+# What the final write needs is found before the first frame: a name too
+# long, a rename over an append-only file, or over another's file in a
+# sticky folder (which root may do, so a user tries it).
+long=$(printf 'n%.0s' $(seq 256)).webp
+"$tool" --turn 20 --quarter -o "$long" > /dev/null 2> "$dir/err"
+check "--turn -o with a 256-byte name is refused before any frame (exit $?)" \
+  sh -c "test $? -eq 1 && grep -q 'File name too long' '$dir/err' && ! grep -q turned '$dir/err'"
+mkdir -m 755 "$dir/a" && printf old > "$dir/a/kept.webp"
+if [ "$(id -u)" -eq 0 ] && chattr +a "$dir/a/kept.webp" 2> /dev/null; then
+  "$tool" --turn 2 --quarter -o "$dir/a/kept.webp" > /dev/null 2> "$dir/err"
+  status=$?
+  chattr -a "$dir/a/kept.webp"
+  check "--turn -o an append-only file is refused before any frame (exit $status)" \
+    sh -c "test $status -eq 1 && grep -q 'Operation not permitted' '$dir/err' && ! grep -q turned '$dir/err' &&
+      test \"\$(cat '$dir/a/kept.webp')\" = old"
+else
+  skip "an append-only file: not root, or no chattr +a on this file system"
+fi
+if [ "$(id -u)" -eq 0 ] && id nobody > /dev/null 2>&1 && command -v setpriv > /dev/null; then
+  chmod 755 "$dir" && mkdir -m 1777 "$dir/t" && printf old > "$dir/t/theirs.webp"
+  chmod 666 "$dir/t/theirs.webp"
+  (cd "$dir/t" && exec setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups \
+    "$tool" --turn 2 --quarter -o theirs.webp) > /dev/null 2> "$dir/err"
+  status=$?
+  check "--turn -o another's file in a sticky folder is refused before any frame (exit $status)" \
+    sh -c "test $status -eq 1 && grep -q 'Operation not permitted' '$dir/err' && ! grep -q turned '$dir/err' &&
+      test \"\$(cat '$dir/t/theirs.webp')\" = old"
+else
+  skip "another's file in a sticky folder: not root, or no user nobody or setpriv"
+fi
+
+# With no terminal at all, /dev/tty cannot be opened: said before any frame.
+setsid -w "$tool" --turn 2 --quarter -o /dev/tty < /dev/null > /dev/null 2> "$dir/err"
+check "--turn -o /dev/tty with no terminal is refused before any frame (exit $?)" \
+  sh -c "test $? -eq 1 && grep -q 'cannot write /dev/tty: No such device or address' '$dir/err' &&
+    ! grep -q turned '$dir/err'"
+
 # Ctrl+C while the frames are made: nothing is left, an old file is kept.
 # (A background job ignores SIGINT; perl gives it back its default.)
 mkdir "$dir/s"

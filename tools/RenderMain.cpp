@@ -138,10 +138,11 @@ static bool ParseTurnFrames(const char* text, int& frames) {
   return true;
 }
 
-// A frame rate: digits with at most one point among them, 0.1 to 1000.
+// A frame rate: digits with at most one point among them, 0.1 to 1000,
+// however many digits say it.
 static bool ParseFps(const char* text, double& fps) {
   const size_t length = std::strlen(text);
-  if (length == 0 || length > 16 || std::strspn(text, "0123456789.") != length ||
+  if (length == 0 || std::strspn(text, "0123456789.") != length ||
       std::strchr(text, '.') != std::strrchr(text, '.') || std::strcmp(text, ".") == 0)
     return false;
   const double f = std::strtod(text, nullptr);
@@ -149,6 +150,9 @@ static bool ParseFps(const char* text, double& fps) {
   fps = f;
   return true;
 }
+
+// A value as messages quote it: an empty one shows as ''.
+static std::string Quoted(const char* value) { return "'" + Excerpt(value) + "'"; }
 
 static int Refuse(const char* message, const char* what = "") {
   std::fprintf(stderr, "%s: %s%s\nTry 'orbelune-render --help'.\n", kName, message, what);
@@ -186,6 +190,13 @@ static const option kOptions[] = {{"output", required_argument, nullptr, 'o'},
                                   {"version", no_argument, nullptr, kOptVersion},
                                   {nullptr, 0, nullptr, 0}};
 
+// The long name of option code c.
+static std::string OptionName(int c) {
+  for (const option* o = kOptions; o->name != nullptr; ++o)
+    if (o->val == c) return o->name;
+  return "";
+}
+
 // Why an argument is not one of ours: an unknown one, or the beginning of
 // several long options (getopt takes any unique beginning of one), which
 // is not unknown but ambiguous: they are named.
@@ -202,7 +213,17 @@ static int RefuseArgument(const std::string& given) {
 }
 
 // Takes option c with its value; returns -1 to go on, else the exit code.
+// An option with a value has one: given twice, the first would be lost
+// unsaid.
 static int TakeOption(int c, const char* value, char** argv, Options& options) {
+  static std::vector<int> valued;
+  if (value != nullptr) {
+    if (std::find(valued.begin(), valued.end(), c) != valued.end())
+      return Refuse(("-" + std::string(c == 'o' ? "o" : "-" + OptionName(c)) +
+                     " is given twice: it takes one value")
+                        .c_str());
+    valued.push_back(c);
+  }
   switch (c) {
     case 'o':
       if (value[0] == '\0') return Refuse("--output needs a file name");
@@ -211,7 +232,7 @@ static int TakeOption(int c, const char* value, char** argv, Options& options) {
     case kOptDigest: options.digest = true; break;
     case kOptThreads:
       if (!ParseThreads(value, options.render.march.threads))
-        return Refuse("--threads needs a number from 1 to 256, not ", Excerpt(value).c_str());
+        return Refuse("--threads needs a number from 1 to 256, not ", Quoted(value).c_str());
       break;
     case kOptKernels:
       if (KernelsNamed(value) == nullptr) {
@@ -228,7 +249,7 @@ static int TakeOption(int c, const char* value, char** argv, Options& options) {
     case kOptMap:
       if (!MapKindNamed(value, options.mapKind))
         return Refuse("--map takes shaded, looked, crossings or runs, not ",
-                      Excerpt(value).c_str());
+                      Quoted(value).c_str());
       options.map = value;
       break;
     case kOptView: {
@@ -243,11 +264,11 @@ static int TakeOption(int c, const char* value, char** argv, Options& options) {
     case kOptTurn:
       if (!ParseTurnFrames(value, options.turn))
         return Refuse("--turn needs a number of frames from 2 to 3600, not ",
-                      Excerpt(value).c_str());
+                      Quoted(value).c_str());
       break;
     case kOptFps:
       if (!ParseFps(value, options.fps))
-        return Refuse("--fps needs frames a second from 0.1 to 1000, not ", Excerpt(value).c_str());
+        return Refuse("--fps needs frames a second from 0.1 to 1000, not ", Quoted(value).c_str());
       options.fpsGiven = true;
       break;
     case kOptHalf:
@@ -283,15 +304,11 @@ static int CheckCombination(Options& options) {
     return Refuse("--fps, --half and --quarter are a turn's: they go with --turn");
   // A B so large that a step vanishes in its rounding gives two frames one
   // view, and a file could not tell them apart.
-  for (int k = 0; k + 1 < options.turn; ++k) {
-    const View view = TurnView(options.render.view, k, options.turn);
-    const View next = TurnView(options.render.view, k + 1, options.turn);
-    if (std::memcmp(&view, &next, sizeof view) == 0)
-      return Refuse(("a turn of " + std::to_string(options.turn) + " frames from --view " +
-                     ViewText(options.render.view) + " gives frames " + std::to_string(k + 1) +
-                     " and " + std::to_string(k + 2) + " one view: B is too large for its steps")
-                        .c_str());
-  }
+  if (const int k = RepeatedTurnView(options.render.view, options.turn); k >= 0)
+    return Refuse(("a turn of " + std::to_string(options.turn) + " frames from --view " +
+                   ViewText(options.render.view) + " gives frames " + std::to_string(k + 1) +
+                   " and " + std::to_string(k + 2) + " one view: B is too large for its steps")
+                      .c_str());
   if (!options.map.empty() && !options.outputGiven)
     options.output = "orbelune-" + options.map + ".png";
   if (options.turn > 0 && !options.outputGiven) options.output = "orbelune-turn.webp";
@@ -303,7 +320,7 @@ static int CheckCombination(Options& options) {
     return Refuse(("--digest and -o " + ShownText(options.output) +
                    " would both write to standard output")
                       .c_str());
-  if (descriptor >= 0 && isatty(descriptor))
+  if (writesPng && OutputIsTerminal(options.output))
     return Refuse(("will not write a " + std::string(file) +
                    " to a terminal: redirect standard output or name a file")
                       .c_str());
@@ -404,6 +421,11 @@ static int Check(const Options& options) {
   // A turn's WebP begins "RIFF", a PNG with byte 0x89: one byte tells.
   const int first = input != nullptr ? std::getc(input) : EOF;
   if (first != EOF) std::ungetc(first, input);
+  if (first == EOF && input != nullptr && !std::ferror(input)) {
+    std::fclose(input);
+    std::fprintf(stderr, "%s: cannot check %s: an empty file\n", kName, file);
+    return 1;
+  }
   if (first == 'R') {
     const int status = CheckTurn(input, name, options.render.kernels, options.render.march);
     std::fclose(input);
@@ -413,6 +435,7 @@ static int Check(const Options& options) {
   const bool read = input != nullptr && ReadPng(input, kColumnCount, kColumnHeight, image, error);
   if (input != nullptr) std::fclose(input);
   if (!read) {
+    if (error == "not a PNG file") error = kNeitherPngNorTurn;
     std::fprintf(stderr, "%s: cannot check %s: %s\n", kName, file, error.c_str());
     return 1;
   }

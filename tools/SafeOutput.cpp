@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,6 +59,28 @@ bool MayReplace(const std::string& target, std::string& error) {
   return false;
 }
 
+// Whether the rename that ends the write could replace the existing file
+// target (status its own): not in a sticky folder the file and the folder
+// are another's, nor over an immutable or append-only file.
+bool MayRenameOver(const std::string& target, const struct stat& status, std::string& error) {
+  struct stat folder;
+  const uid_t user = geteuid();
+  if (stat(Directory(target).c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 &&
+      user != 0 && user != status.st_uid && user != folder.st_uid) {
+    error = std::strerror(EPERM) + std::string(" (another's file in a sticky folder)");
+    return false;
+  }
+  int flags = 0;
+  const int fd = open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const bool asked = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  if (fd >= 0) close(fd);
+  if (asked && (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0) {
+    error = std::strerror(EPERM) + std::string(" (the file is immutable or append-only)");
+    return false;
+  }
+  return true;
+}
+
 // A temporary file beside target, its name within the directory's limit
 // however long target's is; -1 with error set on failure.
 int CreateTemporary(const std::string& target, std::string& temporary, std::string& error) {
@@ -69,6 +93,11 @@ int CreateTemporary(const std::string& target, std::string& temporary, std::stri
   temporary = directory + "/." + base + ".XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) error = std::strerror(errno);
+  // A folder that is there but makes no files (/proc, /sys) gives ENOENT,
+  // which alone would say the folder is missing.
+  struct stat folder;
+  if (fd < 0 && errno == ENOENT && stat(directory.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode))
+    error = "its folder " + directory + " takes no new files";
   return fd;
 }
 
@@ -244,6 +273,22 @@ bool WritesInto(const std::string& path, int fd) {
   return !S_ISCHR(open.st_mode) || isatty(fd);
 }
 
+bool OutputIsTerminal(const std::string& path) {
+  const int descriptor = OutputDescriptor(path);
+  if (descriptor >= 0) return isatty(descriptor) != 0;
+  std::string target, error;
+  struct stat status;
+  if (!Resolve(path, target, error) || KindAt(target, status) != Kind::kOther ||
+      !S_ISCHR(status.st_mode))
+    return false;
+  // Opened without becoming the controlling terminal and without waiting.
+  const int fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool terminal = isatty(fd) != 0;
+  close(fd);
+  return terminal;
+}
+
 bool CheckWritable(const std::string& path, std::string& error) {
   const int descriptor = OutputDescriptor(path);
   if (descriptor >= 0) return DescriptorWritable(descriptor, error);
@@ -252,17 +297,28 @@ bool CheckWritable(const std::string& path, std::string& error) {
   struct stat status;
   switch (KindAt(target, status)) {
     case Kind::kDirectory: error = "it is a directory"; return false;
-    case Kind::kOther:
-      // Opening a FIFO would wait for a reader: its permission must do.
-      if (access(target.c_str(), W_OK) != 0) {
+    case Kind::kOther: {
+      // Opening a FIFO would wait for a reader: its permission must do. A
+      // device is opened, as the write will open it (/dev/tty without a
+      // terminal cannot be).
+      const bool fifo = S_ISFIFO(status.st_mode);
+      const int fd = fifo ? -1 : open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+      if (fd >= 0) close(fd);
+      if (fifo ? access(target.c_str(), W_OK) == 0 : fd >= 0) return true;
+      error = std::strerror(errno);
+      return false;
+    }
+    case Kind::kRegular:
+      if (!MayReplace(target, error) || !MayRenameOver(target, status, error)) return false;
+      break;
+    case Kind::kNone:
+      // A name too long, a folder missing or closed: what the rename
+      // would meet, found now (the temporary name is cut to fit).
+      if (lstat(target.c_str(), &status) != 0 && errno != ENOENT) {
         error = std::strerror(errno);
         return false;
       }
-      return true;
-    case Kind::kRegular:
-      if (!MayReplace(target, error)) return false;
       break;
-    case Kind::kNone: break;
   }
   std::string temporary;
   const int fd = CreateTemporary(target, temporary, error);

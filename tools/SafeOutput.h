@@ -22,6 +22,11 @@ int OutputDescriptor(const std::string& path);
 // one), nor a device that keeps nothing, such as /dev/null.
 bool WritesInto(const std::string& path, int fd);
 
+// Whether writing to path would write to a terminal, whatever names it
+// (/dev/tty, /dev/pts/N, a link, a descriptor): asked of the device once
+// opened, not of its name.
+bool OutputIsTerminal(const std::string& path);
+
 // Whether WriteSafely could write at path, found without changing anything
 // there; false with the reason in error.
 bool CheckWritable(const std::string& path, std::string& error);

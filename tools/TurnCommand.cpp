@@ -133,16 +133,22 @@ std::string FrameDifference(int k, const std::vector<PackedColour>& found, long 
   return said.empty() ? "" : "  frame " + std::to_string(k + 1) + ": " + said + "\n";
 }
 
+// Says why the file cannot be checked; memory short is said as anywhere
+// else in the command.
+int CannotCheck(const std::string& file, const std::string& why) {
+  if (why == kTurnOutOfMemory) throw std::bad_alloc();
+  std::fprintf(stderr, "%s: cannot check %s: %s\n", kName, file.c_str(),
+               why == kNotWebP ? kNeitherPngNorTurn : why.c_str());
+  return 1;
+}
+
 }  // namespace
 
 int CheckTurn(FILE* input, const std::string& file, const char* kernels,
               const MarchOptions& march) {
   std::string why;
   const Reader reader(OpenTurn(input, why), CloseTurn);
-  if (!reader) {
-    std::fprintf(stderr, "%s: cannot check %s: %s\n", kName, file.c_str(), why.c_str());
-    return 1;
-  }
+  if (!reader) return CannotCheck(file, why);
   const TurnMetadata& turn = TurnInfo(reader.get());
   const auto frame = std::make_unique<Frame>();
   FrameColours wanted = NewFrameColours(turn.width, turn.height);
@@ -154,8 +160,7 @@ int CheckTurn(FILE* input, const std::string& file, const char* kernels,
     long seeThrough = 0;
     if (!NextTurnFrame(reader.get(), found, seeThrough, why)) {
       FinishProgress();
-      std::fprintf(stderr, "%s: cannot check %s: %s\n", kName, file.c_str(), why.c_str());
-      return 1;
+      return CannotCheck(file, why);
     }
     RenderTurnFrame(*frame, turn.start, k, turn.frames, kernels, march, wanted);
     const std::string difference = FrameDifference(k, found, seeThrough, turn.digests[k], wanted);

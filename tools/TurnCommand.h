@@ -20,6 +20,9 @@ struct TurnRequest {
   std::string output;
 };
 
+// What --check says of a file that is neither a PNG nor a WebP.
+constexpr char kNeitherPngNorTurn[] = "not a PNG file, nor a WebP file";
+
 // Makes the turn; returns the exit code. digestLost is set where the
 // digests could not be printed (which was said).
 int MakeTurn(const TurnRequest& request, bool& digestLost);
@@ -27,6 +30,7 @@ int MakeTurn(const TurnRequest& request, bool& digestLost);
 // Checks the turn read from input (named file in messages): each frame
 // against the digest the file carries and against its view's render.
 // Returns the exit code: 0 if every frame is exact, 1 if not (the frames
-// that differ are said) or the file cannot be read as a turn.
+// that differ are said) or the file cannot be read as a turn. Throws
+// std::bad_alloc where memory, not the file, fails the check.
 int CheckTurn(FILE* input, const std::string& file, const char* kernels,
               const MarchOptions& march);

@@ -10,6 +10,7 @@
 namespace {
 
 const char kNamespace[] = "urn:orbelune:turn:1";
+constexpr size_t kMostValueBytes = 64;
 
 // Decimal digits alone, no sign, no leading zero, at most five.
 bool ReadCount(const std::string& text, int& value) {
@@ -30,7 +31,8 @@ bool Attribute(const std::string& text, const char* name, std::string& value) {
   if (at == std::string::npos) return false;
   const size_t begin = at + key.size();
   const size_t end = text.find('"', begin);
-  if (end == std::string::npos) return false;
+  // No value of ours is longer than a view's text, three floats' worth.
+  if (end == std::string::npos || end - begin > kMostValueBytes) return false;
   value = text.substr(begin, end - begin);
   return true;
 }
@@ -90,6 +92,12 @@ bool ParseTurnMetadata(const std::string& text, TurnMetadata& metadata, std::str
           std::to_string(kMaxTurnFrames);
     return false;
   }
+  // The writer makes no turn two of whose frames are one view.
+  if (const int k = RepeatedTurnView(read.start, read.frames); k >= 0) {
+    why = "its frames " + std::to_string(k + 1) + " and " + std::to_string(k + 2) +
+          " would be one view (B is too large for its steps), and no turn is made so";
+    return false;
+  }
   int step = 0;
   if (!Attribute(text, "width", value) || !ReadCount(value, read.width) ||
       !Attribute(text, "height", value) || !ReadCount(value, read.height) ||
@@ -120,6 +128,12 @@ bool ParseTurnMetadata(const std::string& text, TurnMetadata& metadata, std::str
             " is no digest";
       return false;
     }
+  }
+  // Whatever else a packet holds (a comment hiding a second view, NULs,
+  // another attribute) it was not written by a turn's writer.
+  if (TurnMetadataText(read) != text) {
+    why = "its metadata holds more than a turn's, or holds it otherwise";
+    return false;
   }
   metadata = std::move(read);
   return true;

@@ -1,9 +1,11 @@
 // What a turn's file says about itself, in its XMP chunk: the start view,
 // the frame count, each frame's size and every frame's digest, in frame
-// order. The writer composes it and the reader reads it back; nothing else
-// is in the packet, and the reader takes nothing else.
+// order. The writer composes it and the reader reads it back: the reader
+// takes a packet only byte for byte as the writer would compose it from
+// the values read (no comment, no other attribute, no other spacing).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +30,10 @@ bool TurnFrameSize(int width, int height, int& step);
 // 260 KB, so 3600 of them (about 1 GB) fit with room to spare.
 constexpr uint64_t kMaxTurnFileBytes = 2000000000;
 
+// The longest packet a turn has: TurnMetadataText of kMaxTurnFrames
+// digests and the longest view text (about 320 KB). A reader reads no more.
+constexpr size_t kMaxTurnMetadataBytes = 400000;
+
 // Whether text is a digest as the metadata lists it: 64 lower-case hex.
 bool IsDigestText(const std::string& text);
 
@@ -35,6 +41,7 @@ bool IsDigestText(const std::string& text);
 std::string TurnMetadataText(const TurnMetadata& metadata);
 
 // Reads a packet TurnMetadataText wrote. False, with why in plain words,
-// for anything else: a value missing, malformed or out of range, or a
-// digest count other than the frame count.
+// for anything else: a value missing, malformed or out of range, a digest
+// count other than the frame count, or anything the writer would not have
+// written for those values.
 bool ParseTurnMetadata(const std::string& text, TurnMetadata& metadata, std::string& why);

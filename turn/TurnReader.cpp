@@ -1,9 +1,11 @@
 #include "turn/TurnReader.h"
 
+#include <webp/decode.h>
 #include <webp/demux.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "turn/RiffChunks.h"
@@ -22,6 +24,34 @@ uint32_t LittleEndian24(const uint8_t* p) {
   return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
 }
 
+// Whether a failure of libwebp's to read a file, which it does not tell
+// from damage, may be the file's: where there is not even room for a few
+// of its records (a few megabytes), memory failed it.
+bool MemoryLeft() {
+  void* volatile room = std::malloc((size_t)4 << 20);
+  std::free(room);
+  return room != nullptr;
+}
+
+// Why frame n (from 1) of the animation did not decode: decoded alone, it
+// tells damage (a broken bitstream) from memory (which the animation's
+// decoder does not tell).
+std::string WhyNotDecoded(const WebPAnimDecoder* decoder, int n) {
+  const std::string damaged = "a damaged WebP file: frame " + std::to_string(n) +
+                              " cannot be decoded";
+  WebPIterator frame;
+  if (!WebPDemuxGetFrame(WebPAnimDecoderGetDemuxer(decoder), n, &frame)) return damaged;
+  WebPDecoderConfig config;
+  VP8StatusCode status = VP8_STATUS_OUT_OF_MEMORY;
+  if (WebPInitDecoderConfig(&config)) {
+    config.output.colorspace = MODE_RGBA;
+    status = WebPDecode(frame.fragment.bytes, frame.fragment.size, &config);
+    WebPFreeDecBuffer(&config.output);
+  }
+  WebPDemuxReleaseIterator(&frame);
+  return status == VP8_STATUS_OK || status == VP8_STATUS_OUT_OF_MEMORY ? kTurnOutOfMemory : damaged;
+}
+
 // The RIFF header and the VP8X chunk after it (an animation's first),
 // judged before anything else is read: the file's size within the limit,
 // an animation, a turn's canvas.
@@ -29,7 +59,7 @@ constexpr size_t kHeaderBytes = 30;
 bool JudgeHeader(const uint8_t* header, size_t got, std::string& why) {
   if (got < 4 || std::memcmp(header, "RIFF", 4) != 0 ||
       (got >= 12 && std::memcmp(header + 8, "WEBP", 4) != 0)) {
-    why = "not a WebP file";
+    why = kNotWebP;
     return false;
   }
   const uint64_t total = got >= 8 ? (uint64_t)LittleEndian32(header + 4) + 8 : 0;
@@ -59,8 +89,42 @@ bool JudgeHeader(const uint8_t* header, size_t got, std::string& why) {
   return true;
 }
 
-// The file's bytes as its RIFF header counts them, read on only as far as
-// that, once the header is judged.
+// Reads n bytes onto the end of bytes (or past them, where keep is
+// false), a megabyte at a time so that a size claimed beyond the file's
+// end costs no more than the file; got counts what came. False, with why,
+// at the file's end or a read error.
+bool ReadOn(FILE* file, uint64_t n, bool keep, std::vector<uint8_t>& bytes, uint64_t& got,
+            std::string& why) {
+  uint8_t skipped[1 << 16];
+  while (n > 0) {
+    const size_t want = (size_t)std::min<uint64_t>(n, keep ? (uint64_t)1 << 20 : sizeof skipped);
+    const size_t before = bytes.size();
+    if (keep) bytes.resize(before + want);
+    const size_t came = std::fread(keep ? bytes.data() + before : skipped, 1, want, file);
+    if (keep) bytes.resize(before + came);
+    got += came, n -= came;
+    if (came < want) {
+      why = std::ferror(file) ? std::strerror(errno) : "";
+      return false;
+    }
+  }
+  return true;
+}
+
+// The chunks a WebP file may hold, which the demuxer judges (a turn has
+// VP8X, ANIM, ANMF and XMP alone). Any other is passed over unread.
+bool KnownChunk(const uint8_t* name) {
+  for (const char* known : {"VP8X", "ICCP", "ANIM", "ANMF", "ALPH", "VP8 ", "VP8L", "EXIF", "XMP "})
+    if (std::memcmp(name, known, 4) == 0) return true;
+  return false;
+}
+
+// The file's chunks as its RIFF header counts them, read on only as far as
+// that once the header is judged: those a WebP file may hold kept, the
+// RIFF size made theirs, any other chunk skipped without being held. No more chunks than
+// a turn of the most frames can have (its VP8X, ANIM, a frame's ANMF
+// each, its XMP and a few others), and no metadata longer than a turn's:
+// neither costs more than a turn's would.
 bool ReadBytes(FILE* file, std::vector<uint8_t>& bytes, std::string& why) {
   uint8_t header[kHeaderBytes];
   const size_t got = std::fread(header, 1, sizeof header, file);
@@ -70,52 +134,69 @@ bool ReadBytes(FILE* file, std::vector<uint8_t>& bytes, std::string& why) {
   }
   if (!JudgeHeader(header, got, why)) return false;
   const uint64_t total = (uint64_t)LittleEndian32(header + 4) + 8;
-  // Grown as the bytes come, so that a header claiming more than the file
-  // holds costs no more than the file.
+  constexpr int kMostChunks = kMaxTurnFrames + 16;
   bytes.assign(header, header + sizeof header);
-  while (bytes.size() < total) {
-    const size_t before = bytes.size();
-    const size_t want = (size_t)std::min<uint64_t>(total - before, (uint64_t)1 << 20);
-    bytes.resize(before + want);
-    const size_t n = std::fread(bytes.data() + before, 1, want, file);
-    bytes.resize(before + n);
-    if (n < want) {
-      if (std::ferror(file)) {
-        why = std::strerror(errno);
-        return false;
-      }
-      why = "a truncated WebP file: " + std::to_string(bytes.size()) + " of the " +
-            std::to_string(total) + " bytes its header counts";
+  uint64_t at = sizeof header;
+  bool read = true;
+  for (int chunks = 1; read && at < total; ++chunks) {
+    if (chunks > kMostChunks) {
+      why = "a damaged WebP file: more chunks than a turn of " + std::to_string(kMaxTurnFrames) +
+            " frames has";
+      return false;
+    }
+    const size_t named = bytes.size();
+    read = ReadOn(file, std::min<uint64_t>(8, total - at), true, bytes, at, why);
+    if (!read || bytes.size() - named < 8) break;  // a stray tail: the demuxer's to judge
+    const uint8_t* name = &bytes[named];
+    const uint64_t size = LittleEndian32(name + 4);
+    if (std::memcmp(name, "XMP ", 4) == 0 && size > kMaxTurnMetadataBytes) {
+      why = "a WebP file whose metadata is " + std::to_string(size) + " bytes, more than a turn's " +
+            std::to_string(kMaxTurnMetadataBytes);
+      return false;
+    }
+    const bool keep = KnownChunk(name);
+    if (!keep) bytes.resize(named);
+    // An odd size is padded; a last chunk may go without.
+    read = ReadOn(file, std::min<uint64_t>(size + (size & 1), total - at), keep, bytes, at, why);
+  }
+  if (!read) {
+    if (why.empty())
+      why = "a truncated WebP file: " + std::to_string(at) + " of the " + std::to_string(total) +
+            " bytes its header counts";
+    return false;
+  }
+  // The RIFF size of what is kept, as the demuxer reads it.
+  const uint32_t kept = (uint32_t)(bytes.size() - 8);
+  for (int i = 0; i < 4; ++i) bytes[4 + i] = (uint8_t)(kept >> (8 * i));
+  return true;
+}
+
+// Whether every frame covers the whole canvas, as a turn's do: a frame of a
+// pixel is refused before any view is rendered for it.
+bool FramesCoverCanvas(WebPDemuxer* demux, uint32_t frames, uint32_t width, uint32_t height,
+                       std::string& why) {
+  WebPIterator frame;
+  for (uint32_t k = 1; k <= frames; ++k) {
+    if (!WebPDemuxGetFrame(demux, (int)k, &frame)) continue;
+    const bool whole = frame.x_offset == 0 && frame.y_offset == 0 &&
+                       frame.width == (int)width && frame.height == (int)height;
+    const std::string size = std::to_string(frame.width) + " x " + std::to_string(frame.height);
+    WebPDemuxReleaseIterator(&frame);
+    if (!whole) {
+      why = "a WebP animation whose frame " + std::to_string(k) + " is " + size +
+            " pixels, not the whole canvas as a turn's frames are";
       return false;
     }
   }
   return true;
 }
 
-// Whether the file has no more top-level chunks than a turn of the most
-// frames can have (its VP8X, ANIM, a frame's ANMF each, its XMP and a few
-// others). The demuxer keeps a record of every chunk it meets, several
-// times a zero-length chunk's eight bytes, so a file of nothing but empty
-// chunks would cost it many times its size.
-bool FewEnoughChunks(const std::vector<uint8_t>& bytes) {
-  constexpr int kMostChunks = kMaxTurnFrames + 16;
-  int chunks = 0;
-  ForEachChunk(bytes.data(), bytes.size(),
-               [&](const uint8_t*) { return ++chunks <= kMostChunks; });
-  return chunks <= kMostChunks;
-}
-
 // What the container says, judged before any frame is decoded.
 bool ReadContainer(TurnReader& reader, std::string& why) {
-  if (!FewEnoughChunks(reader.bytes)) {
-    why = "a damaged WebP file: more chunks than a turn of " + std::to_string(kMaxTurnFrames) +
-          " frames has";
-    return false;
-  }
   const WebPData data = {reader.bytes.data(), reader.bytes.size()};
   WebPDemuxer* demux = WebPDemux(&data);
   if (demux == nullptr) {
-    why = "a damaged WebP file: its chunks do not hold together";
+    why = MemoryLeft() ? "a damaged WebP file: its chunks do not hold together" : kTurnOutOfMemory;
     return false;
   }
   const uint32_t flags = WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS);
@@ -133,6 +214,7 @@ bool ReadContainer(TurnReader& reader, std::string& why) {
     why = "a WebP animation of " + std::to_string(frames) + (frames == 1 ? " frame" : " frames") +
           "; a turn has " + std::to_string(kMinTurnFrames) + " to " +
           std::to_string(kMaxTurnFrames);
+  } else if (!FramesCoverCanvas(demux, frames, width, height, why)) {
   } else if (!WebPDemuxGetChunk(demux, "XMP ", 1, &chunk)) {
     why = "a WebP animation without a turn's metadata";
   } else {
@@ -170,7 +252,8 @@ TurnReader* OpenTurn(FILE* file, std::string& why) {
       reader->decoder = WebPAnimDecoderNew(&data, &options);
     }
     if (reader->decoder != nullptr) return reader;
-    why = "a damaged WebP file: its animation cannot be decoded";
+    // The demuxer has read these very bytes: only memory fails it now.
+    why = kTurnOutOfMemory;
   }
   CloseTurn(reader);
   return nullptr;
@@ -185,8 +268,9 @@ bool NextTurnFrame(TurnReader* reader, std::vector<PackedColour>& colours, long&
   int timestamp = 0;
   if (!WebPAnimDecoderHasMoreFrames(reader->decoder) ||
       !WebPAnimDecoderGetNext(reader->decoder, &rgba, &timestamp)) {
-    why = "a damaged WebP file: frame " + std::to_string(reader->decoded + 1) +
-          " cannot be decoded";
+    why = WebPAnimDecoderHasMoreFrames(reader->decoder)
+              ? WhyNotDecoded(reader->decoder, reader->decoded + 1)
+              : "a damaged WebP file: it has no frame " + std::to_string(reader->decoded + 1);
     return false;
   }
   ++reader->decoded;

@@ -12,3 +12,8 @@ constexpr int kMaxTurnFrames = 3600;
 // computed in double and rounded to float once; A and C as in start. So
 // frame k is exactly the view --view gives for its three angles.
 View TurnView(View start, int frame, int frames);
+
+// The first frame k (0-based) of a turn whose view is frame k + 1's, or -1
+// where all differ: a B so large that a step vanishes in its rounding. No
+// such turn is made, and none read is taken as one.
+int RepeatedTurnView(View start, int frames);

@@ -4,6 +4,7 @@
 #include <webp/mux.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "turn/TurnEncoding.h"
@@ -37,6 +38,18 @@ int FramesIn(const WebPData& file) {
   return frames;
 }
 
+// The encoder's last error in plain words: its out-of-memory codes (1 and
+// 2 of WebPEncodingError, which it gives as "...: 1.") as such.
+std::string EncoderError(const WebPAnimEncoder* encoder) {
+  const std::string text = WebPAnimEncoderGetError(const_cast<WebPAnimEncoder*>(encoder));
+  const size_t colon = text.rfind(": ");
+  const int code = colon == std::string::npos ? 0 : std::atoi(text.c_str() + colon + 2);
+  if (text.find("WebPEncodingError") != std::string::npos &&
+      (code == VP8_ENC_ERROR_OUT_OF_MEMORY || code == VP8_ENC_ERROR_BITSTREAM_OUT_OF_MEMORY))
+    return "out of memory";
+  return "libwebp's encoder failed (" + text + ")";
+}
+
 bool ValidShape(const TurnShape& shape, std::string& why) {
   int step = 0;
   if (shape.frames < kMinTurnFrames || shape.frames > kMaxTurnFrames)
@@ -50,6 +63,8 @@ bool ValidShape(const TurnShape& shape, std::string& why) {
   else if (!std::isfinite(shape.start.A) || !std::isfinite(shape.start.B) ||
            !std::isfinite(shape.start.C))
     why = "a turn's start view has finite angles";
+  else if (RepeatedTurnView(shape.start, shape.frames) >= 0)
+    why = "a turn from that start view would give two frames one view";
   else
     return true;
   return false;
@@ -89,7 +104,7 @@ TurnWriter* BeginTurnEncoded(const TurnShape& shape, const TurnEncoding& encodin
   writer->picture.height = shape.height;
   if (writer->encoder == nullptr || !WebPValidateConfig(&writer->config) ||
       !WebPPictureAlloc(&writer->picture)) {
-    why = "out of memory for the turn's encoder";
+    why = "out of memory";
     FreeTurn(writer);
     return nullptr;
   }
@@ -129,8 +144,9 @@ bool AddTurnFrame(TurnWriter* writer, const PackedColour* colours, const std::st
   }
   if (!WebPAnimEncoderAdd(writer->encoder, &picture, TurnTimestamp(shape, frame),
                           &writer->config)) {
-    why = "the encoder refused frame " + std::to_string(frame + 1) + ": " +
-          WebPAnimEncoderGetError(writer->encoder);
+    const std::string error = EncoderError(writer->encoder);
+    why = error == "out of memory" ? error
+                                   : "frame " + std::to_string(frame + 1) + " failed: " + error;
     return false;
   }
   writer->digests.push_back(digest);
@@ -149,8 +165,8 @@ bool FinishTurn(TurnWriter* writer, std::vector<uint8_t>& file, std::string& why
   // The last frame lasts until the end timestamp.
   if (!WebPAnimEncoderAdd(writer->encoder, nullptr, TurnTimestamp(shape, shape.frames), nullptr) ||
       !WebPAnimEncoderAssemble(writer->encoder, &animation)) {
-    why = std::string("the encoder could not finish the turn: ") +
-          WebPAnimEncoderGetError(writer->encoder);
+    const std::string error = EncoderError(writer->encoder);
+    why = error == "out of memory" ? error : "the turn could not be finished: " + error;
     WebPDataClear(&animation);
     return false;
   }

@@ -659,13 +659,22 @@ function HashView() {
 
 let dragging = null;
 
+// Whether two texts are one view: the same three floats, however written
+// (-0.50 is -0.5; -0 is not 0).
+function SameView(a, b) {
+  if (a === b) return true;
+  if (!reader) return false;
+  const [x, y] = [ReadView(a), ReadView(b)];
+  return x.why === '' && y.why === '' && x.shortest === y.shortest;
+}
+
 // A new view from the fields, the address or the button: the old one's
 // image is wiped, so that none of it stays beside the new one. A drag
 // under way ends here: the new view is not turned back into the old.
 function Turn(view) {
   dragging = null;
   // The view shown, or a turn from it: nothing to start again.
-  if (view === viewText && current && (current.mode === 'exact' || current.mode === 'turn')) {
+  if (SameView(view, viewText) && current && (current.mode === 'exact' || current.mode === 'turn')) {
     return;
   }
   ShowView(view);

@@ -24,18 +24,42 @@ static bool ShowsNothing(const char* driver) {
          strcasecmp(driver, "evdev") == 0;
 }
 
+// An environment variable, "" where it is not set.
+static std::string Environment(const char* name) {
+  const char* value = SDL_getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// Why a driver cannot even be tried, or "": a Wayland display with no
+// runtime folder to find it in (libwayland would print its own complaint
+// on the terminal, whatever display the user meant), an X display that
+// never answers (SDL would wait for it for ever).
+static std::string Untried(const std::string& driver) {
+  if (strcasecmp(driver.c_str(), "wayland") == 0 && Environment("WAYLAND_DISPLAY")[0] != '/' &&
+      Environment("XDG_RUNTIME_DIR")[0] != '/')
+    return "no Wayland display: XDG_RUNTIME_DIR is not set";
+  if (strcasecmp(driver.c_str(), "x11") == 0 && X11DisplaySilent())
+    return "the display " + Environment("DISPLAY") + " does not answer";
+  return "";
+}
+
+// SDL's reason, with the display named where SDL names none.
+static std::string Failed(const std::string& driver) {
+  const std::string why = SDL_GetError();
+  if (strcasecmp(driver.c_str(), "x11") != 0 || why != "x11 not available") return why;
+  const std::string display = Environment("DISPLAY");
+  return display.empty() ? "DISPLAY is not set" : "the display " + display + " cannot be opened";
+}
+
 // Starts one driver; false, with why added to the failure, where it fails.
 static bool TryDriver(const char* driver, size_t length) {
   const std::string name(driver, length);
-  std::string why;
-  if (strcasecmp(name.c_str(), "x11") == 0 && X11DisplaySilent()) {
-    // SDL would wait for its answer for ever.
-    why = std::string("the display ") + SDL_getenv("DISPLAY") + " does not answer";
-  } else {
+  std::string why = Untried(name);
+  if (why.empty()) {
     // Above SDL_VIDEODRIVER itself, which may name a list of drivers.
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, name.c_str(), SDL_HINT_OVERRIDE);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
-    why = SDL_GetError();
+    why = Failed(name);
   }
   if (!videoFailure.empty()) videoFailure += "; ";
   videoFailure += name + ": " + why;

@@ -444,6 +444,14 @@ async function DragCase(browser, url) {
             backVerdict.startsWith('= the golden digest') &&
             (await page.evaluate(() => location.hash)) === '',
         `${back.digest}, "${backVerdict}"`);
+  // The view shown, written otherwise, is the same floats: nothing starts
+  // again, nothing is wiped.
+  await TurnTo(page, '-0.50,-0.5,0.0');
+  await Sleep(300);
+  const same = await page.evaluate(() => window.orbelune);
+  Check(`${name}: #view=-0.50,-0.5,0.0 over the image's view starts nothing again`,
+        same.generation === back.generation && same.done && same.digest === golden,
+        `generation ${back.generation} then ${same.generation}, done ${same.done}`);
   Check(`${name}: no error in the page`, errors.length === 0, errors.join(' '));
   await page.close();
 }
