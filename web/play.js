@@ -185,7 +185,9 @@ export function OfferFrame(view, colours, digest) {
   if (k < 0 || turn.grids[k] === 1) return;
   const pixels = new Uint32Array(turn.images[k].data.buffer);
   for (let x = 0; x < kWidth; ++x) {
-    for (let y = 0; y < kHeight; ++y) pixels[y * kWidth + x] = colours[x * kHeight + y] | 0xFF000000;
+    for (let y = 0; y < kHeight; ++y) {
+      pixels[y * kWidth + x] = colours[x * kHeight + y] | 0xFF000000;
+    }
   }
   turn.grids[k] = play.grids[k] = 1;
   play.digests[k] = digest;

@@ -20,8 +20,10 @@ const kTurnQueued = 2;
 
 // What the tests and figures read; computing and encoding are the
 // milliseconds spent waiting for frames and in the encoder.
-const turnState = {running: false, frame: 0, frames: kTurnFrames, encoded: 0, reused: 0, saved: '',
-                   bytes: 0, failed: '', cancelled: false, seconds: 0, computing: 0, encoding: 0};
+// reused counts the frames taken from Play.
+const turnState = {running: false, frame: 0, frames: kTurnFrames, encoded: 0, reused: 0,
+                   saved: '', bytes: 0, failed: '', cancelled: false, seconds: 0, computing: 0,
+                   encoding: 0};
 state.turn = turnState;
 
 function TurnShown(text, className = '') {
@@ -79,7 +81,8 @@ async function TurnFrame(job) {
 // shortest text of its float), orbelune-turn.webp for the image's view.
 export async function SaveTurn() {
   const button = document.getElementById('saveTurn');
-  Object.assign(turnState, {running: true, frame: 0, encoded: 0, reused: 0, saved: '', bytes: 0, failed: '',
+  Object.assign(turnState, {running: true, frame: 0, encoded: 0, reused: 0, saved: '', bytes: 0,
+                            failed: '',
                             cancelled: false, seconds: 0, computing: 0, encoding: 0});
   button.disabled = true;
   TurnShown('Turn: starting…');

@@ -55,8 +55,8 @@ function CheckView(name, state, angles) {
 }
 
 // One or two fingers moving in steps from `from` to `to` (each a list of
-// points): Chromium's own touch input; null where the browser has none the
-// test can drive (puppeteer drives one finger in Firefox, none at two).
+// points): the browser's own touch input: true, or why not (puppeteer
+// drives no more than one finger in Firefox; null for two).
 async function Touch(page, from, to) {
   const at = (t) => from.map(([x, y], i) => ({x: x + (to[i][0] - x) * t, y: y + (to[i][1] - y) * t,
                                               id: i}));
@@ -81,7 +81,7 @@ async function Touch(page, from, to) {
     await page.touchscreen.touchEnd();
     return true;
   } catch (error) {
-    return null;
+    return error.message;
   }
 }
 
@@ -115,8 +115,8 @@ async function PhoneCase(browser, url) {
                                              .toJSON());
   const [cx, cy] = [box.x + box.width / 2, box.y + box.height / 2];
   const dragged = await Touch(page, [[cx, cy]], [[cx + 60, cy + 30]]);
-  if (dragged === null) {
-    console.log(`skipped: ${name}: touch (no touch input to drive in ${browserName})`);
+  if (dragged !== true) {
+    console.log(`skipped: ${name}: touch (no touch input to drive in ${browserName}: ${dragged})`);
   } else {
     CheckView(`${name}: one finger 60 right and 30 down`, await Exact(page),
               [-0.5 + 30 / box.height * Math.PI, -0.5 + 60 / box.width * Math.PI, 0]);
@@ -216,7 +216,8 @@ function SamplePlay() {
     if (window.playSamples.filter((s) => s.grid === play.shownGrid).length >= 2) return;
     const canvas = document.getElementById('orbelune');
     const data = canvas.getContext('2d').getImageData(0, 0, 1025, 769).data;
-    window.playSamples.push({k: play.shown, grid: play.shownGrid, data: new Uint32Array(data.buffer)});
+    window.playSamples.push({k: play.shown, grid: play.shownGrid,
+                             data: new Uint32Array(data.buffer)});
   }, 97);
 }
 
@@ -288,7 +289,7 @@ async function PlayCase(browser, url) {
   await Sleep(400);
   const still = await page.evaluate(() => window.orbelune.play);
   await page.click('#play');
-  await Sleep(400);
+  await WaitFor(page, `window.orbelune.play.shown !== ${paused.shown}`, 3000);
   const again = await page.evaluate(() => window.orbelune.play);
   await page.click('#play');
   const stopped = await page.evaluate(() => window.orbelune.play);

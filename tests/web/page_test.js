@@ -625,7 +625,8 @@ async function ViewTextCase(browser, url) {
     '1e+,0,0', '--1,0,0', ' 1,0,0', '1 ,0,0', ',0,0', '1,2', '1,2,3,4', '1,,3', '',
     '\u0661,0,0', longest, longest.replace(',', '0,'),
   ];
-  const verdicts = await page.evaluate((texts) => texts.map((text) => window.orbeluneProbes.ViewProblem(text)), texts);
+  const verdicts = await page.evaluate(
+      (texts) => texts.map((text) => window.orbeluneProbes.ViewProblem(text)), texts);
   const differ = texts.map((text, i) => [text, verdicts[i]])
                      .filter(([text, why]) => (why === '') !== CommandTakes(text));
   Check(`${name}: ${texts.length} texts, each taken or refused by the page as by the command`,
