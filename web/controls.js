@@ -14,10 +14,12 @@ import {AngleText, HashView, RefuseView, ShowView, StartAngles, ViewProblem} fro
 const kKeyStep = Math.PI / 90;
 let keysTurned = false;  // since the keys were last all let go
 
-// The size the image is shown at within the canvas's box: the box itself,
-// or in full screen the largest of the image's shape that fits it.
+// The size the image is shown at within the canvas's box: the box itself
+// (whose shape the layout keeps to within its rounding), or in full screen
+// the largest of the image's shape that fits it.
 function ShownSize(canvas) {
   const box = canvas.getBoundingClientRect();
+  if (document.fullscreenElement !== canvas) return box;
   const scale = Math.min(box.width / kWidth, box.height / kHeight);
   return {width: kWidth * scale, height: kHeight * scale};
 }

@@ -98,13 +98,13 @@ async function Compute(t) {
         if (!done || turn !== t) return;
         t.grids[k] = play.grids[k] = grid;
         if (grid === 1) play.digests[k] = (await PixelsDigest(image.data)).digest;
-        if (play.active) {
+        if (play.playing) {
           Status(`Playing the turn: frame ${k + 1} of ${kFrames} ` +
                  (grid === 1 ? 'exact' : `on the ${grid}-pixel grid`));
         }
       }
     }
-    if (play.active && turn === t) Status(`Playing the turn: every frame exact.`);
+    if (play.playing && turn === t) Status('Playing the turn: every frame exact.');
   } finally {
     computing = false;
   }
