@@ -81,7 +81,7 @@ async function Touch(page, from, to) {
     await page.touchscreen.touchEnd();
     return true;
   } catch (error) {
-    return error.message;
+    return error.message.split('\n')[0].slice(0, 120);
   }
 }
 
