@@ -36,9 +36,16 @@ function TurnedTo(view) {
 }
 
 // The exact image once a person has stopped turning: over the preview of
-// its own view if that is complete, over nothing otherwise, so that no
+// its own view, once that is complete (a key's press and release would
+// otherwise blank the canvas for a moment), or over nothing, so that no
 // column of another view stays.
 function Settled() {
+  const {current} = live;
+  if (current && current.mode === 'preview' && !current.finished &&
+      current.view === live.viewText) {
+    current.settled = true;
+    return;
+  }
   Exact(live.viewText, {clear: state.previewed !== live.viewText});
 }
 

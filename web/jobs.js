@@ -222,7 +222,8 @@ export async function Preview(view) {
   live.previewFrame = {view, colours};
   state.times.preview = Math.round(performance.now() - start);
   status.textContent = `Preview in ${state.times.preview} ms; the exact image follows the release.`;
-  if (Turning() && live.viewText !== view) Preview(live.viewText);
+  if (job.settled && !Turning()) Exact(view, {clear: false});
+  else if (Turning() && live.viewText !== view) Preview(live.viewText);
 }
 
 // A new view from the fields, the address or the button: the old one's
