@@ -98,11 +98,11 @@ function Pointers(canvas) {
       const start = dragging.from.get(event.pointerId);
       const shown = ShownSize(canvas);
       const across = (event.clientX - start.x) / shown.width * Math.PI;
-      const down = (event.clientY - start.y) / shown.height * Math.PI;
-      if (across === 0 && down === 0) return;
+      const downward = (event.clientY - start.y) / shown.height * Math.PI;
+      if (across === 0 && downward === 0) return;
       view = event.shiftKey ? Turned(dragging, 2, across)
                             : Turned({angles: dragging.angles,
-                                      texts: Turned(dragging, 0, down).split(',')}, 1, across);
+                                      texts: Turned(dragging, 0, downward).split(',')}, 1, across);
     }
     dragging.moved = true;
     TurnedTo(view);
@@ -122,9 +122,13 @@ function Pointers(canvas) {
   }
 }
 
+// Full screen for the canvas, or back; said where the browser refuses it or
+// has none for an element (Safari on a phone).
 function FullScreen(canvas) {
   if (document.fullscreenElement) return document.exitFullscreen();
-  return canvas.requestFullscreen().catch((error) => {
+  const ask = canvas.requestFullscreen || canvas.webkitRequestFullscreen;
+  if (!ask) return RefuseView('This browser gives the image no full screen.');
+  return Promise.resolve(ask.call(canvas)).catch((error) => {
     RefuseView(`Full screen refused by the browser: ${error.message}`);
   });
 }
