@@ -116,6 +116,8 @@ for web in "${webs[@]}"; do
     row "  its release: the whole canvas (aim 150 ms), then exact" "${released:-not measured}"
     turn=$(echo "$lines" | awk -v s="$web/site" '$1 == "turn" && $11 == s {print $4 " s, computing " $6 " s, encoder busy " $8 " s, " $10 " bytes"}')
     row "  Save turn, 36 frames from the image's view" "${turn:-not measured}"
+    played=$(echo "$lines" | awk -v s="$web/site" '$1 == "play" && $9 == s {print $4 " ms / " $6 " ms / " $8 " ms"}')
+    row "  Play: moving / a loop / an exact loop (aims 2 s, 30 s)" "${played:-not measured}"
   done
   # The web module's pass split under node, where the build has the split.
   if [ -f "$web/bench/orbelune-web-parts.js" ]; then

@@ -14,7 +14,10 @@
 // until the whole canvas shows the view and until it is exact:
 // "release BROWSER whole MS exact MS SITE"; and "Save turn" from the
 // image's view, once, in seconds: in all, waiting for the frames, and the
-// encoder busy: "turn BROWSER all S computing S encoding S bytes N SITE".
+// encoder busy: "turn BROWSER all S computing S encoding S bytes N SITE";
+// and Play from the image's view, once, in milliseconds from the press:
+// to the first change of frame, the first loop of all 36 frames, the
+// first loop of exact frames: "play BROWSER moving MS loop MS whole MS SITE".
 // The browser's program from $CHROMIUM or $FIREFOX; puppeteer-core from
 // tests/web/node_modules. Prints figures; it passes or fails nothing.
 'use strict';
@@ -115,6 +118,19 @@ async function SavedTurn(browser, url) {
   }
 }
 
+async function Played(browser, url) {
+  const page = await browser.newPage();
+  try {
+    await page.goto(url);
+    await page.waitForFunction(() => window.orbelune.done, {timeout: 300000});
+    await page.evaluate(() => document.getElementById('play').click());
+    await page.waitForFunction(() => window.orbelune.play.times.whole, {timeout: 600000});
+    return page.evaluate(() => window.orbelune.play.times);
+  } finally {
+    await page.close();
+  }
+}
+
 (async () => {
   const served = [];
   for (const site of sites) served.push(await Serve(site, {isolated: true}));
@@ -158,6 +174,10 @@ async function SavedTurn(browser, url) {
       console.log(`turn ${browserName} all ${turn.seconds.toFixed(1)} computing ` +
                   `${seconds(turn.computing)} encoding ${seconds(turn.encoding)} ` +
                   `bytes ${turn.bytes} ${sites[s]}`);
+    }
+    for (let s = 0; s < sites.length; ++s) {
+      const {moving, looped, whole} = await Played(browser, served[s].url);
+      console.log(`play ${browserName} moving ${moving} loop ${looped} whole ${whole} ${sites[s]}`);
     }
   } catch (error) {
     console.log(`page ${browserName} failed: ${error.message}`);

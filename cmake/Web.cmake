@@ -8,7 +8,7 @@ set(web_options
   -sALLOW_MEMORY_GROWTH=1 -sTOTAL_STACK=1048576
   "-sEXPORTED_RUNTIME_METHODS=['cwrap','UTF8ToString']")
 
-add_executable(orbelune-web web/WebMain.cpp march/kernels/Dispatch.cpp)
+add_executable(orbelune-web web/WebMain.cpp march/kernels/Dispatch.cpp turn/TurnViews.cpp)
 target_link_libraries(orbelune-web PRIVATE orbelune_march)
 target_link_options(orbelune-web PRIVATE ${web_options})
 
@@ -16,7 +16,7 @@ add_library(orbelune_kernels_wasm_simd OBJECT march/kernels/WasmSimd.cpp)
 target_compile_options(orbelune_kernels_wasm_simd PRIVATE -msimd128)
 target_link_libraries(orbelune_kernels_wasm_simd PRIVATE orbelune_scene)
 
-add_executable(orbelune-web-simd web/WebMain.cpp march/kernels/Dispatch.cpp
+add_executable(orbelune-web-simd web/WebMain.cpp march/kernels/Dispatch.cpp turn/TurnViews.cpp
                $<TARGET_OBJECTS:orbelune_kernels_wasm_simd>)
 target_compile_definitions(orbelune-web-simd PRIVATE ORBELUNE_KERNELS_WASM_SIMD)
 target_link_libraries(orbelune-web-simd PRIVATE orbelune_march)
@@ -62,7 +62,8 @@ else()
                  "it); orbelune-turn is not built")
   file(REMOVE ${site}/orbelune-turn.js ${site}/orbelune-turn.wasm)
 endif()
-foreach(file index.html orders.js png_text.js page.js worker.js turn.js turn_worker.js)
+foreach(file index.html orders.js png_text.js page.js shared.js loading.js view.js jobs.js
+             saving.js controls.js play.js worker.js turn.js turn_worker.js)
   configure_file(${PROJECT_SOURCE_DIR}/web/${file} ${site}/${file} COPYONLY)
 endforeach()
 set(golden_file ${PROJECT_SOURCE_DIR}/tools/GoldenDigest.h)
@@ -71,7 +72,7 @@ file(STRINGS ${golden_file} golden REGEX "\"[0-9a-f]+\"")
 string(REGEX MATCH "\"[0-9a-f]+\"" golden "${golden}")
 string(REPLACE "\"" "" golden "${golden}")
 file(WRITE ${CMAKE_BINARY_DIR}/golden.js.new
-     "// The image's digest, as tools/GoldenDigest.h holds it.\nconst kGoldenDigest = '${golden}';\n")
+     "// The image's digest, as tools/GoldenDigest.h holds it.\nexport const kGoldenDigest = '${golden}';\n")
 configure_file(${CMAKE_BINARY_DIR}/golden.js.new ${site}/golden.js COPYONLY)
 
 # The render pass split into parts under node, as render_bench splits the

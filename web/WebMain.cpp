@@ -9,6 +9,7 @@
 
 #include "march/Frame.h"
 #include "text/ViewText.h"
+#include "turn/TurnViews.h"
 
 static Frame frame;
 static ContributionLists lists;
@@ -46,8 +47,9 @@ EMSCRIPTEN_KEEPALIVE int OrbeluneView(const char* text) {
 // the page takes and refuses exactly the texts orbelune-render --view
 // does, as the same floats. The page writes a text's UTF-8 bytes into the
 // room OrbeluneViewRoom gives, then calls OrbeluneReadView.
-static std::string asked, why, shortest;
+static std::string asked, why, shortest, turnText;
 static float angles[3];
+static View lastRead = kImageView;
 
 // Linux's most for one argument of a command, its NUL not counted: no
 // longer text reaches --view. Refused here too, which also keeps each
@@ -72,6 +74,7 @@ EMSCRIPTEN_KEEPALIVE const char* OrbeluneReadView() {
     why.clear();
     angles[0] = read.A, angles[1] = read.B, angles[2] = read.C;
     shortest = ViewText(read);
+    lastRead = read;
   }
   return why.c_str();
 }
@@ -84,6 +87,16 @@ EMSCRIPTEN_KEEPALIVE const float* OrbeluneReadAngles() {
 
 EMSCRIPTEN_KEEPALIVE const char* OrbeluneReadText() {
   return shortest.c_str();
+}
+
+// Frame k of a turn of `frames` from the last view read, as the shortest
+// text that reads back as its floats: the view orbelune-render --turn gives
+// that frame, for the page's Play. "" for a frame out of range.
+EMSCRIPTEN_KEEPALIVE const char* OrbeluneReadTurnView(int frame, int frames) {
+  const bool inRange = frames >= kMinTurnFrames && frames <= kMaxTurnFrames && frame >= 0 &&
+                       frame < frames;
+  turnText = inRange ? ViewText(TurnView(lastRead, frame, frames)) : "";
+  return turnText.c_str();
 }
 
 // Whether the view in use is the image's, bit for bit: the page shows the

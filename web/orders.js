@@ -11,30 +11,35 @@
 // Each gives the pieces to hand the workers ({x, first, step}: rows first,
 // first + step, ... of column x), takes each piece as it comes, and draws
 // what changed since the last draw.
-'use strict';
 
 // The rows a piece holds: rows first, first + step, ... of its column (a
 // preview's column, without a first, from row 0).
-function PieceRows({first, step}) {
+export function PieceRows({first, step}) {
   return Math.floor((769 - 1 - (first || 0)) / step) + 1;
 }
 
-function SharpeningPieces(coarsestIn) {
+// The pieces of one grid, coarse to fine: 4, every 4th row of every 4th
+// column; 2, the rest of every 2nd row of every 2nd column; 1, the rest.
+// Each pixel of a piece stands for the block of its grid's size below and
+// to its right until a finer grid has it.
+export function GridPieces(grid) {
   const pieces = [];
-  if (!coarsestIn) for (let x = 0; x < 1025; x += 4) pieces.push({x, first: 0, step: 4});
-  for (let x = 0; x < 1025; x += 2) {
-    pieces.push(x % 4 === 0 ? {x, first: 2, step: 4} : {x, first: 0, step: 2});
-  }
-  for (let x = 0; x < 1025; ++x) {
-    pieces.push(x % 2 === 0 ? {x, first: 1, step: 2} : {x, first: 0, step: 1});
+  for (let x = 0; x < 1025; x += grid) {
+    if (grid === 4) pieces.push({x, first: 0, step: 4});
+    else if (x % (2 * grid) === 0) pieces.push({x, first: grid, step: 2 * grid});
+    else pieces.push({x, first: 0, step: grid});
   }
   return pieces;
+}
+
+function SharpeningPieces(coarsestIn) {
+  return [...(coarsestIn ? [] : GridPieces(4)), ...GridPieces(2), ...GridPieces(1)];
 }
 
 // coarsest: where the preview of this very view is complete, its colours
 // (the same layout; exact at every 4th row of every 4th column), which the
 // canvas shows already: those pixels are not computed again.
-function Sharpening(context, frame, coarsest) {
+export function Sharpening(context, frame, coarsest) {
   const width = 1025, height = 769;
   const computed = new Uint8Array(width * height);
   let count = 0, coarseColumns = 0;
@@ -88,7 +93,7 @@ function Sharpening(context, frame, coarsest) {
 }
 
 // drawnOrder: the columns in the order drawn, for the tests.
-function Sweep(context, frame, drawnOrder) {
+export function Sweep(context, frame, drawnOrder) {
   const width = 1025, height = 769;
   const complete = new Uint8Array(width);
   let drawn = 0, count = 0;

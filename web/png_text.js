@@ -1,7 +1,6 @@
 // Text chunks for a PNG the browser encoded: "Save as PNG" gives the
 // file its Software and Comment, as orbelune-render writes them, where the
 // browser's encoder writes no text at all.
-'use strict';
 
 // CRC-32 of PNG chunks (ISO 3309), bytes from a table of the 256 values.
 const kCrcTable = Array.from({length: 256}, (_, n) => {
@@ -12,7 +11,7 @@ const kCrcTable = Array.from({length: 256}, (_, n) => {
 
 // A PNG with tEXt chunks (keyword, Latin-1 text) put right after its
 // header, where the browser's encoder leaves none.
-function WithText(png, entries) {
+export function WithText(png, entries) {
   const chunks = entries.map(([keyword, text]) => {
     const data = Uint8Array.from(keyword + '\0' + text, (ch) => ch.charCodeAt(0) & 0xFF);
     const chunk = new Uint8Array(12 + data.length);

@@ -6,16 +6,24 @@
 // (turn_worker.js, the command's writer over libwebp) encodes it while
 // they compute the next. Each frame's view is the module's text of the
 // turn's view, never one rounded here. A new view cancels the turn, and
-// says so.
-'use strict';
+// says so. Frames that Play has whole already are taken from it, and
+// frames computed here are given to it.
+import {Computed, Switch} from './loading.js';
+import {GoOnPlaying, OfferFrame, PlayedFrame} from './play.js';
+import {Download} from './saving.js';
+import {Hex, kHeight, kWidth, live, state} from './shared.js';
+import {ReadView} from './view.js';
+
 const kTurnFrames = 36;
 // Frames handed to the encoder that it has not yet taken: a frame is 3 MB.
 const kTurnQueued = 2;
 
 // What the tests and figures read; computing and encoding are the
 // milliseconds spent waiting for frames and in the encoder.
-const turnState = {running: false, frame: 0, frames: kTurnFrames, encoded: 0, saved: '',
-                   bytes: 0, failed: '', cancelled: false, seconds: 0, computing: 0, encoding: 0};
+// reused counts the frames taken from Play.
+const turnState = {running: false, frame: 0, frames: kTurnFrames, encoded: 0, reused: 0,
+                   saved: '', bytes: 0, failed: '', cancelled: false, seconds: 0, computing: 0,
+                   encoding: 0};
 state.turn = turnState;
 
 function TurnShown(text, className = '') {
@@ -64,28 +72,17 @@ async function TurnFrame(job) {
   Switch(job);
   const colours = new Uint32Array(kWidth * kHeight);
   const pieces = Array.from({length: kWidth}, (_, x) => ({x, first: 0, step: 1}));
-  let received = 0;
-  const computed = Workers(job, pieces, ({x}, column) => {
-    colours.set(column, x * kHeight);
-    ++received;
-  });
-  // A new view ends the job without settling its promise.
-  const finished = job.cancel;
-  const cancelled = new Promise((resolve) => {
-    job.cancel = () => {
-      finished();
-      if (received < pieces.length) resolve(null);
-    };
-  });
-  return Promise.race([computed.then(() => colours), cancelled]);
+  const done = await Computed(job, pieces, ({x}, column) => colours.set(column, x * kHeight));
+  return done ? colours : null;
 }
 
 // Saves the turn from the view shown: its 36 frames computed, encoded and
 // handed to the browser as orbelune-turn-A,B,C.webp (each angle the
 // shortest text of its float), orbelune-turn.webp for the image's view.
-async function SaveTurn() {
+export async function SaveTurn() {
   const button = document.getElementById('saveTurn');
-  Object.assign(turnState, {running: true, frame: 0, encoded: 0, saved: '', bytes: 0, failed: '',
+  Object.assign(turnState, {running: true, frame: 0, encoded: 0, reused: 0, saved: '', bytes: 0,
+                            failed: '',
                             cancelled: false, seconds: 0, computing: 0, encoding: 0});
   button.disabled = true;
   TurnShown('Turn: starting…');
@@ -94,7 +91,7 @@ async function SaveTurn() {
   const added = [];
   // The job that last had the workers: the view's, then each frame's. Any
   // other means a new view, which the turn must not take the workers from.
-  let owner = current;
+  let owner = live.current;
   const cancelled = (k) => {
     turnState.cancelled = true;
     return new Error(`the view changed at frame ${k + 1} of ${kTurnFrames}; the turn was ` +
@@ -103,20 +100,26 @@ async function SaveTurn() {
   try {
     // The start view's floats, each as its shortest text: the name and the
     // turn module's start alike.
-    if (!reader) throw new Error('the module\'s reader of views is not at hand');
+    if (!live.reader) throw new Error('the module\'s reader of views is not at hand');
     const start = ReadView(state.view).shortest;
     const name = state.imageView ? 'orbelune-turn.webp' : `orbelune-turn-${start}.webp`;
     const {views} = await encoder.ask({type: 'begin', view: start, frames: kTurnFrames});
     for (let k = 0; k < kTurnFrames; ++k) {
       turnState.frame = k + 1;
       TurnShown(`Turn: frame ${k + 1} of ${kTurnFrames}, ${turnState.encoded} encoded`);
-      if (current !== owner) throw cancelled(k);
-      owner = {view: views[k], mode: 'turn'};
-      const asked = performance.now();
-      const colours = await TurnFrame(owner);
-      turnState.computing += performance.now() - asked;
-      if (colours === null) throw cancelled(k);
-      const digest = Hex(await crypto.subtle.digest('SHA-256', colours.buffer));
+      if (live.current !== owner) throw cancelled(k);
+      let {colours, digest} = await PlayedFrame(views[k]) || {};
+      if (!colours) {
+        owner = {view: views[k], mode: 'turn'};
+        const asked = performance.now();
+        colours = await TurnFrame(owner);
+        turnState.computing += performance.now() - asked;
+        if (colours === null) throw cancelled(k);
+        digest = Hex(await crypto.subtle.digest('SHA-256', colours.buffer));
+        OfferFrame(views[k], colours, digest);
+      } else {
+        ++turnState.reused;
+      }
       if (k >= kTurnQueued) await added[k - kTurnQueued];
       const encoded = encoder.ask({type: 'frame', colours, digest}, [colours.buffer]).then(
           ({took}) => {
@@ -143,6 +146,7 @@ async function SaveTurn() {
     encoder.end();
     turnState.running = false;
     // Another view's image enables it once complete (Verdict).
-    button.disabled = !(state.done && !state.failed);
+    button.disabled = !(state.done && !state.failed) && !state.play.active;
+    GoOnPlaying();
   }
 }

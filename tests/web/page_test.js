@@ -57,10 +57,10 @@ function DrawnColumns() {
 // -1 before the whole canvas shows the view or once the image is complete.
 function Snapshot() {
   const state = window.orbelune;
-  if (!state.whole || state.done || !window.orbeluneShown) return -1;
+  if (!state.whole || state.done || !window.orbeluneProbes.shown) return -1;
   const canvas = document.getElementById('orbelune');
   const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
-  window.snapshot = {data: data.slice(), shown: window.orbeluneShown.slice()};
+  window.snapshot = {data: data.slice(), shown: window.orbeluneProbes.shown.slice()};
   return window.snapshot.shown.reduce((n, v) => n + v, 0);
 }
 
@@ -528,7 +528,7 @@ async function DragEdgesCase(browser, url) {
     // sharpening image has drawn, its own or a block's.
     const [drawn, shown] = await page.evaluate(`[(${DrawnColumns})(), Array.from(
         {length: 1025}, (_, x) => [x, x & ~1, x & ~3].some((c) =>
-            window.orbeluneShown && window.orbeluneShown[c * 769 + 384] === 1))]`);
+            window.orbeluneProbes.shown && window.orbeluneProbes.shown[c * 769 + 384] === 1))]`);
     ++samples;
     if (drawn.some((d, x) => d !== shown[x])) ++leftover;
   });
@@ -633,7 +633,8 @@ async function ViewTextCase(browser, url) {
     '1e+,0,0', '--1,0,0', ' 1,0,0', '1 ,0,0', ',0,0', '1,2', '1,2,3,4', '1,,3', '',
     '\u0661,0,0', longest, longest.replace(',', '0,'),
   ];
-  const verdicts = await page.evaluate((texts) => texts.map((text) => ViewProblem(text)), texts);
+  const verdicts = await page.evaluate(
+      (texts) => texts.map((text) => window.orbeluneProbes.ViewProblem(text)), texts);
   const differ = texts.map((text, i) => [text, verdicts[i]])
                      .filter(([text, why]) => (why === '') !== CommandTakes(text));
   Check(`${name}: ${texts.length} texts, each taken or refused by the page as by the command`,

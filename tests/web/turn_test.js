@@ -47,7 +47,8 @@ const TurnOver = () => !window.orbelune.turn.running;
 const TurnStatus = () => document.getElementById('turnStatus').textContent;
 
 // What the canvas shows, hashed as the page hashes a frame.
-const ShownDigest = () => CanvasDigest(document.getElementById('orbelune').getContext('2d'));
+const ShownDigest = () =>
+  window.orbeluneProbes.CanvasDigest(document.getElementById('orbelune').getContext('2d'));
 
 function NativeDigest(view) {
   return execFileSync(render, [`--view=${view}`, '--digest'],
