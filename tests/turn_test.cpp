@@ -234,6 +234,26 @@ TEST(Turn, TheReaderHoldsAFileToATurnsChunks) {
   EXPECT_FALSE(Opens(padded, why));
   EXPECT_NE(why.find("metadata is 40"), std::string::npos) << why;
 
+  // What a viewer would show otherwise, or a reader take for the turn's,
+  // and the writer never writes: a colour profile, EXIF (its orientation
+  // turns the picture), a second packet naming another view, an end to
+  // the looping.
+  for (const char* added : {"ICCP", "EXIF", "XMP "}) {
+    std::vector<uint8_t> more = Rechunked(turn, [&](const auto& chunk, auto& out) {
+      if (std::memcmp(chunk.data(), added, 4) == 0) out.insert(out.end(), chunk.begin(), chunk.end());
+      out.insert(out.end(), chunk.begin(), chunk.end());
+      if (std::memcmp(chunk.data(), "ANIM", 4) == 0 && added[0] != 'X') AppendChunk(out, added, "x");
+    });
+    EXPECT_FALSE(Opens(more, why)) << added;
+    EXPECT_NE(why.find(added), std::string::npos) << why;
+  }
+  std::vector<uint8_t> thrice = Rechunked(turn, [](const auto& chunk, auto& out) {
+    out.insert(out.end(), chunk.begin(), chunk.end());
+    if (std::memcmp(chunk.data(), "ANIM", 4) == 0) out[out.size() - 2] = 3;  // loop count, low byte
+  });
+  EXPECT_FALSE(Opens(thrice, why));
+  EXPECT_NE(why.find("plays 3 times"), std::string::npos) << why;
+
   // libwebp's encoder, with frames that are not all key frames, writes a
   // frame that changes by a pixel as that pixel's patch.
   TurnEncoding encoding;

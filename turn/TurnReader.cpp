@@ -119,6 +119,20 @@ bool KnownChunk(const uint8_t* name) {
   return false;
 }
 
+// Whether a turn may hold a chunk of this name, its metadata counted: not
+// what would make a viewer show other colours or turn the picture (a
+// colour profile, EXIF), nor a second packet that a reader could take for
+// the turn's. The writer writes none of them.
+bool TurnMayHold(const uint8_t* name, int& metadataChunks, std::string& why) {
+  const std::string chunk((const char*)name, 4);
+  if (chunk == "XMP " && ++metadataChunks == 1) return true;
+  if (chunk != "XMP " && chunk != "ICCP" && chunk != "EXIF") return true;
+  why = "a WebP animation with " +
+        std::string(chunk == "XMP " ? "a second XMP chunk" : "an " + chunk + " chunk") +
+        ", which no turn has";
+  return false;
+}
+
 // The file's chunks as its RIFF header counts them, read on only as far as
 // that once the header is judged: those a WebP file may hold kept, the
 // RIFF size made theirs, any other chunk skipped without being held. No more chunks than
@@ -138,6 +152,7 @@ bool ReadBytes(FILE* file, std::vector<uint8_t>& bytes, std::string& why) {
   bytes.assign(header, header + sizeof header);
   uint64_t at = sizeof header;
   bool read = true;
+  int metadataChunks = 0;
   for (int chunks = 1; read && at < total; ++chunks) {
     if (chunks > kMostChunks) {
       why = "a damaged WebP file: more chunks than a turn of " + std::to_string(kMaxTurnFrames) +
@@ -154,6 +169,7 @@ bool ReadBytes(FILE* file, std::vector<uint8_t>& bytes, std::string& why) {
             std::to_string(kMaxTurnMetadataBytes);
       return false;
     }
+    if (!TurnMayHold(name, metadataChunks, why)) return false;
     const bool keep = KnownChunk(name);
     if (!keep) bytes.resize(named);
     // An odd size is padded; a last chunk may go without.
@@ -214,6 +230,9 @@ bool ReadContainer(TurnReader& reader, std::string& why) {
     why = "a WebP animation of " + std::to_string(frames) + (frames == 1 ? " frame" : " frames") +
           "; a turn has " + std::to_string(kMinTurnFrames) + " to " +
           std::to_string(kMaxTurnFrames);
+  } else if (const uint32_t loops = WebPDemuxGetI(demux, WEBP_FF_LOOP_COUNT); loops != 0) {
+    why = "a WebP animation that plays " + std::to_string(loops) +
+          (loops == 1 ? " time" : " times") + "; a turn loops for ever";
   } else if (!FramesCoverCanvas(demux, frames, width, height, why)) {
   } else if (!WebPDemuxGetChunk(demux, "XMP ", 1, &chunk)) {
     why = "a WebP animation without a turn's metadata";
