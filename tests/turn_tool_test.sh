@@ -191,7 +191,13 @@ with_chunk quarter.webp padded.webp 'XMP ' 250000000
 limited "$tool" --check padded.webp > "$dir/out" 2>&1
 check "--check refuses 250 MB of metadata unread (exit $?)" \
   sh -c "test $? -eq 1 && grep -q 'metadata is 250000000 bytes, more than a turn' '$dir/out'"
-rm -f unknown.webp padded.webp
+# A frame chunk of 150 MB holding no image: refused once read, in the
+# file's size (held once, not grown by copies).
+with_chunk quarter.webp hollow.webp 'ANMF' 150000000
+limited "$tool" --check hollow.webp > "$dir/out" 2>&1
+check "--check refuses a 150 MB frame with no image, in the file's size (exit $?)" \
+  sh -c "test $? -eq 1 && grep -q 'frame chunk 3 holds other than one lossless image' '$dir/out'"
+rm -f unknown.webp padded.webp hollow.webp
 
 # --check says what a file is when it is neither kind.
 : > empty
