@@ -200,7 +200,7 @@ bool ReadBytes(FILE* file, std::vector<uint8_t>& bytes, std::string& why) {
     if (!keep) bytes.resize(named);
     // An odd size is padded; a last chunk may go without.
     read = ReadOn(file, std::min<uint64_t>(size + (size & 1), total - at), keep, bytes, at, why);
-    if (read && !OneLosslessImage(bytes, named, frames, why)) return false;
+    if (read && keep && !OneLosslessImage(bytes, named, frames, why)) return false;
   }
   if (!read) {
     if (why.empty())
