@@ -203,7 +203,8 @@ cat "$frame" | "$tool" --check /dev/stdin > "$dir/out" 2>&1
 check "--check /dev/stdin reads a pipe (exit 0)" \
   sh -c "test $? -eq 0 && grep -q \"is Orbelune's image\" '$dir/out'"
 if command -v script > /dev/null; then
-  for input in - /dev/stdin; do
+  ln -s /dev/tty "$dir/tty-in"
+  for input in - /dev/stdin /dev/tty "$dir/tty-in"; do
     script -qec "'$tool' --check $input" /dev/null > "$dir/out" 2>&1
     check "--check $input is refused on a terminal" \
       sh -c "test $? -eq 2 && grep -q 'will not read a PNG from a terminal' '$dir/out'"

@@ -234,6 +234,39 @@ TEST(Turn, TheReaderHoldsAFileToATurnsChunks) {
   EXPECT_FALSE(Opens(padded, why));
   EXPECT_NE(why.find("metadata is 40"), std::string::npos) << why;
 
+  // What a viewer would show otherwise, or a reader take for the turn's,
+  // and the writer never writes: a colour profile, EXIF (its orientation
+  // turns the picture), a second packet naming another view, an end to
+  // the looping.
+  for (const char* added : {"ICCP", "EXIF", "XMP "}) {
+    std::vector<uint8_t> more = Rechunked(turn, [&](const auto& chunk, auto& out) {
+      if (std::memcmp(chunk.data(), added, 4) == 0) out.insert(out.end(), chunk.begin(), chunk.end());
+      out.insert(out.end(), chunk.begin(), chunk.end());
+      if (std::memcmp(chunk.data(), "ANIM", 4) == 0 && added[0] != 'X') AppendChunk(out, added, "x");
+    });
+    EXPECT_FALSE(Opens(more, why)) << added;
+    EXPECT_NE(why.find(added), std::string::npos) << why;
+  }
+  // A frame chunk with no image, or more after its image: empty chunks the
+  // demuxer would record by the million.
+  for (bool withImage : {false, true}) {
+    std::vector<uint8_t> hollow = Rechunked(turn, [&](const auto& chunk, auto& out) {
+      const bool frame = std::memcmp(chunk.data(), "ANMF", 4) == 0;
+      if (!frame || !withImage) out.insert(out.end(), chunk.begin(), chunk.end());
+      if (!frame) return;
+      const auto kept = withImage ? chunk.end() : chunk.begin() + 24;  // or the frame's header
+      AppendChunk(out, "ANMF", std::string(chunk.begin() + 8, kept) + std::string(4000, '\0'));
+    });
+    EXPECT_FALSE(Opens(hollow, why)) << withImage;
+    EXPECT_NE(why.find("holds other than one lossless image"), std::string::npos) << why;
+  }
+  std::vector<uint8_t> thrice = Rechunked(turn, [](const auto& chunk, auto& out) {
+    out.insert(out.end(), chunk.begin(), chunk.end());
+    if (std::memcmp(chunk.data(), "ANIM", 4) == 0) out[out.size() - 2] = 3;  // loop count, low byte
+  });
+  EXPECT_FALSE(Opens(thrice, why));
+  EXPECT_NE(why.find("plays 3 times"), std::string::npos) << why;
+
   // libwebp's encoder, with frames that are not all key frames, writes a
   // frame that changes by a pixel as that pixel's patch.
   TurnEncoding encoding;

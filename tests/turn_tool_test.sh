@@ -191,7 +191,13 @@ with_chunk quarter.webp padded.webp 'XMP ' 250000000
 limited "$tool" --check padded.webp > "$dir/out" 2>&1
 check "--check refuses 250 MB of metadata unread (exit $?)" \
   sh -c "test $? -eq 1 && grep -q 'metadata is 250000000 bytes, more than a turn' '$dir/out'"
-rm -f unknown.webp padded.webp
+# A frame chunk of 150 MB holding no image: refused once read, in the
+# file's size (held once, not grown by copies).
+with_chunk quarter.webp hollow.webp 'ANMF' 150000000
+limited "$tool" --check hollow.webp > "$dir/out" 2>&1
+check "--check refuses a 150 MB frame with no image, in the file's size (exit $?)" \
+  sh -c "test $? -eq 1 && grep -q 'frame chunk 3 holds other than one lossless image' '$dir/out'"
+rm -f unknown.webp padded.webp hollow.webp
 
 # --check says what a file is when it is neither kind.
 : > empty
@@ -223,6 +229,12 @@ check "--turn -o /dev/stdout writes into a pipe, the same file" cmp -s piped.web
 "$tool" --turn 2 --half --digest -o - > /dev/null 2> "$dir/err"
 check "--turn --digest -o - is refused: both would write to standard output (exit $?)" \
   sh -c "test $? -eq 2 && grep -q 'would both write to standard output' '$dir/err'"
+# Digests alone into a standard output that takes none (/dev/full): the
+# turn stops at the first, with no frame after it made.
+"$tool" --turn 3 --quarter --digest > /dev/full 2> "$dir/err"
+check "--turn --digest alone stops when the digest cannot be written (exit $?)" \
+  sh -c "test $? -eq 1 && grep -q 'cannot write the digest: No space left on device' '$dir/err' &&
+    ! grep -q '^turned' '$dir/err'"
 # What the final write needs is found before the first frame: a name too
 # long, a rename over an append-only file, or over another's file in a
 # sticky folder (which root may do, so a user tries it).

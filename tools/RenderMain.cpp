@@ -48,9 +48,10 @@ static const char kUsage[] =
     "usage: orbelune-render [-o FILE] [--digest] [--view A,B,C] [--threads N] [--kernels NAME]\n"
     "                       [--reference]\n"
     "       orbelune-render --turn N [--fps F] [--half | --quarter] [-o FILE] [--digest]\n"
-    "                       [--view A,B,C]\n"
-    "       orbelune-render --check FILE\n"
-    "       orbelune-render --map KIND [--view A,B,C] [-o FILE]\n"
+    "                       [--view A,B,C] [--threads N] [--kernels NAME]\n"
+    "       orbelune-render --check FILE [--threads N] [--kernels NAME]\n"
+    "       orbelune-render --map KIND [--view A,B,C] [-o FILE] [--threads N]\n"
+    "                       [--kernels NAME]\n"
     "\n"
     "Computes Orbelune's image, 1025 x 769 pixels of 2001 samples each, and\n"
     "writes it to a PNG file.\n"
@@ -284,6 +285,11 @@ static int TakeOption(int c, const char* value, char** argv, Options& options) {
   return -1;
 }
 
+// A file to check would be typed in, waited for without a word.
+static int RefuseTerminalInput() {
+  return Refuse("will not read a PNG from a terminal: redirect standard input or name a file");
+}
+
 // What the options say together, once all are read: the combinations
 // refused, and the outputs that would damage a PNG or a terminal. Returns
 // -1 to go on, else the exit code.
@@ -332,8 +338,7 @@ static int CheckCombination(Options& options) {
   int input = -1;
   if (options.check == "-") input = STDIN_FILENO;
   if (!options.check.empty() && input < 0) DescriptorNamed(options.check, input);
-  if (input >= 0 && isatty(input))
-    return Refuse("will not read a PNG from a terminal: redirect standard input or name a file");
+  if (input >= 0 && isatty(input)) return RefuseTerminalInput();
   return -1;
 }
 
@@ -418,6 +423,11 @@ static int Check(const Options& options) {
     std::fprintf(stderr, "%s: waiting for something to write to %s\n", kName, file);
   };
   FILE* input = OpenInput(options.check, waiting, error);
+  // A terminal by a name of its own (/dev/tty, /dev/pts/N), opened now.
+  if (input != nullptr && isatty(fileno(input))) {
+    std::fclose(input);
+    return RefuseTerminalInput();
+  }
   // A turn's WebP begins "RIFF", a PNG with byte 0x89: one byte tells.
   const int first = input != nullptr ? std::getc(input) : EOF;
   if (first != EOF) std::ungetc(first, input);

@@ -79,6 +79,8 @@ int MakeTurn(const TurnRequest& request, bool& digestLost) {
       std::fprintf(stderr, "%s: cannot write the digest: %s\n", kName, std::strerror(errno));
       digestLost = true;
       status = 1;
+      // The digests were all this turn was for: no frame after is wanted.
+      if (!request.writeFile) return status;
     }
     if (!AddTurnFrame(writer.get(), colours.colours.data(), digest, why)) {
       FinishProgress();

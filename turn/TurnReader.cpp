@@ -1,5 +1,6 @@
 #include "turn/TurnReader.h"
 
+#include <sys/stat.h>
 #include <webp/decode.h>
 #include <webp/demux.h>
 
@@ -119,6 +120,40 @@ bool KnownChunk(const uint8_t* name) {
   return false;
 }
 
+// Whether a turn may hold a chunk of this name, its metadata counted: not
+// what would make a viewer show other colours or turn the picture (a
+// colour profile, EXIF), nor a second packet that a reader could take for
+// the turn's. The writer writes none of them.
+bool TurnMayHold(const uint8_t* name, int& metadataChunks, std::string& why) {
+  const std::string chunk((const char*)name, 4);
+  if (chunk == "XMP " && ++metadataChunks == 1) return true;
+  if (chunk != "XMP " && chunk != "ICCP" && chunk != "EXIF") return true;
+  why = "a WebP animation with " +
+        std::string(chunk == "XMP " ? "a second XMP chunk" : "an " + chunk + " chunk") +
+        ", which no turn has";
+  return false;
+}
+
+// Whether the chunk at bytes[at], read whole, is no frame or a frame as a
+// turn's writer makes one: its header, then one lossless image and nothing
+// after it. The demuxer would record whatever else a frame holds, such as
+// empty chunks by the million, a few times their size.
+bool OneLosslessImage(const std::vector<uint8_t>& bytes, size_t at, int& frames,
+                      std::string& why) {
+  const uint8_t* chunk = &bytes[at];
+  if (std::memcmp(chunk, "ANMF", 4) != 0) return true;
+  ++frames;
+  const uint64_t size = LittleEndian32(chunk + 4);
+  constexpr uint64_t kFrameHeader = 16, kImageAt = 8 + kFrameHeader;
+  if (bytes.size() - at >= kImageAt + 8 && std::memcmp(chunk + kImageAt, "VP8L", 4) == 0) {
+    const uint64_t image = LittleEndian32(chunk + kImageAt + 4);
+    if (size == kFrameHeader + 8 + image + (image & 1)) return true;
+  }
+  why = "a damaged WebP file: frame chunk " + std::to_string(frames) +
+        " holds other than one lossless image";
+  return false;
+}
+
 // The file's chunks as its RIFF header counts them, read on only as far as
 // that once the header is judged: those a WebP file may hold kept, the
 // RIFF size made theirs, any other chunk skipped without being held. No more chunks than
@@ -135,9 +170,15 @@ bool ReadBytes(FILE* file, std::vector<uint8_t>& bytes, std::string& why) {
   if (!JudgeHeader(header, got, why)) return false;
   const uint64_t total = (uint64_t)LittleEndian32(header + 4) + 8;
   constexpr int kMostChunks = kMaxTurnFrames + 16;
+  // Room for the whole file at once where its size is known: grown as it
+  // came, the bytes would be held twice over while each growth copies them.
+  struct stat status;
+  if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode))
+    bytes.reserve((size_t)std::min<uint64_t>(total, (uint64_t)status.st_size));
   bytes.assign(header, header + sizeof header);
   uint64_t at = sizeof header;
   bool read = true;
+  int metadataChunks = 0, frames = 0;
   for (int chunks = 1; read && at < total; ++chunks) {
     if (chunks > kMostChunks) {
       why = "a damaged WebP file: more chunks than a turn of " + std::to_string(kMaxTurnFrames) +
@@ -154,10 +195,12 @@ bool ReadBytes(FILE* file, std::vector<uint8_t>& bytes, std::string& why) {
             std::to_string(kMaxTurnMetadataBytes);
       return false;
     }
+    if (!TurnMayHold(name, metadataChunks, why)) return false;
     const bool keep = KnownChunk(name);
     if (!keep) bytes.resize(named);
     // An odd size is padded; a last chunk may go without.
     read = ReadOn(file, std::min<uint64_t>(size + (size & 1), total - at), keep, bytes, at, why);
+    if (read && keep && !OneLosslessImage(bytes, named, frames, why)) return false;
   }
   if (!read) {
     if (why.empty())
@@ -214,6 +257,9 @@ bool ReadContainer(TurnReader& reader, std::string& why) {
     why = "a WebP animation of " + std::to_string(frames) + (frames == 1 ? " frame" : " frames") +
           "; a turn has " + std::to_string(kMinTurnFrames) + " to " +
           std::to_string(kMaxTurnFrames);
+  } else if (const uint32_t loops = WebPDemuxGetI(demux, WEBP_FF_LOOP_COUNT); loops != 0) {
+    why = "a WebP animation that plays " + std::to_string(loops) +
+          (loops == 1 ? " time" : " times") + "; a turn loops for ever";
   } else if (!FramesCoverCanvas(demux, frames, width, height, why)) {
   } else if (!WebPDemuxGetChunk(demux, "XMP ", 1, &chunk)) {
     why = "a WebP animation without a turn's metadata";

@@ -21,8 +21,9 @@ constexpr char kTurnOutOfMemory[] = "out of memory";
 // Reads the whole file from the stream and opens it as a turn: a WebP
 // animation of a turn's frame size, at most kMaxTurnFrames frames, whose
 // metadata (TurnMetadata) lists as many digests as it holds frames, each
-// frame covering the canvas. Chunks no turn has
-// are skipped unheld. Null, with why in plain words, for anything else:
+// frame one lossless image covering the canvas, looping for ever, with no
+// colour profile, EXIF or second metadata. Chunks no WebP has are skipped
+// unheld. Null, with why in plain words, for anything else:
 // kNotWebP, "a truncated WebP file: ...", "a damaged WebP file: ...",
 // kTurnOutOfMemory (which libwebp's failures are told from damage), or
 // what makes a sound WebP file no turn.
