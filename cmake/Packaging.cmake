@@ -39,10 +39,10 @@ foreach(page IN LISTS pages)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/${page}.1.gz
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
-# The README with its picture, where its link finds it; the licence in
-# the form Debian reads it.
+# The README with its picture and the guides it links to, where its links
+# find them; the licence in the form Debian reads it.
 install(FILES README.md DESTINATION ${doc_dir})
-install(FILES docs/orbelune.png DESTINATION ${doc_dir}/docs)
+install(FILES docs/orbelune.png docs/building.md docs/web.md DESTINATION ${doc_dir}/docs)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
         DESTINATION ${doc_dir})
 if(TARGET orbelune)

@@ -24,13 +24,15 @@ cat > "$work/expected" <<'LIST'
 ./share/doc/orbelune/README.md
 ./share/doc/orbelune/changelog.gz
 ./share/doc/orbelune/copyright
+./share/doc/orbelune/docs/building.md
 ./share/doc/orbelune/docs/orbelune.png
+./share/doc/orbelune/docs/web.md
 ./share/icons/hicolor/256x256/apps/orbelune.png
 ./share/man/man1/orbelune-render.1.gz
 ./share/man/man1/orbelune.1.gz
 ./share/metainfo/ID.metainfo.xml
 LIST
-check "it installs the programs, the desktop and AppStream entries, the icon, the manual pages, the README and the licence" \
+check "it installs the programs, the desktop and AppStream entries, the icon, the manual pages, the README with its guides and the licence" \
   cmp -s "$work/installed" "$work/expected" || diff "$work/expected" "$work/installed" | sed 's/^/  /'
 for page in orbelune orbelune-render; do
   check "man shows $page(1) from its installed page" \
