@@ -1,4 +1,4 @@
-// A second view's fingerprint, beside the image's (tools/GoldenDigest.h): the
+// A second view's fingerprint, beside the image's (digest/GoldenDigest.h): the
 // view (0.3, -1.1, 0.7), where the word's slabs stand as a staircase of
 // striped blocks. Its angles' sines and cosines are ours, not the C
 // runtime's, so every build must give this digest too. Computed by the

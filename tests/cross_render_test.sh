@@ -20,7 +20,7 @@ if [ ! -e "$program" ] && [ -s "$unavailable" ]; then
   summary
   exit 77
 fi
-golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
+golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../digest/GoldenDigest.h")
 staircase=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$(dirname "$0")/StaircaseDigest.h")
 staircase_digest=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/StaircaseDigest.h")
 [ ${#golden} -eq 64 ] && [ ${#staircase_digest} -eq 64 ] && [ -n "$staircase" ] ||

@@ -2,7 +2,7 @@
 # The golden digest is the straightforward march's: every sample of every
 # pixel, one after another, on one thread. About two minutes.
 set -u
-golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
+golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../digest/GoldenDigest.h")
 [ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in GoldenDigest.h"; exit 1; }
 digest=$("$1" --reference --digest)
 if [ "$digest" = "$golden" ]; then

@@ -8,7 +8,7 @@
 set -u
 tool=$(realpath "$1")
 keep=${2:-}  # where to keep the rendered frame, if anywhere
-golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
+golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../digest/GoldenDigest.h")
 # A second view and its digest, the straightforward march's.
 staircase=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$(dirname "$0")/StaircaseDigest.h")
 staircase_digest=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/StaircaseDigest.h")
