@@ -65,13 +65,9 @@ endif()
 foreach(file index.html orders.js png_text.js page.js worker.js turn.js turn_worker.js)
   configure_file(${PROJECT_SOURCE_DIR}/web/${file} ${site}/${file} COPYONLY)
 endforeach()
-set(golden_file ${PROJECT_SOURCE_DIR}/digest/GoldenDigest.h)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${golden_file})
-file(STRINGS ${golden_file} golden REGEX "\"[0-9a-f]+\"")
-string(REGEX MATCH "\"[0-9a-f]+\"" golden "${golden}")
-string(REPLACE "\"" "" golden "${golden}")
 file(WRITE ${CMAKE_BINARY_DIR}/golden.js.new
-     "// The image's digest, as digest/GoldenDigest.h holds it.\nconst kGoldenDigest = '${golden}';\n")
+     "// The image's digest, as digest/golden-image.sha256 holds it.\n"
+     "const kGoldenDigest = '${ORBELUNE_GOLDEN_DIGEST}';\n")
 configure_file(${CMAKE_BINARY_DIR}/golden.js.new ${site}/golden.js COPYONLY)
 
 # The render pass split into parts under node, as render_bench splits the

@@ -1,6 +1,7 @@
 // The image's fingerprint: SHA-256 over the frame's 788,225 colours, each a
 // little-endian 32-bit COLORREF, in frame-store order (column by column,
-// each column top to bottom). The golden value is in GoldenDigest.h.
+// each column top to bottom). The golden value is kept in
+// golden-image.sha256, and generated into GoldenDigest.h.
 #pragma once
 
 #include <cstddef>

@@ -8,14 +8,14 @@
 set -u
 tool=$(realpath "$1")
 keep=${2:-}  # where to keep the rendered frame, if anywhere
-golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../digest/GoldenDigest.h")
+read -r golden _ < "$(dirname "$0")/../digest/golden-image.sha256"
 # A second view and its digest, the straightforward march's.
 staircase=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$(dirname "$0")/StaircaseDigest.h")
 staircase_digest=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/StaircaseDigest.h")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 source "$(dirname "$0")/checks.sh"
-[ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in GoldenDigest.h"; exit 1; }
+[ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in digest/golden-image.sha256"; exit 1; }
 [ ${#staircase_digest} -eq 64 ] && [ -n "$staircase" ] ||
   { echo "FAILED: no view and digest found in StaircaseDigest.h"; exit 1; }
 # Only the files a case left in the scratch folder, hidden ones too.
