@@ -154,9 +154,9 @@ static void SayDifferences(const char* file, const uint32_t* pixels,
               where.c_str());
 }
 
-// --check: whether the PNG holds the image, and where it does not. The image
-// is opaque: a pixel a viewer would show blended with its background is
-// not the image's, whatever colour it hides.
+// A WebP is checked as a turn; a PNG must hold the image. The image is
+// opaque: a pixel a viewer would show blended with its background is not
+// the image's, whatever colour it hides.
 int Check(const Options& options) {
   const std::string name = options.check == "-" ? "standard input" : ShownText(options.check);
   const char* file = name.c_str();
@@ -165,7 +165,6 @@ int Check(const Options& options) {
     std::fprintf(stderr, "%s: waiting for something to write to %s\n", kName, file);
   };
   FILE* input = OpenInput(options.check, waiting, error);
-  // A turn's WebP begins "RIFF", a PNG with byte 0x89: one byte tells.
   const int first = input != nullptr ? std::getc(input) : EOF;
   if (first != EOF) std::ungetc(first, input);
   if (first == EOF && input != nullptr && !std::ferror(input)) {
