@@ -1,28 +1,15 @@
 // Inputs read as streams: a FIFO waited for, a directory refused.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <png.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <new>
-#include <sstream>
 #include <thread>
-#include <vector>
 
-#include "files/InputFile.h"
-#include "png/PngCodec.h"
-#include "files/SafeOutput.h"
 #include "files/InputFile.h"
 #include "tests/TestFiles.h"
 

@@ -5,25 +5,16 @@
 #include <png.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <zlib.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <new>
-#include <sstream>
 #include <thread>
 #include <vector>
 
-#include "files/InputFile.h"
 #include "png/PngCodec.h"
-#include "files/SafeOutput.h"
 #include "tests/TestFiles.h"
 
 namespace {
@@ -62,7 +53,6 @@ TEST(PngFile, WritesRgbWithTextAndSrgbThatReadsBack) {
   std::fclose(file);
   fs::remove_all(dir);
 }
-
 
 TEST(PngRead, RefusesWhatIsNoPng) {
   PngImage image;
