@@ -25,9 +25,9 @@
 #include "march/MarchColumns.h"
 #include "platform/Surface.h"
 #include "render/DrawBall.h"
-#include "tools/FrameDigest.h"
-#include "tools/GoldenDigest.h"
-#include "tools/MemoryContext.h"
+#include "digest/FrameDigest.h"
+#include "digest/GoldenDigest.h"
+#include "platform/MemoryContext.h"
 
 namespace {
 
@@ -183,15 +183,6 @@ void RegisterKernelSets() {
     }
   }
 }
-
-}  // namespace
-
-// The memory surface's own pixel sink, as the headless renderer has it.
-COLORREF SetPixel(HDC hdc, int x, int y, COLORREF colour) {
-  return PutPixel(hdc, x, y, colour);
-}
-
-namespace {
 
 // One replay pass: what every timer tick costs in pixel writes, into a
 // memory surface the size of the window's client area.

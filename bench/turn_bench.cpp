@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "march/Frame.h"
-#include "tools/FrameDigest.h"
+#include "digest/FrameDigest.h"
 #include "turn/TurnEncoding.h"
 #include "turn/TurnViews.h"
 

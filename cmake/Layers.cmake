@@ -1,5 +1,6 @@
 # The layers and the direction of their dependencies, lowest first:
-#   platform/  the Win32 calls and memory the programs use; nothing of ours
+#   platform/  the Win32 calls, memory device contexts and memory the
+#              programs use; nothing of ours
 #   scene/     the image's definition, its numbers and packed colour;
 #              nothing of ours, not even the platform's types
 #   march/     the fast march and the frame entry; the definition, and of
@@ -13,8 +14,14 @@
 #              definition
 #   turn/      a turn's views, and its file (a lossless animated WebP)
 #              written and read back; the definition and the text of a view
-#   tools/     the headless renderer and the other tools; all of the above
-#              but the shell
+#   files/     outputs that never clobber, inputs read as streams; nothing
+#              of ours
+#   png/       the PNG codec; nothing of ours
+#   digest/    the image's fingerprint and its golden value; nothing of ours
+#   maps/      maps of where the fast march's work goes; the march and the
+#              definition
+#   command/   orbelune-render: its command line and one file per mode; all
+#              of the above but the shell and the page
 #   web/       the web page's module; the march, the definition, the text
 #              of a view and a turn
 # (tests/ and bench/ may take anything.) Each layer is a library that links
@@ -56,5 +63,10 @@ orbelune_layer_includes(render render march scene platform)
 orbelune_layer_includes(shell shell render platform)
 orbelune_layer_includes(text text scene)
 orbelune_layer_includes(turn turn text scene)
-orbelune_layer_includes(tools tools turn text render march scene platform)
+orbelune_layer_includes(files files)
+orbelune_layer_includes(png png)
+orbelune_layer_includes(digest digest)
+orbelune_layer_includes(maps maps march scene platform)
+orbelune_layer_includes(command command files png digest maps turn text render march scene
+                        platform)
 orbelune_layer_includes(web web turn text march scene)

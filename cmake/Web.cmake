@@ -66,13 +66,9 @@ foreach(file index.html orders.js png_text.js page.js shared.js loading.js view.
              saving.js controls.js play.js worker.js turn.js turn_worker.js)
   configure_file(${PROJECT_SOURCE_DIR}/web/${file} ${site}/${file} COPYONLY)
 endforeach()
-set(golden_file ${PROJECT_SOURCE_DIR}/tools/GoldenDigest.h)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${golden_file})
-file(STRINGS ${golden_file} golden REGEX "\"[0-9a-f]+\"")
-string(REGEX MATCH "\"[0-9a-f]+\"" golden "${golden}")
-string(REPLACE "\"" "" golden "${golden}")
 file(WRITE ${CMAKE_BINARY_DIR}/golden.js.new
-     "// The image's digest, as tools/GoldenDigest.h holds it.\nexport const kGoldenDigest = '${golden}';\n")
+     "// The image's digest, as digest/golden-image.sha256 holds it.\n"
+     "export const kGoldenDigest = '${ORBELUNE_GOLDEN_DIGEST}';\n")
 configure_file(${CMAKE_BINARY_DIR}/golden.js.new ${site}/golden.js COPYONLY)
 
 # The render pass split into parts under node, as render_bench splits the

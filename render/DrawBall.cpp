@@ -18,9 +18,18 @@ static void DrawAndStore(HDC hdc, int x, int y, PackedColour c) {
   mmo[x][y] = f;
 }
 
-// The fast march's sink: its context is the device context drawn into.
-static void DrawColumn(void* hdc, int x, const PackedColour* column) {
-  for (int y = 0; y < kColumnHeight; ++y) DrawAndStore((HDC)hdc, x, y, column[y]);
+// Where a pass draws, and whom it tells.
+struct PassSink {
+  HDC hdc;
+  const RenderOptions* options;
+};
+
+// The fast march's sink: draws and stores a column, then tells the
+// caller's observer, if any.
+static void DrawColumn(void* context, int x, const PackedColour* column) {
+  const PassSink& sink = *static_cast<const PassSink*>(context);
+  for (int y = 0; y < kColumnHeight; ++y) DrawAndStore(sink.hdc, x, y, column[y]);
+  if (sink.options->columnDrawn != nullptr) sink.options->columnDrawn(sink.options->observer, x);
 }
 
 // Builds the scene, then computes every pixel column by column, drawing and
@@ -33,7 +42,8 @@ static void RenderPass(HDC hdc, const RenderOptions& options) {
   Frame frame;
   // A kernel set no runnable set has the name of: the fastest.
   if (!BuildFrame(frame, options.view, options.kernels)) BuildFrame(frame, options.view);
-  MarchFrame(frame, options.march, DrawColumn, hdc);
+  PassSink sink = {hdc, &options};
+  MarchFrame(frame, options.march, DrawColumn, &sink);
 }
 
 // Writes the stored colours back, in the order they were computed.
@@ -48,12 +58,14 @@ static void ReplayPass(HDC hdc) {
 void RenderImage(HDC hdc, const RenderOptions& options) {
   if (bin != 0) return;
   bin = 1;  // set before the pass: the pass happens once, whatever follows
-  TellImageSize(kColumnCount, kColumnHeight);
   RenderPass(hdc, options);
 }
 
 void DrawBall(HDC hdc) {
   if (bin == 0) {
+    // The window's SetPixel counts a column's worth of pixels by the size
+    // the platform is told.
+    TellImageSize(kColumnCount, kColumnHeight);
     RenderImage(hdc, RenderOptions{});
   } else {
     ReplayPass(hdc);

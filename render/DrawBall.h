@@ -24,13 +24,18 @@ extern float mmo[kColumnCount][kColumnHeight];
 // How a render pass runs: the frame it builds (the view; the fast march's
 // kernel set by name, "scalar", "avx2" or "avx512", null for the fastest this
 // processor runs) and how its columns are computed. Either way the image
-// is the same, bit for bit.
+// is the same, bit for bit. Where columnDrawn is set, it is told of each
+// column (x) once its pixels are drawn and stored, with the observer
+// given: how the caller follows the pass, column by column in x order.
 struct RenderOptions {
   View view = kImageView;  // the window program's is always the image's
   const char* kernels = nullptr;
   MarchOptions march;
+  void (*columnDrawn)(void* observer, int x) = nullptr;
+  void* observer = nullptr;
 };
 
 // The headless renderer's entry: DrawBall's render pass with the options
-// given, if no render pass has begun (bin is 0); otherwise nothing.
+// given, if no render pass has begun (bin is 0); otherwise nothing. The
+// image is drawn into hdc, whose size the caller chose.
 void RenderImage(HDC hdc, const RenderOptions& options);

@@ -42,15 +42,15 @@ done
 stage "npm ci for the browser tests" \
   bash -c 'cd tests/web && npm ci --no-audit --no-fund --loglevel=error'
 
-# Runs a test preset, keeping its output for the closing line.
+# Runs a test preset; what it skipped, and why, ctest records in a JUnit
+# file, read for the closing line.
 skipped_log=$(mktemp)
-trap 'rm -f "$skipped_log"' EXIT
+trap 'rm -f "$skipped_log" "$skipped_log.xml"' EXIT
 run_tests() {
-  ctest --preset "$1" -j "$jobs" 2>&1 | tee "$skipped_log.out"
-  local status=${PIPESTATUS[0]}
-  bash scripts/skipped.sh "$skipped_log.out" "build/$1/Testing/Temporary/LastTest.log" \
-    >> "$skipped_log"
-  rm -f "$skipped_log.out"
+  rm -f "$skipped_log.xml"
+  ctest --preset "$1" -j "$jobs" --output-junit "$skipped_log.xml"
+  local status=$?
+  bash scripts/skipped.sh "$skipped_log.xml" >> "$skipped_log"
   return "$status"
 }
 

@@ -1,11 +1,9 @@
-// A second view's fingerprint, beside the image's (tools/GoldenDigest.h): the
+// A second view's fingerprint, beside the image's (digest/golden-image.sha256): the
 // view (0.3, -1.1, 0.7), where the word's slabs stand as a staircase of
 // striped blocks. Its angles' sines and cosines are ours, not the C
 // runtime's, so every build must give this digest too. Computed by the
 // straightforward march:
 //   build/release/orbelune-render --reference --digest --view 0.3,-1.1,0.7
-// Kept apart from GoldenDigest.h, whose one digest the scripts read by
-// its shape alone.
 #pragma once
 
 inline constexpr const char kStaircaseView[] = "0.3,-1.1,0.7";

@@ -36,6 +36,15 @@ await_exit() {
   done
 }
 
+# skipped_case NAME LOG: a skipped test as `ctest --output-junit` records
+# it, its output the log's, escaped as XML escapes it.
+skipped_case() {
+  printf '\t<testcase name="%s" classname="%s" time="0.1" status="notrun">\n' "$1" "$1"
+  printf '\t\t<skipped message="SKIP_RETURN_CODE=77"/>\n\t\t<system-out>'
+  sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' "$2"
+  printf '</system-out>\n\t</testcase>\n'
+}
+
 # The closing line; fails where any check failed.
 summary() {
   echo "$passes passed, $failures failed, $skips skipped"

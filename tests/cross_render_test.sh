@@ -20,11 +20,11 @@ if [ ! -e "$program" ] && [ -s "$unavailable" ]; then
   summary
   exit 77
 fi
-golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
+read -r golden _ < "$(dirname "$0")/../digest/golden-image.sha256"
 staircase=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$(dirname "$0")/StaircaseDigest.h")
 staircase_digest=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/StaircaseDigest.h")
 [ ${#golden} -eq 64 ] && [ ${#staircase_digest} -eq 64 ] && [ -n "$staircase" ] ||
-  { echo "FAILED: no digests found in GoldenDigest.h and StaircaseDigest.h"; exit 1; }
+  { echo "FAILED: no digests found in digest/golden-image.sha256 and StaircaseDigest.h"; exit 1; }
 runner=qemu-$processor
 command -v "$runner" > /dev/null || { echo "FAILED: $runner is not installed"; exit 1; }
 work=$(mktemp -d)

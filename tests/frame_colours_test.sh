@@ -15,7 +15,7 @@ case $runner in
   wine64) use_wine 64; runner=$wine_run ;;
   *) command -v "$runner" > /dev/null || { echo "FAILED: $runner is not installed"; exit 1; } ;;
 esac
-golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
+read -r golden _ < "$(dirname "$0")/../digest/golden-image.sha256"
 [ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in GoldenDigest.h"; exit 1; }
 staircase=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$(dirname "$0")/StaircaseDigest.h")
 staircase_digest=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/StaircaseDigest.h")

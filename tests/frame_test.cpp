@@ -11,9 +11,9 @@
 
 #include "render/DrawBall.h"
 #include "tests/RecordingSink.h"
-#include "tools/FrameDigest.h"
-#include "tools/GoldenDigest.h"
-#include "tools/MemoryContext.h"
+#include "digest/FrameDigest.h"
+#include "digest/GoldenDigest.h"
+#include "platform/MemoryContext.h"
 
 namespace {
 

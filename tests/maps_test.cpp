@@ -11,9 +11,9 @@
 
 #include "march/MarchColumns.h"
 #include "tests/BuiltScene.h"
-#include "tools/CountMaps.h"
-#include "tools/MapLegend.h"
-#include "tools/Viridis.h"
+#include "maps/CountMaps.h"
+#include "maps/MapLegend.h"
+#include "maps/Viridis.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #   package_test.sh CMAKE CPACK BUILD-DIR
 set -u
 cmake=$1 cpack=$2 build=$3
-golden=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/../tools/GoldenDigest.h")
+read -r golden _ < "$(dirname "$0")/../digest/golden-image.sha256"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/checks.sh"

@@ -92,13 +92,13 @@ check "aarch64_frame is skipped without the arm64 libraries (exit $?)" test $? -
 ORBELUNE_UNAVAILABLE_DIR=$work/unavailable bash "$repo/tests/frame_colours_test.sh" wine \
   "$work/frame-colours.exe" > "$work/wine.log" 2>&1
 check "windows_kernels is skipped without the 32-bit Wine (exit $?)" test $? -eq 77
-printf '%s\n' "The following tests did not run:" "	 3 - aarch64_frame (Skipped)" \
-  "	 4 - windows_kernels (Skipped)" > "$work/ctest.out"
 {
-  echo "3/9 Test: aarch64_frame"; cat "$work/arm.log"; echo "<end of output>"
-  echo "4/9 Test: windows_kernels"; cat "$work/wine.log"; echo "<end of output>"
-} > "$work/LastTest.log"
-line=$(bash "$repo/scripts/skipped.sh" "$work/ctest.out" "$work/LastTest.log" | paste -sd ';')
+  echo '<testsuite name="orbelune" tests="2" skipped="2">'
+  skipped_case aarch64_frame "$work/arm.log"
+  skipped_case windows_kernels "$work/wine.log"
+  echo '</testsuite>'
+} > "$work/junit.xml"
+line=$(bash "$repo/scripts/skipped.sh" "$work/junit.xml" | paste -sd ';')
 check "the closing line gives each reason ($line)" bash -c '
   [[ $0 == *"aarch64_frame (the set-up could not have the libraries it links (libpng-dev:arm64 cannot be installed: held back))"* ]] &&
   [[ $0 == *"windows_kernels (the set-up could not install the 32-bit Wine (wine32:i386 cannot be installed"* ]]' "$line"

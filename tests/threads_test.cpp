@@ -9,8 +9,8 @@
 
 #include "march/MarchColumns.h"
 #include "tests/BuiltScene.h"
-#include "tools/FrameDigest.h"
-#include "tools/GoldenDigest.h"
+#include "digest/FrameDigest.h"
+#include "digest/GoldenDigest.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/FrameDigest.h"
+#include "digest/FrameDigest.h"
 #include "turn/TurnEncoding.h"
 #include "turn/TurnMetadata.h"
 #include "turn/TurnReader.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/PngCodec.h"
+#include "png/PngCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Through a stream, as --check reads a file or a pipe.

@@ -1,11 +1,12 @@
-#include "tools/OutputReport.h"
+#include "command/OutputReport.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "command/Options.h"
 #include "text/ShownText.h"
-
-static const char kName[] = "orbelune-render";
 
 void SayCannotWrite(const std::string& output, const std::string& error) {
   if (output == "-")
@@ -39,4 +40,11 @@ bool WriteOutput(const std::string& output, const StreamWriter& write) {
   std::fprintf(stderr, "wrote %s\n", ShownText(full != nullptr ? full : output).c_str());
   std::free(full);
   return true;
+}
+
+bool PrintDigest(const std::string& digest, void (*beforeSaying)()) {
+  if (std::printf("%s\n", digest.c_str()) >= 0 && std::fflush(stdout) == 0) return true;
+  if (beforeSaying != nullptr) beforeSaying();
+  std::fprintf(stderr, "%s: cannot write the digest: %s\n", kName, std::strerror(errno));
+  return false;
 }

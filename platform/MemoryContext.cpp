@@ -1,4 +1,4 @@
-#include "tools/MemoryContext.h"
+#include "platform/MemoryContext.h"
 
 bool CreateMemoryContext(int width, int height, MemoryContext& context) {
   BITMAPINFO info = {};

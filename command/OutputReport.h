@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/SafeOutput.h"
+#include "files/SafeOutput.h"
 
 // Says why the output cannot be written.
 void SayCannotWrite(const std::string& output, const std::string& error);
@@ -15,3 +15,7 @@ bool OutputWritable(const std::string& output);
 // Writes the output through WriteSafely and says where it went (a file, in
 // full), or why it could not.
 bool WriteOutput(const std::string& output, const StreamWriter& write);
+
+// Prints a digest on a line of its own to standard output, flushed; where
+// it cannot, calls beforeSaying (if any), then says why.
+bool PrintDigest(const std::string& digest, void (*beforeSaying)() = nullptr);

@@ -1,4 +1,4 @@
-#include "tools/Progress.h"
+#include "command/Progress.h"
 
 #include <chrono>
 #include <cstdio>

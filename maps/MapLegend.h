@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/CountMaps.h"
+#include "maps/CountMaps.h"
 
 // The digits 0 to 9, 5 x 7 cells each, '#' lit; drawn kDigitScale pixels
 // to a cell, one cell apart.

@@ -1,4 +1,4 @@
-#include "tools/FrameDigest.h"
+#include "digest/FrameDigest.h"
 
 #include <openssl/evp.h>
 
@@ -50,4 +50,10 @@ std::string ColoursDigest(const uint32_t* colours, size_t count) {
 
 std::string StoreDigest(const float* store, size_t count) {
   return Digest(count, [store](size_t i) { return (uint32_t)(long long)store[i]; });
+}
+
+std::string RowsDigest(const uint32_t* rows, int width, int height) {
+  return Digest((size_t)width * height, [rows, width, height](size_t i) {
+    return ColourOfPixel(rows[(i % height) * width + i / height]);
+  });
 }

@@ -1,4 +1,4 @@
-#include "tools/MapLegend.h"
+#include "maps/MapLegend.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "tools/FifoWait.h"
+#include "files/FifoWait.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "tools/CountMaps.h"
+#include "maps/CountMaps.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 #include "march/Frame.h"
 #include "march/MarchColumns.h"
-#include "tools/Viridis.h"
+#include "maps/Viridis.h"
 
 static const char* const kNames[] = {"shaded", "looked", "crossings", "runs"};
 

@@ -1,4 +1,4 @@
-#include "tools/InputFile.h"
+#include "files/InputFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tools/DescriptorPath.h"
-#include "tools/FifoWait.h"
+#include "files/DescriptorPath.h"
+#include "files/FifoWait.h"
 
 namespace {
 

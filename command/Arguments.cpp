@@ -1,48 +1,24 @@
-// orbelune-render: computes the image headless and writes it to a PNG file.
-// It draws through RenderImage into a memory device context, exactly as the
-// window program draws into its window.
+// orbelune-render's command line: its help, its options one by one, and
+// what they say together.
 #include <getopt.h>
-#include <stdio_ext.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "command/Options.h"
+#include "files/DescriptorPath.h"
+#include "files/SafeOutput.h"
 #include "march/Kernels.h"
-#include "march/Frame.h"
-#include "platform/StackLimit.h"
-#include "platform/Win32.h"
-#include "render/DrawBall.h"
-#include "tools/CountMaps.h"
-#include "tools/DescriptorPath.h"
-#include "tools/FrameDigest.h"
-#include "tools/GoldenDigest.h"
-#include "tools/InputFile.h"
-#include "tools/MapLegend.h"
-#include "tools/MemoryContext.h"
-#include "tools/OutputReport.h"
-#include "tools/PngCodec.h"
-#include "tools/Progress.h"
-#include "tools/SafeOutput.h"
-#include "tools/TurnCommand.h"
 #include "text/ShownText.h"
 #include "text/ViewText.h"
 #include "turn/TurnViews.h"
 #include "turn/TurnWriter.h"
-
-static const char kName[] = "orbelune-render";
-// The digest could not be printed, and that was said.
-static bool digestLost = false;
-static const char kVersion[] = "orbelune-render " ORBELUNE_VERSION;
 
 static const char kUsage[] =
     "usage: orbelune-render [-o FILE] [--digest] [--view A,B,C] [--threads N] [--kernels NAME]\n"
@@ -90,22 +66,6 @@ static const char kUsage[] =
     "                      orbelune-KIND.png unless -o says otherwise\n"
     "  -h, --help          show this help\n"
     "      --version       show the version\n";
-
-struct Options {
-  std::string output = "orbelune.png";
-  bool outputGiven = false;
-  bool digest = false;
-  // The render pass's options, handed on by call to the march.
-  RenderOptions render;
-  bool viewGiven = false;
-  std::string check;
-  std::string map;
-  MapKind mapKind = MapKind::kShaded;
-  int turn = 0;  // frames of a turn; 0 for none
-  double fps = 25;
-  bool fpsGiven = false;
-  int step = 1;  // a turn's frames: every step-th column and row
-};
 
 // The kernel sets this build and processor run, by name: "scalar, avx2,
 // avx512".
@@ -158,6 +118,11 @@ static std::string Quoted(const char* value) { return "'" + Excerpt(value) + "'"
 static int Refuse(const char* message, const char* what = "") {
   std::fprintf(stderr, "%s: %s%s\nTry 'orbelune-render --help'.\n", kName, message, what);
   return 2;
+}
+
+// A file to check would be typed in, waited for without a word.
+int RefuseTerminalInput() {
+  return Refuse("will not read a PNG from a terminal: redirect standard input or name a file");
 }
 
 // The long options, and the codes of those without a short form.
@@ -285,11 +250,6 @@ static int TakeOption(int c, const char* value, char** argv, Options& options) {
   return -1;
 }
 
-// A file to check would be typed in, waited for without a word.
-static int RefuseTerminalInput() {
-  return Refuse("will not read a PNG from a terminal: redirect standard input or name a file");
-}
-
 // What the options say together, once all are read: the combinations
 // refused, and the outputs that would damage a PNG or a terminal. Returns
 // -1 to go on, else the exit code.
@@ -342,8 +302,7 @@ static int CheckCombination(Options& options) {
   return -1;
 }
 
-// Reads the command line; returns -1 to go on, else the exit code.
-static int ParseArguments(int argc, char** argv, Options& options) {
+int ParseArguments(int argc, char** argv, Options& options) {
   opterr = 0;  // our own messages
   for (int c; (c = getopt_long(argc, argv, ":o:h", kOptions, nullptr)) != -1;) {
     const int status = TakeOption(c, optarg, argv, options);
@@ -351,231 +310,4 @@ static int ParseArguments(int argc, char** argv, Options& options) {
   }
   if (optind < argc) return Refuse("unknown argument ", Excerpt(argv[optind]).c_str());
   return CheckCombination(options);
-}
-
-// The image's pixels, rendered into a memory context (top-down rows).
-static bool Render(const RenderOptions& options, MemoryContext& context) {
-  if (!CreateMemoryContext(kColumnCount, -kColumnHeight, context)) return false;
-  StartProgress(isatty(STDERR_FILENO) != 0);
-  RenderImage(context.hdc, options);
-  const double seconds = FinishProgress();
-  std::fprintf(stderr, "rendered %d x %d pixels in %.1f s\n", kColumnCount, kColumnHeight, seconds);
-  return true;
-}
-
-// The colour of pixel (x, y) of top-down 0x00RRGGBB rows, as a COLORREF.
-static uint32_t ColourAt(const uint32_t* rows, int x, int y) {
-  const uint32_t p = rows[(size_t)y * kColumnCount + x];
-  return (p >> 16 & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16;
-}
-
-// Whether every pixel is fully opaque, as the image is; says the first
-// that is not where one is not.
-static bool Opaque(const char* file, const uint32_t* pixels) {
-  long seeThrough = 0;
-  int firstX = 0, firstY = 0;
-  for (int y = 0; y < kColumnHeight; ++y) {
-    for (int x = 0; x < kColumnCount; ++x) {
-      if (pixels[(size_t)y * kColumnCount + x] >> 24 == 0xFF) continue;
-      if (seeThrough++ == 0) firstX = x, firstY = y;
-    }
-  }
-  if (seeThrough == 0) return true;
-  std::printf("%s is not Orbelune's image: %ld of %d pixels are not fully opaque (the first at "
-              "(%d, %d)), and the image is opaque\n",
-              file, seeThrough, kColumnCount * kColumnHeight, firstX, firstY);
-  return false;
-}
-
-// Says where the pixels differ from the image itself, rendered now.
-static void SayDifferences(const char* file, const uint32_t* pixels,
-                           const RenderOptions& options) {
-  MemoryContext context;
-  if (!Render(options, context)) throw std::bad_alloc();
-  long differing = 0;
-  std::string where;
-  for (int x = 0; x < kColumnCount; ++x) {
-    for (int y = 0; y < kColumnHeight; ++y) {
-      const uint32_t found = ColourAt(pixels, x, y), wanted = ColourAt(context.bits, x, y);
-      if (found == wanted) continue;
-      if (++differing <= 5) {
-        char line[96];
-        std::snprintf(line, sizeof line, "  (%d, %d): 0x%06X, the image has 0x%06X\n", x, y,
-                      (unsigned)found, (unsigned)wanted);
-        where += line;
-      }
-    }
-  }
-  DeleteMemoryContext(context);
-  std::printf("%s is not Orbelune's image: %ld of %d pixels differ (COLORREFs, 0x00BBGGRR)%s\n%s",
-              file, differing, kColumnCount * kColumnHeight, differing > 5 ? "; the first 5:" : ":",
-              where.c_str());
-}
-
-// --check: whether the PNG holds the image, and where it does not. The image
-// is opaque: a pixel a viewer would show blended with its background is
-// not the image's, whatever colour it hides.
-static int Check(const Options& options) {
-  const std::string name = options.check == "-" ? "standard input" : ShownText(options.check);
-  const char* file = name.c_str();
-  std::string error;
-  const auto waiting = [&] {
-    std::fprintf(stderr, "%s: waiting for something to write to %s\n", kName, file);
-  };
-  FILE* input = OpenInput(options.check, waiting, error);
-  // A terminal by a name of its own (/dev/tty, /dev/pts/N), opened now.
-  if (input != nullptr && isatty(fileno(input))) {
-    std::fclose(input);
-    return RefuseTerminalInput();
-  }
-  // A turn's WebP begins "RIFF", a PNG with byte 0x89: one byte tells.
-  const int first = input != nullptr ? std::getc(input) : EOF;
-  if (first != EOF) std::ungetc(first, input);
-  if (first == EOF && input != nullptr && !std::ferror(input)) {
-    std::fclose(input);
-    std::fprintf(stderr, "%s: cannot check %s: an empty file\n", kName, file);
-    return 1;
-  }
-  if (first == 'R') {
-    const int status = CheckTurn(input, name, options.render.kernels, options.render.march);
-    std::fclose(input);
-    return status;
-  }
-  PngImage image;
-  const bool read = input != nullptr && ReadPng(input, kColumnCount, kColumnHeight, image, error);
-  if (input != nullptr) std::fclose(input);
-  if (!read) {
-    if (error == "not a PNG file") error = kNeitherPngNorTurn;
-    std::fprintf(stderr, "%s: cannot check %s: %s\n", kName, file, error.c_str());
-    return 1;
-  }
-  if (image.pixels.empty()) {
-    std::printf("%s is not Orbelune's image: it is %u x %u pixels, the image %d x %d\n", file,
-                (unsigned)image.width, (unsigned)image.height, kColumnCount, kColumnHeight);
-    return 1;
-  }
-  const uint32_t* pixels = image.pixels.data();
-  if (!Opaque(file, pixels)) return 1;
-  std::vector<uint32_t> colours;
-  for (int x = 0; x < kColumnCount; ++x)
-    for (int y = 0; y < kColumnHeight; ++y) colours.push_back(ColourAt(pixels, x, y));
-  const std::string digest = ColoursDigest(colours.data(), colours.size());
-  if (digest == kGoldenFrameDigest) {
-    std::printf("%s is Orbelune's image (digest %s)\n", file, digest.c_str());
-    return 0;
-  }
-  SayDifferences(file, pixels, options.render);
-  return 1;
-}
-
-// Writes the PNG, the image's width and `height` rows, to the output and
-// says where it went, or why it could not.
-static bool WritePngOutput(const std::string& output, const uint32_t* pixels, int height,
-                           const PngText& text) {
-  return WriteOutput(output, [&](FILE* file, std::string& error) {
-    return WritePng(file, pixels, kColumnCount, height, text, error);
-  });
-}
-
-// What the PNG's comment adds for a view other than the image's: the view,
-// as --view reads it back.
-static std::string ViewNamed(View view) {
-  return IsImageView(view) ? "" : "; view " + ViewText(view);
-}
-
-// --map: the counts of the fast march, in false colour, with their totals,
-// and the legend below the image's rows.
-static int Map(const Options& options) {
-  if (!OutputWritable(options.output)) return 1;
-  const auto frame = std::make_unique<Frame>();
-  BuildFrame(*frame, options.render.view, options.render.kernels);
-  uint64_t wholeRays = 0;
-  const std::vector<uint32_t> counts =
-      CountFrame(options.mapKind, *frame, options.render.march.threads, &wholeRays);
-  const MapTotals totals = TotalsOf(counts);
-  const std::string description =
-      DescribeMap(options.mapKind, totals, wholeRays) + ViewNamed(options.render.view);
-  std::fprintf(stderr, "%s\n", description.c_str());
-  const std::vector<uint32_t> pixels = MapWithLegend(counts, totals);
-  const int height = kColumnHeight + kLegendHeight;
-  return WritePngOutput(options.output, pixels.data(), height, {kVersion, description}) ? 0 : 1;
-}
-
-static int Run(const Options& options) {
-  std::string error;
-  if (!EnsureRenderStack(error)) {
-    std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
-    return 1;
-  }
-  if (!options.check.empty()) return Check(options);
-  if (!options.map.empty()) return Map(options);
-  if (options.turn > 0) {
-    TurnRequest turn;
-    turn.frames = options.turn;
-    turn.fps = options.fps;
-    turn.step = options.step;
-    turn.start = options.render.view;
-    turn.kernels = options.render.kernels;
-    turn.march = options.render.march;
-    turn.digest = options.digest;
-    turn.writeFile = options.outputGiven || !options.digest;
-    turn.output = options.output;
-    return MakeTurn(turn, digestLost);
-  }
-  const bool writePng = options.outputGiven || !options.digest;
-  // Find out now, not after the long render, when the file cannot be written.
-  if (writePng && !OutputWritable(options.output)) return 1;
-  MemoryContext context;
-  if (!Render(options.render, context)) throw std::bad_alloc();
-  const std::string digest = StoreDigest(&mmo[0][0], (size_t)kColumnCount * kColumnHeight);
-
-  int status = 0;
-  if (options.digest && (std::printf("%s\n", digest.c_str()) < 0 || std::fflush(stdout) != 0)) {
-    std::fprintf(stderr, "%s: cannot write the digest: %s\n", kName, std::strerror(errno));
-    digestLost = true;
-    status = 1;
-  }
-  const PngText text = {kVersion, "SHA-256 of the frame's colours: " + digest +
-                                      ViewNamed(options.render.view)};
-  if (writePng && !WritePngOutput(options.output, context.bits, kColumnHeight, text)) status = 1;
-  DeleteMemoryContext(context);
-  return status;
-}
-
-// Whether all that went to standard output (the help, the version, a
-// verdict, the digest) reached it, as careful command-line tools check: a
-// full disk may only show at the last flush. Says why not, unless said.
-static bool CloseStandardOutput() {
-  const bool pending = __fpending(stdout) != 0;
-  const bool failed = std::ferror(stdout) != 0;
-  errno = 0;
-  // A standard output closed from the start (>&-) fails to close only with
-  // EBADF, and lost nothing if nothing was printed.
-  if (std::fclose(stdout) == 0 ? !failed : !pending && !failed && errno == EBADF) return true;
-  if (!digestLost) {
-    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kName,
-                 errno != 0 ? std::strerror(errno) : "write error");
-  }
-  return false;
-}
-
-static int Main(int argc, char** argv) {
-  Options options;
-  const int parsed = ParseArguments(argc, argv, options);
-  if (parsed >= 0) return parsed;
-  try {
-    return Run(options);
-  } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "%s: out of memory\n", kName);
-    return 1;
-  }
-}
-
-int main(int argc, char** argv) {
-  // A reader that goes away (`| head -1`) is a failed write, said and
-  // exited 1 like any other, not a silent death: the file that -o names is
-  // still written whole.
-  std::signal(SIGPIPE, SIG_IGN);
-  const int status = Main(argc, argv);
-  return CloseStandardOutput() ? status : std::max(status, 1);
 }

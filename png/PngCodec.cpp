@@ -1,4 +1,4 @@
-#include "tools/PngCodec.h"
+#include "png/PngCodec.h"
 
 #include <png.h>
 #include <zlib.h>

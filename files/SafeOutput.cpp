@@ -1,4 +1,4 @@
-#include "tools/SafeOutput.h"
+#include "files/SafeOutput.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -13,9 +13,9 @@
 #include <memory>
 #include <vector>
 
-#include "tools/DescriptorPath.h"
-#include "tools/FifoWait.h"
-#include "tools/PathParts.h"
+#include "files/DescriptorPath.h"
+#include "files/FifoWait.h"
+#include "files/PathParts.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "tools/DescriptorPath.h"
-#include "tools/PathParts.h"
+#include "files/DescriptorPath.h"
+#include "files/PathParts.h"
 
 #include <limits.h>
 #include <sys/stat.h>
