@@ -2,7 +2,8 @@
 # Another target's build of the renderer, held to the golden digest with
 # each kernel set: its frame-colours program writes the frame's colours
 # with the named set, and their SHA-256 must be the golden digest; and the
-# same for a second view, whose sines and cosines are ours on every build.
+# same for a second view, whose sines and cosines are ours on every build;
+# under Wine, the in-order draw of the render pass run many times.
 #   frame_colours_test.sh RUNNER PROGRAM [both|image]
 # RUNNER: wine (a 32-bit .exe, skipped where 32-bit code cannot run), wine64
 # (a 64-bit .exe), or a command such as qemu-i386. "image" holds the
@@ -69,6 +70,23 @@ for kernels in scalar avx2 avx512; do
     rm -f "$work/colours"
   done
 done
+# Under Wine, the render pass's in-order draw, many times over, where the
+# build has the program: a pass whose drawing thread misses a wake-up never
+# ends.
+order=$(dirname "$program")/draw-order.exe
+if [ -n "${wine_server:-}" ] && [ -f "$order" ]; then
+  run "$order" 500 4
+  status=$?
+  if [ $status -eq 0 ]; then
+    echo "ok: 500 passes of the in-order draw on 4 threads end, each column drawn in order"
+    passed=$((passed + 1))
+  else
+    [ $status -eq 124 ] && echo "FAILED: the in-order draw: no result within $limit s (a lost wake-up)"
+    echo "FAILED: the in-order draw: exit $status"
+    sed 's/^/  /' "$work/out"
+    failed=$((failed + 1))
+  fi
+fi
 [ -n "${wine_server:-}" ] && "$wine_server" -k 2> /dev/null
 echo "$passed passed, $failed failed, $skipped skipped"
 [ $failed -eq 0 ] && [ $passed -gt 0 ]
