@@ -5,14 +5,15 @@
 # same for a second view, whose sines and cosines are ours on every build;
 # under Wine, the in-order draw of the render pass run many times.
 #   frame_colours_test.sh RUNNER PROGRAM [both|image]
-# RUNNER: wine (a 32-bit .exe, skipped where 32-bit code cannot run), wine64
+# RUNNER: wine (a 32-bit .exe, in the Debian root where the host's 32-bit
+# Wine cannot run it, wine.sh), wine64
 # (a 64-bit .exe), or a command such as qemu-i386. "image" holds the
 # image's view alone (default: both views).
 set -u
 runner=$1 program=$2 views=${3:-both}
 source "$(dirname "$0")/wine.sh"
 case $runner in
-  wine) skip_without_i386 "the 32-bit frame-colours.exe under Wine"; use_wine 32; runner=$wine_run ;;
+  wine) run_32bit "the 32-bit frame-colours.exe under Wine" "$0" "$@"; use_wine 32; runner=$wine_run ;;
   wine64) use_wine 64; runner=$wine_run ;;
   *) command -v "$runner" > /dev/null || { echo "FAILED: $runner is not installed"; exit 1; } ;;
 esac
