@@ -14,7 +14,8 @@ mount -t tmpfs tmpfs /tmp
 mount -t tmpfs tmpfs /run
 modprobe 9pnet_virtio
 modprobe 9p
-options=trans=virtio,version=9p2000.L,msize=262144
+# Wine maps the programs from these folders: mmap needs the page cache.
+options=trans=virtio,version=9p2000.L,msize=262144,cache=mmap
 mkdir -p /session
 if ! mount -t 9p -o "$options" session /session; then
   echo "orbelune-init: the session folder cannot be mounted"

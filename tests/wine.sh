@@ -81,7 +81,7 @@ run_32bit() {
           reasons+=("$(no_root "$folder")")
         elif [ "$(id -u)" -ne 0 ]; then
           reasons+=("chroot needs root")
-        elif ! chroot "$folder/root" /usr/lib/wine/wine --version > /dev/null 2>&1; then
+        elif ! chroot "$folder/root" /lib/ld-linux.so.2 --version > /dev/null 2>&1; then
           reasons+=("this machine does not execute 32-bit x86 programs")
         else
           in_chroot "$folder/root" "$script" "$@"
