@@ -99,8 +99,11 @@ run_32bit() {
         fi ;;
     esac
   done
-  local IFS=';'
-  echo "skipped: $name: ${reasons[*]}"
+  local said="" reason
+  for reason in "${reasons[@]}"; do
+    case "; $said; " in *"; $reason; "*) ;; *) said=${said:+$said; }$reason ;; esac
+  done
+  echo "skipped: $name: $said"
   echo "0 passed, 0 failed, 1 skipped"
   exit 77
 }
