@@ -14,8 +14,10 @@ mount -t tmpfs tmpfs /tmp
 mount -t tmpfs tmpfs /run
 modprobe 9pnet_virtio
 modprobe 9p
-# Wine maps the programs from these folders: mmap needs the page cache.
-options=trans=virtio,version=9p2000.L,msize=262144,cache=mmap
+# Reads through the page cache: an uncached read stops at the 9p message's
+# size (256 KB), and Wine, reading a program's code in one read, was left
+# with zeros past it.
+options=trans=virtio,version=9p2000.L,msize=262144,cache=loose
 mkdir -p /session
 if ! mount -t 9p -o "$options" session /session; then
   echo "orbelune-init: the session folder cannot be mounted"
