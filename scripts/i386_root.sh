@@ -41,9 +41,10 @@ for tool in debootstrap mkfs.ext4 unshare; do
   command -v "$tool" > /dev/null || { echo "i386_root: $tool is not installed" >&2; exit 1; }
 done
 mkdir -p "$cache"
-# Other versions' folders unused for a week, and builds interrupted a day
-# ago, are removed: a clone of another version may be using one now.
-find "$cache" -maxdepth 1 -name 'i386-root-*' ! -name "i386-root-$key" -atime +7 -exec rm -rf {} +
+# Other versions' folders built over a week ago, and builds interrupted a
+# day ago, are removed: a clone of another version may be using a newer one
+# now.
+find "$cache" -maxdepth 1 -name 'i386-root-*' ! -name "i386-root-$key" -mtime +7 -exec rm -rf {} +
 find "$cache" -maxdepth 1 -name '.i386-root-*' -mtime +1 -exec rm -rf {} +
 work=$(mktemp -d "$cache/.i386-root-$key.XXXXXX")
 trap 'rm -rf "$work"' EXIT
