@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <vector>
@@ -124,6 +126,47 @@ void ShareColumns(int threads, const ColumnWork& work, const std::function<void(
   if (finish) finish();
 }
 
+void ShareColumnsInOrder(int threads, const ColumnWork& work, const ColumnDraw& draw) {
+  // Which columns are complete, set and read under the lock, so that the
+  // drawing thread cannot miss the wake-up of the column it waits for.
+  // (std::atomic::wait could: MinGW's GCC 12 library checks the value, then
+  // waits on a condition variable that the notifier signals without the
+  // lock, and the drawing thread slept for ever.)
+  std::mutex lock;
+  std::condition_variable completed;
+  std::vector<char> done(kColumnCount, 0);
+  const auto workColumn = [&](ContributionLists& lists, int x) {
+    work(lists, x);
+    {
+      const std::lock_guard<std::mutex> hold(lock);
+      done[x] = 1;
+    }
+    completed.notify_one();
+  };
+  // Only the calling thread draws, so the window sees the columns arrive
+  // in order: after each column of its own, every column complete by then;
+  // at the end, the rest as they complete.
+  int drawn = 0;
+  const auto drawComplete = [&] {
+    int end = drawn;
+    {
+      const std::lock_guard<std::mutex> hold(lock);
+      while (end < kColumnCount && done[end]) ++end;
+    }
+    for (; drawn < end; ++drawn) draw(drawn);
+  };
+  const auto drawRest = [&] {
+    for (; drawn < kColumnCount; ++drawn) {
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        completed.wait(hold, [&] { return done[drawn] != 0; });
+      }
+      draw(drawn);
+    }
+  };
+  ShareColumns(threads, workColumn, drawComplete, drawRest);
+}
+
 void MarchColumns(const MarchContext& march, int threads, ColumnSink drawColumn, void* context) {
   threads = std::min(threads, kColumnCount);
   if (threads <= 1) return MarchColumnsInOrder(march, drawColumn, context);
@@ -138,26 +181,10 @@ void MarchColumns(const MarchContext& march, int threads, ColumnSink drawColumn,
   const std::unique_ptr<PackedColour[], Free> colours(
       static_cast<PackedColour*>(AllocateLargePages(bytes)), Free{bytes});
   if (!colours) throw std::bad_alloc();
-  std::unique_ptr<std::atomic<int>[]> done(new std::atomic<int>[kColumnCount]);
-  for (int x = 0; x < kColumnCount; ++x) done[x].store(0);
-  const auto marchColumn = [&](ContributionLists& lists, int x) {
-    MarchColumn(march, x, lists, &colours[(size_t)x * kColumnHeight]);
-    done[x].store(1, std::memory_order_release);
-    done[x].notify_one();
-  };
-  // Only the calling thread draws, so the window sees the columns arrive
-  // in order: after each column of its own, every column complete by then;
-  // at the end, the rest as they complete.
-  int drawn = 0;
-  const auto drawComplete = [&] {
-    for (; drawn < kColumnCount && done[drawn].load(std::memory_order_acquire) != 0; ++drawn)
-      drawColumn(context, drawn, &colours[(size_t)drawn * kColumnHeight]);
-  };
-  const auto drawRest = [&] {
-    for (; drawn < kColumnCount; ++drawn) {
-      done[drawn].wait(0, std::memory_order_acquire);
-      drawColumn(context, drawn, &colours[(size_t)drawn * kColumnHeight]);
-    }
-  };
-  ShareColumns(threads, marchColumn, drawComplete, drawRest);
+  ShareColumnsInOrder(
+      threads,
+      [&](ContributionLists& lists, int x) {
+        MarchColumn(march, x, lists, &colours[(size_t)x * kColumnHeight]);
+      },
+      [&](int x) { drawColumn(context, x, &colours[(size_t)x * kColumnHeight]); });
 }

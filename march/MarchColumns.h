@@ -33,6 +33,16 @@ using ColumnWork = std::function<void(ContributionLists& lists, int x)>;
 void ShareColumns(int threads, const ColumnWork& work, const std::function<void()>& between,
                   const std::function<void()>& finish);
 
+// Receives column x, on the calling thread.
+using ColumnDraw = std::function<void(int x)>;
+
+// Calls work once for every column as ShareColumns does, and draw(x) for
+// x = 0 to 1024, in that order, on the calling thread alone, each once its
+// work has returned: after each column of the calling thread's own, every
+// column complete by then; once none is left to take, the rest as they
+// complete.
+void ShareColumnsInOrder(int threads, const ColumnWork& work, const ColumnDraw& draw);
+
 // Starts one worker thread; throws std::system_error where the system
 // cannot. Tests put another in its place.
 extern std::thread (*pfnStartWorker)(std::function<void()> work);

@@ -16,6 +16,11 @@
 # build/unavailable/ARCH for the tests that need it to report themselves
 # skipped with.
 #
+# For the 32-bit Windows programs' tests (test), a Debian 12 root with the
+# 32-bit Wine is built once under /var/cache/orbelune by
+# scripts/i386_root.sh, from the main archive alone, whatever the host's
+# mirror state; its reason, where it cannot be, in build/unavailable/i386-root.
+#
 # For the page's "Save turn" (web and test), Debian's source of libwebp is
 # fetched once into build/src/libwebp, through a source list of its own
 # under build/ (the machine's apt sources stay as they are); the web build
@@ -55,6 +60,9 @@ if [ "$what" = test ]; then
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64
     g++-i686-linux-gnu  # 32-bit x86 code, run under qemu-i386 on any machine
+    # The Debian root the 32-bit Windows programs' tests run in (chroot),
+    # booted under qemu-system-x86_64 where 32-bit code cannot run.
+    debootstrap e2fsprogs qemu-system-x86
     clang libclang-rt-14-dev  # libFuzzer
     xvfb xdotool imagemagick
     strace file
@@ -146,11 +154,31 @@ EOF
   rm -rf "$work"
 }
 
+# The Debian root for the 32-bit Windows programs' tests (test), built once
+# and kept outside the clone by scripts/i386_root.sh. Where it cannot be
+# built, the reason is left in build/unavailable/i386-root.
+build_i386_root() {
+  [ "$what" = test ] || return 0
+  local why runner=()
+  [ "$(id -u)" -eq 0 ] || runner=(sudo)
+  mkdir -p "$unavailable"
+  if "${runner[@]}" bash "$(dirname "$0")/i386_root.sh" 2> "$log" > /dev/null; then
+    rm -f "$unavailable/i386-root"
+  else
+    cat "$log" >&2
+    why=$(grep -E '^(i386_root|E):' "$log" | tail -1)
+    why="the Debian root for the 32-bit tests cannot be built: ${why:-i386_root.sh failed}"
+    echo "$why" > "$unavailable/i386-root"
+    echo "setup: $why" >&2
+  fi
+}
+
 if [ ${#missing_here[@]} -eq 0 ] && [ ${#missing_foreign[@]} -eq 0 ] &&
   [ ${#missing_unpacked[@]} -eq 0 ]; then
   log=$(mktemp)
   trap 'rm -f "$log"' EXIT
   fetch_webp_source
+  build_i386_root
   exit 0
 fi
 
@@ -220,4 +248,5 @@ for architecture in "${!missing_unpacked[@]}"; do
   rm -rf "$debs"
 done
 fetch_webp_source
+build_i386_root
 exit 0

@@ -2,21 +2,23 @@
 # Another target's build of the renderer, held to the golden digest with
 # each kernel set: its frame-colours program writes the frame's colours
 # with the named set, and their SHA-256 must be the golden digest; and the
-# same for a second view, whose sines and cosines are ours on every build.
+# same for a second view, whose sines and cosines are ours on every build;
+# under Wine, the in-order draw of the render pass run many times.
 #   frame_colours_test.sh RUNNER PROGRAM [both|image]
-# RUNNER: wine (a 32-bit .exe, skipped where 32-bit code cannot run), wine64
+# RUNNER: wine (a 32-bit .exe, in the Debian root where the host's 32-bit
+# Wine cannot run it, wine.sh), wine64
 # (a 64-bit .exe), or a command such as qemu-i386. "image" holds the
 # image's view alone (default: both views).
 set -u
 runner=$1 program=$2 views=${3:-both}
 source "$(dirname "$0")/wine.sh"
 case $runner in
-  wine) skip_without_i386 "the 32-bit frame-colours.exe under Wine"; use_wine 32; runner=$wine_run ;;
+  wine) run_32bit "the 32-bit frame-colours.exe under Wine" "$0" "$@"; use_wine 32; runner=$wine_run ;;
   wine64) use_wine 64; runner=$wine_run ;;
   *) command -v "$runner" > /dev/null || { echo "FAILED: $runner is not installed"; exit 1; } ;;
 esac
 read -r golden _ < "$(dirname "$0")/../digest/golden-image.sha256"
-[ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in GoldenDigest.h"; exit 1; }
+[ ${#golden} -eq 64 ] || { echo "FAILED: no golden digest found in digest/golden-image.sha256"; exit 1; }
 staircase=$(sed -n 's/.*kStaircaseView\[\] = "\(.*\)";/\1/p' "$(dirname "$0")/StaircaseDigest.h")
 staircase_digest=$(grep -o -E '[0-9a-f]{64}' "$(dirname "$0")/StaircaseDigest.h")
 [ ${#staircase_digest} -eq 64 ] && [ -n "$staircase" ] ||
@@ -69,6 +71,25 @@ for kernels in scalar avx2 avx512; do
     rm -f "$work/colours"
   done
 done
+# Under Wine, the render pass's in-order draw, many times over, where the
+# build has the program: a pass whose drawing thread misses a wake-up never
+# ends.
+order=$(dirname "$program")/draw-order.exe
+if [ -n "${wine_server:-}" ] && [ -f "$order" ]; then
+  # Fewer where everything is slower (a VM under TCG).
+  passes=$((2000 / ${ORBELUNE_WINE_PATIENCE:-1}))
+  run "$order" $passes 4
+  status=$?
+  if [ $status -eq 0 ]; then
+    echo "ok: $passes passes of the in-order draw on 4 threads end, each column drawn in order"
+    passed=$((passed + 1))
+  else
+    [ $status -eq 124 ] && echo "FAILED: the in-order draw: no result within $limit s (a lost wake-up)"
+    echo "FAILED: the in-order draw: exit $status"
+    sed 's/^/  /' "$work/out"
+    failed=$((failed + 1))
+  fi
+fi
 [ -n "${wine_server:-}" ] && "$wine_server" -k 2> /dev/null
 echo "$passed passed, $failed failed, $skipped skipped"
 [ $failed -eq 0 ] && [ $passed -gt 0 ]

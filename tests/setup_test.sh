@@ -55,10 +55,13 @@ EOF
 printf '#!/bin/sh\n[ "$1" = --print-foreign-architectures ] && echo i386 && echo arm64\nexit 0\n' \
   > "$work/bin/dpkg"
 printf '#!/bin/sh\nexec "$@"\n' > "$work/bin/sudo"
+# The main archive cannot be reached for the 32-bit tests' Debian root.
+printf '#!/bin/sh\necho "E: Failed getting release file http://deb.debian.org/debian/dists/bookworm/Release"\nexit 1\n' \
+  > "$work/bin/debootstrap"
 chmod +x "$work"/bin/*
 setup() {
   WORK=$work PATH="$work/bin:$PATH" ORBELUNE_UNAVAILABLE_DIR=$work/unavailable \
-    ORBELUNE_SYSROOT_DIR=$work/sysroot ORBELUNE_SOURCES_DIR=$work/src bash "$repo/scripts/setup.sh" test > /dev/null 2> "$work/err"
+    ORBELUNE_I386_CACHE=$work/cache ORBELUNE_SYSROOT_DIR=$work/sysroot ORBELUNE_SOURCES_DIR=$work/src bash "$repo/scripts/setup.sh" test > /dev/null 2> "$work/err"
 }
 
 FAIL="wine32:i386 libssl3:s390x source" setup
@@ -75,6 +78,9 @@ check "the foreign parts came after the rest, on their own" \
 check "why the 32-bit Wine is missing is said in one line and left for the tests" \
   grep -qx "wine32:i386 cannot be installed: wine32:i386 : Depends: libc6:i386 .*" \
   "$work/unavailable/i386"
+check "and why the 32-bit tests' Debian root is, a build in part not kept" bash -c '
+  grep -qx "the Debian root for the 32-bit tests cannot be built: \(E: Failed getting release file\|i386_root: needs root\).*" \
+    "$0/unavailable/i386-root" && [ -z "$(ls -A "$0/cache")" ]' "$work"
 check "and why the s390x libraries are" \
   grep -q "^Debian's s390x libraries cannot be downloaded: " "$work/unavailable/s390x"
 check "nothing is left for the arm64 libraries, which were had" \
@@ -89,7 +95,8 @@ check "why libwebp's source is missing is left too, and the machine's apt source
 echo "libpng-dev:arm64 cannot be installed: held back" > "$work/unavailable/arm64"
 bash "$repo/tests/cross_render_test.sh" aarch64 "$work/none" "$work/unavailable/arm64" > "$work/arm.log"
 check "aarch64_frame is skipped without the arm64 libraries (exit $?)" test $? -eq 77
-ORBELUNE_UNAVAILABLE_DIR=$work/unavailable bash "$repo/tests/frame_colours_test.sh" wine \
+ORBELUNE_UNAVAILABLE_DIR=$work/unavailable ORBELUNE_I386_CACHE=$work/cache \
+  bash "$repo/tests/frame_colours_test.sh" wine \
   "$work/frame-colours.exe" > "$work/wine.log" 2>&1
 check "windows_kernels is skipped without the 32-bit Wine (exit $?)" test $? -eq 77
 {
@@ -101,7 +108,7 @@ check "windows_kernels is skipped without the 32-bit Wine (exit $?)" test $? -eq
 line=$(bash "$repo/scripts/skipped.sh" "$work/junit.xml" | paste -sd ';')
 check "the closing line gives each reason ($line)" bash -c '
   [[ $0 == *"aarch64_frame (the set-up could not have the libraries it links (libpng-dev:arm64 cannot be installed: held back))"* ]] &&
-  [[ $0 == *"windows_kernels (the set-up could not install the 32-bit Wine (wine32:i386 cannot be installed"* ]]' "$line"
+  [[ $0 == *"windows_kernels (the Debian root for the 32-bit tests cannot be built: "*"; the set-up could not install the 32-bit Wine (wine32:i386 cannot be installed"* ]]' "$line"
 
 setup
 check "a later set-up that has them takes the reasons back" \
